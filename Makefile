@@ -1,0 +1,28 @@
+# The two set-up commands: `make run` starts Tamber, `make test` runs every test.
+BUILD ?= build
+CMAKE_FLAGS ?=
+
+.PHONY: run test build deps clean bench
+
+run: build
+	@echo "Starting the archiver stand-in's help: $(BUILD)/bin/jar32.exe --help"
+	@$(BUILD)/bin/jar32.exe --help
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j2
+
+build: deps
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD)
+
+deps:
+	@scripts/install-deps
+
+bench: 
+	@scripts/install-deps bench
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD)
+	bench/run-all
+
+clean:
+	rm -rf $(BUILD)
