@@ -1,0 +1,50 @@
+// Read side of an existing archive: header, directory, member data, verification.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jar32/Errors.h"
+#include "jar32/Member.h"
+#include "jar32/Progress.h"
+
+namespace jar32 {
+
+class ArchiveReader;  // internal
+
+class Archive {
+ public:
+  /// Opens an archive and loads its directory. password "" = none given.
+  /// Throws JarError: kOpenError (cannot open), kNotJar (no signature, too short),
+  /// kCrcError (header damaged and nothing found by scanning), kFatal with kMsgPasswordNeeded
+  /// (HIDDEN archive, no password) or kMsgWrongPassword (a given password does not fit a
+  /// protected archive). A password given for an unprotected archive is ignored.
+  /// A damaged directory falls back to scanning the member records (info().directoryRebuilt).
+  static std::unique_ptr<Archive> open(const std::string& path, const std::string& password);
+
+  ~Archive();
+  Archive(const Archive&) = delete;
+  Archive& operator=(const Archive&) = delete;
+
+  const ArchiveInfo& info() const;
+  /// Every stored version, in storage order. Indices into this vector identify members below.
+  const std::vector<MemberInfo>& members() const;
+
+  /// Streams the chosen members (indices into members(), any order, duplicates ignored) to the
+  /// visitor in storage order; each solid block is decoded once. A protected archive opened
+  /// without a password throws kMsgPasswordNeeded. Damage: see MemberVisitor::end().
+  void read(const std::vector<size_t>& which, MemberVisitor& visitor, bool skipBroken);
+
+  /// Verifies every member and the archive structure. Reports each member to progress->tested().
+  /// Throws JarError(kCrcError) when anything is damaged (after testing everything else), and
+  /// kMsgPasswordNeeded for a protected archive opened without a password.
+  void test(Progress* progress);
+
+ private:
+  explicit Archive(std::unique_ptr<ArchiveReader> reader);
+  std::unique_ptr<ArchiveReader> reader_;
+  friend class ArchiveAccess;  // internal: change functions reuse the open reader
+};
+
+}  // namespace jar32

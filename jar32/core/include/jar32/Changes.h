@@ -1,0 +1,119 @@
+// Changes to an archive. Every function writes a complete new archive beside the old one (or in
+// the work folder), flushes it, optionally tests it and renames it over the old one. On any
+// failure the old archive stays byte-identical and the temporary file is removed.
+// All functions throw JarError (see Archive::open for the open errors).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jar32/Errors.h"
+#include "jar32/Member.h"
+#include "jar32/Progress.h"
+
+namespace jar32 {
+
+/// -jl switches. A LOCKED archive refuses every change; y to another file may copy it
+/// (the copy is unlocked unless a lock switch is given).
+enum class LockMode {
+  Unchanged,     // -jl-  keep the archive's lock state
+  Lock,          // -jl   "LOCKED" after this change
+  LockChapters,  // -jl1  chapters 1..N (all existing after this change) can no longer change
+  AutoLock,      // -jl2  "AUTO_LOCK": the next change locks the archive
+};
+
+/// -s switches: the archive's modified time (and the file's mtime).
+enum class TimeStampMode {
+  Now,      // -s-  current time
+  Newest,   // -s   the newest member's mtime
+  KeepOld,  // -s1  unchanged
+};
+
+struct WriteSettings {
+  int method = 0;                 // -m1..-m4 (Fast, Normal, Better, Best); 0 = default (Normal);
+                                  // for y: 0 keeps the stored compression, 1..4 recompresses
+  std::string password;           // -g: the archive's current password ("" none)
+  int protection = 0;             // -hg0 / -hg1: used whenever the archive gets a new key (new
+                                  // archive, first password, y with a new password)
+  std::optional<std::string> newPassword;  // y -jg"new": nullopt keeps the current one,
+                                           // "" removes the protection
+  LockMode lock = LockMode::Unchanged;
+  bool hideContents = false;      // -jx: encrypt the directory too (needs a password). For y,
+                                  // false also un-hides; for other commands false keeps it.
+  std::optional<std::string> archiveComment;  // -z: nullopt unchanged, "" removes (max 4096 bytes)
+  std::optional<std::string> chapterComment;  // -hz: comment of the last (for ac: the new) chapter
+  std::string workFolder;         // -w: where the temporary archive is written ("" = beside it)
+  bool testBeforeCommit = false;  // -jt: test the whole new archive before replacing the old one
+  bool testNewMembers = false;    // -ht0: verify the new members before replacing the old one
+  TimeStampMode timeStamp = TimeStampMode::Now;
+  unsigned threads = 0;           // 0 = number of cores
+};
+
+/// A file the program found on disk. meta.name is the member name (backslashes), meta.kind,
+/// mtime, mode, attributes and linkTarget describe it; meta.size is informational (the engine
+/// stores what it reads). chapters and packedSize are ignored.
+struct SourceFile {
+  std::string hostPath;
+  MemberInfo meta;
+};
+
+enum class AddMode {
+  Add,      // a, m: add new names, replace existing versions in the last chapter
+  Update,   // u: add new names, replace versions that are older than the file
+  Freshen,  // f: only replace versions that are older than the file
+};
+
+/// -js0 / -js1 / -js2 (ac): how "unchanged" is decided for a file already in chapter N.
+enum class ChapterCompare {
+  SizeAndTime = 0,  // same kind, size and mtime (and link target)
+  Content = 1,      // same kind, size and content checksum
+  CompressAll = 2,  // never unchanged: every file gets a new version
+};
+
+struct AddReport {
+  size_t added = 0;      // new names
+  size_t replaced = 0;   // new versions of existing names
+  size_t unchanged = 0;  // ac: versions extended to the new chapter
+  size_t skipped = 0;    // not added (see warnings)
+  bool archiveWritten = false;  // false when nothing had to change
+};
+
+/// a/u/f/m (newChapter false) work on the last chapter; ac (newChapter true) makes chapter N+1
+/// from exactly these files (mode and onlyNew are ignored then). A missing archive is created
+/// with chapter 1 (also by ac). onlyNew (-n): add only names not in the last chapter.
+/// Unreadable files are skipped with progress->warning().
+AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>& files,
+                   AddMode mode, bool onlyNew, bool newChapter, ChapterCompare compare,
+                   const WriteSettings& settings, Progress* progress);
+
+/// d (allChapters false): removes the matching versions from the last chapter (a version that
+/// also covers earlier chapters keeps those). da (allChapters true): removes every version of
+/// every matching name. The predicate sees each candidate version. Returns how many versions
+/// were changed or removed; 0 leaves the archive untouched unless a comment or lock was given.
+size_t deleteMembers(const std::string& archivePath,
+                     const std::function<bool(const MemberInfo&)>& match, bool allChapters,
+                     const WriteSettings& settings, Progress* progress);
+
+/// dc: deletes chapters (0 bounds are open, clamped to 1..N). Later chapters are renumbered
+/// down to close the gap. Deleting every chapter leaves an empty archive with one chapter.
+void deleteChapters(const std::string& archivePath, ChapterRange range,
+                    const WriteSettings& settings, Progress* progress);
+
+/// y: rewrites the archive with new options (method, password, lock, hide, comments) to
+/// outputPath ("" = in place). Untouched blocks are copied without recompressing.
+void copyArchive(const std::string& archivePath, const std::string& outputPath,
+                 const WriteSettings& settings, Progress* progress);
+
+/// rh: rebuilds an archive from the member records that survive in a damaged file and writes it
+/// to outputPath (replacing it). Members whose data is incomplete or damaged are left out
+/// (reported through progress->warning()). Returns the number of members recovered.
+size_t recoverHeader(const std::string& damagedPath, const std::string& outputPath,
+                     const std::string& password, Progress* progress);
+
+/// Longest archive or chapter comment in bytes.
+inline constexpr size_t kMaxCommentBytes = 4096;
+
+}  // namespace jar32

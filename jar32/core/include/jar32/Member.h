@@ -1,0 +1,74 @@
+// What the engine reports about an archive and its stored versions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace jar32 {
+
+/// Chapters first..last (inclusive, 1-based). In deleteChapters() a 0 bound is open:
+/// {3,0} = chapter 3 onwards, {0,5} = up to chapter 5, {0,0} = all.
+struct ChapterRange {
+  uint32_t first = 1;
+  uint32_t last = 1;
+  bool contains(uint32_t chapter) const { return first <= chapter && chapter <= last; }
+  bool operator==(const ChapterRange&) const = default;
+};
+
+enum class MemberKind : uint8_t { File = 0, Folder = 1, Symlink = 2 };
+
+/// DOS-style attribute bits kept per member (the listing prints them as four characters).
+enum Attribute : uint32_t {
+  kAttrReadOnly = 0x01,
+  kAttrHidden = 0x02,
+  kAttrSystem = 0x04,
+  kAttrDirectory = 0x10,
+  kAttrArchive = 0x20,
+};
+
+/// One stored version of a file, folder or link.
+struct MemberInfo {
+  std::string name;          // backslashes, no leading backslash: "docs\\guide.txt"; folder: "docs"
+  MemberKind kind = MemberKind::File;
+  uint64_t size = 0;         // bytes of data (0 for folders and links)
+  int64_t mtime = 0;         // Unix seconds
+  uint32_t mode = 0644;      // POSIX permission bits (07777)
+  uint32_t attributes = 0;   // Attribute bits
+  std::string linkTarget;    // symlinks: the target exactly as stored
+  ChapterRange chapters;     // chapters this version belongs to (set by the engine)
+  uint64_t packedSize = 0;   // share of compressed bytes (set by the engine, for the ratio)
+};
+
+/// Archive-wide flags (the listing's flag words).
+enum ArchiveFlag : uint32_t {
+  kFlagLocked = 0x01,           // "LOCKED": no change allowed
+  kFlagAutoLock = 0x02,         // "AUTO_LOCK": the next change locks the archive
+  kFlagRecoveryRecords = 0x04,  // "RECOVERY RECORDS" (not produced yet)
+  kFlagSecured = 0x08,          // "SECURED" (not produced yet)
+  kFlagHidden = 0x10,           // "HIDDEN": directory encrypted, listing needs the password
+  kFlagProtected = 0x20,        // "PROTECTED": a password protects the archive
+  kFlagEncrypted = 0x40,        // "ENCRYPTED": member data is encrypted
+};
+
+struct ChapterComment {
+  uint32_t chapter = 0;
+  std::string text;
+};
+
+struct ArchiveInfo {
+  uint32_t formatVersion = 1;
+  int64_t created = 0;              // Unix seconds
+  int64_t modified = 0;             // Unix seconds
+  uint32_t flags = 0;               // ArchiveFlag bits
+  uint32_t lockedChapters = 0;      // chapters 1..lockedChapters are locked (-jl1); 0 = none
+  int protectionMethod = -1;        // -1 none, 0 XChaCha20-Poly1305, 1 GOST 28147-89
+  std::string comment;              // bytes as given (at most 4096); "" = none
+  uint32_t chapterCount = 1;        // chapters are 1..chapterCount
+  std::vector<ChapterComment> chapterComments;  // sorted by chapter, only non-empty ones
+  uint64_t packedBytes = 0;         // compressed bytes of all member data
+  uint64_t fileSize = 0;            // size of the archive file
+  bool directoryRebuilt = false;    // directory was damaged; members were found by scanning
+};
+
+}  // namespace jar32
