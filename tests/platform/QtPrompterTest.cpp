@@ -1,0 +1,100 @@
+#include "platform/qt/QtPrompter.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <functional>
+
+using namespace platform;
+
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "qtprompter_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+struct Seen {
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+  Qt::TextFormat format = Qt::AutoText;
+};
+
+}  // namespace
+
+class QtPrompterTest : public ::testing::Test {
+ protected:
+  QtPrompter prompter{QStringLiteral("Tamber 2.23")};
+  Seen seen;
+
+  // Arranges for the next box to be inspected into `seen`, then handled by `act`.
+  void onNextBox(std::function<void(QMessageBox&)> act) {
+    App();
+    auto* timer = new QTimer(&App());
+    QObject::connect(timer, &QTimer::timeout, [this, timer, act] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || !box->isVisible()) return;
+      timer->stop();
+      timer->deleteLater();
+      seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+              box->standardButton(box->defaultButton()), box->textFormat()};
+      act(*box);
+    });
+    timer->start(5);
+  }
+};
+
+TEST_F(QtPrompterTest, ShowsTitlePlainTextIconAndExactlyTheButtons) {
+  onNextBox([](QMessageBox& box) { box.button(QMessageBox::No)->click(); });
+  const std::string text = "Tamber is not properly associated to \".j\"\nDo you want it corrected ? <b>x</b>";
+  EXPECT_EQ(prompter.ask(BoxKind::Error, text, ButtonYes | ButtonNo), ButtonNo);
+  EXPECT_EQ(seen.title, "Tamber 2.23");
+  EXPECT_EQ(seen.text.toStdString(), text);
+  EXPECT_EQ(seen.format, Qt::PlainText);
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(seen.defaultButton, QMessageBox::Yes);
+
+  onNextBox([](QMessageBox& box) { box.button(QMessageBox::Retry)->click(); });
+  EXPECT_EQ(prompter.ask(BoxKind::Warning, "w", ButtonRetry | ButtonCancel), ButtonRetry);
+  EXPECT_EQ(seen.icon, QMessageBox::Warning);
+  EXPECT_EQ(seen.buttons, QMessageBox::Retry | QMessageBox::Cancel);
+}
+
+TEST_F(QtPrompterTest, EscapeAnswersCancelThenNoThenOk) {
+  auto escape = [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); };
+  onNextBox(escape);
+  EXPECT_EQ(prompter.ask(BoxKind::Confirmation, "q", ButtonYes | ButtonNo | ButtonCancel), ButtonCancel);
+  EXPECT_EQ(seen.icon, QMessageBox::Question);
+  onNextBox(escape);
+  EXPECT_EQ(prompter.ask(BoxKind::Confirmation, "q", ButtonYes | ButtonNo), ButtonNo);
+  onNextBox([](QMessageBox& box) { box.close(); });
+  EXPECT_EQ(prompter.ask(BoxKind::Information, "q", ButtonOk), ButtonOk);
+  EXPECT_EQ(seen.icon, QMessageBox::Information);
+}
+
+TEST_F(QtPrompterTest, ErrorInfoAndPlainBoxes) {
+  auto ok = [](QMessageBox& box) { box.button(QMessageBox::Ok)->click(); };
+  onNextBox(ok);
+  prompter.error("Error in writing to registry");
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(seen.buttons, QMessageBox::Ok);
+  onNextBox(ok);
+  prompter.info("i");
+  EXPECT_EQ(seen.icon, QMessageBox::Information);
+  onNextBox(ok);
+  prompter.plain("Error opening registry for saving!");
+  EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(seen.title, "Tamber 2.23");
+  EXPECT_EQ(seen.text, "Error opening registry for saving!");
+}
