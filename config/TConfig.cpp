@@ -1,0 +1,119 @@
+#include "config/TConfig.h"
+
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Utf8.h"
+
+namespace {
+
+// One persistent value: its name, its type in the store, and the field it fills.
+struct StringValue { const char* name; std::string TConfig::*field; };
+struct NumberValue { const char* name; int32_t TConfig::*number; int16_t TConfig::*choice; };
+struct FlagValue { const char* name; bool TConfig::*field; };
+
+// The stored values in their order.
+const StringValue kStrings[] = {
+    {"systemTempFolder", &TConfig::systemTempFolder},   {"lastOpenArchive", &TConfig::lastOpenArchive},
+    {"lastExtractFolder", &TConfig::lastExtractFolder}, {"lastAddFolder", &TConfig::lastAddFolder},
+    {"theStartupFolder", &TConfig::theStartupFolder},   {"theTemporaryFolder", &TConfig::theTemporaryFolder},
+    {"theJar32Exe", &TConfig::theJar32Exe},             {"theAddFolder", &TConfig::theAddFolder},
+    {"theExtractFolder", &TConfig::theExtractFolder},
+};
+const NumberValue kNumbers[] = {
+    {"startupFolder", nullptr, &TConfig::startupFolder},
+    {"temporaryFolder", nullptr, &TConfig::temporaryFolder},
+    {"nrRecentEntries", &TConfig::nrRecentEntries, nullptr},
+    {"addFolder", nullptr, &TConfig::addFolder},
+    {"extractFolder", nullptr, &TConfig::extractFolder},
+    {"jar32Priority", &TConfig::jar32Priority, nullptr},
+};
+const FlagValue kFlags[] = {
+    {"showDosbox", &TConfig::showDosbox},
+    {"internalJarCheck", &TConfig::internalJarCheck},
+    {"loadDefaultAtStart", &TConfig::loadDefaultAtStart},
+    {"associateToJ", &TConfig::associateToJ},
+    {"checkAssociations", &TConfig::checkAssociations},
+    {"allowDrag", &TConfig::allowDrag},
+    {"flatButtons", &TConfig::flatButtons},
+    {"largeButtons", &TConfig::largeButtons},
+    {"limitToOneRow", &TConfig::limitToOneRow},
+    {"fileOperationsToolBar", &TConfig::fileOperationsToolBar},
+    {"archiveOpsToolbar", &TConfig::archiveOpsToolbar},
+    {"otherToolbar", &TConfig::otherToolbar},
+};
+// RealTimeAllowed is read right before this flag.
+constexpr const char* kReadRealTimeBefore = "fileOperationsToolBar";
+
+}  // namespace
+
+std::string ProgramFolderOf(const std::string& programPath) {
+  std::string folder = platform::WithoutTrailingSeparator(platform::FolderPart(programPath));
+  if (folder.empty() || !platform::IsFolder(folder)) return "/";
+  return folder;
+}
+
+TConfig::TConfig(platform::SettingsStore& store, platform::Prompter& prompter)
+    : store_(store), prompter_(prompter) {
+  programFolder = ProgramFolderOf(platform::RunningProgramPath());
+  systemTempFolder = platform::SystemTempFolder();
+  if (!platform::IsFolder(systemTempFolder)) systemTempFolder = programFolder;
+  lastOpenArchive = lastExtractFolder = lastAddFolder = programFolder;
+  theStartupFolder = theAddFolder = theExtractFolder = programFolder;
+  theTemporaryFolder = systemTempFolder;
+  Load();
+  CheckAssociationAtStartup();
+}
+
+void TConfig::Load() {
+  if (!store_.keyExists(kKey)) return;
+  for (const StringValue& v : kStrings) {
+    auto value = store_.value(kKey, v.name);
+    if (!value)
+      this->*v.field = "";
+    else if (value->type == platform::ValueType::String)
+      this->*v.field = value->text;
+    if (v.field == &TConfig::theTemporaryFolder && !platform::IsFolder(theTemporaryFolder))
+      theTemporaryFolder = systemTempFolder;
+  }
+  for (const NumberValue& v : kNumbers) {
+    auto number = store_.readNumber(kKey, v.name);
+    if (!number) continue;
+    if (v.number)
+      this->*v.number = static_cast<int32_t>(*number);
+    else
+      this->*v.choice = static_cast<int16_t>(*number & 0xFFFF);
+  }
+  for (const FlagValue& v : kFlags) {
+    if (v.name == std::string(kReadRealTimeBefore))
+      if (auto number = store_.readNumber(kKey, "RealTimeAllowed")) RealTimeAllowed = *number != 0;
+    if (auto number = store_.readNumber(kKey, v.name)) this->*v.field = *number != 0;
+  }
+}
+
+bool TConfig::Save() {
+  store_.createKey(kKey);
+  for (const StringValue& v : kStrings) store_.writeString(kKey, v.name, this->*v.field);
+  for (const NumberValue& v : kNumbers)
+    store_.writeNumber(kKey, v.name,
+                       static_cast<uint32_t>(v.number ? this->*v.number : static_cast<int32_t>(this->*v.choice)));
+  for (const FlagValue& v : kFlags) store_.writeNumber(kKey, v.name, this->*v.field ? 1 : 0);
+  if (!store_.save()) {
+    prompter_.plain("Error opening registry for saving!");
+    return false;
+  }
+  return true;
+}
+
+bool TConfig::IsValidPassword(const std::string& text) {
+  return platform::Utf8Length(text) >= 8 && text.find(' ') == std::string::npos;
+}
+
+void TConfig::StorePassword(const std::string& text) {
+  if (text == password) return;
+  if (!text.empty() && !IsValidPassword(text)) return;
+  password = text;
+}
+
+void TConfig::CheckAssociationAtStartup() {
+  // The desktop file-type registration is checked here once it exists.
+}
