@@ -7,20 +7,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <QtTest/QTest>
+#include <QKeyEvent>
 #include <functional>
 
 using namespace platform;
 
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "qtprompter_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+QApplication& App() { return *static_cast<QApplication*>(QCoreApplication::instance()); }
 
 struct Seen {
   QString title, text;
@@ -72,7 +66,10 @@ TEST_F(QtPrompterTest, ShowsTitlePlainTextIconAndExactlyTheButtons) {
 }
 
 TEST_F(QtPrompterTest, EscapeAnswersCancelThenNoThenOk) {
-  auto escape = [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); };
+  auto escape = [](QMessageBox& box) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&box, &press);
+  };
   onNextBox(escape);
   EXPECT_EQ(prompter.ask(BoxKind::Confirmation, "q", ButtonYes | ButtonNo | ButtonCancel), ButtonCancel);
   EXPECT_EQ(seen.icon, QMessageBox::Question);
@@ -97,4 +94,12 @@ TEST_F(QtPrompterTest, ErrorInfoAndPlainBoxes) {
   EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
   EXPECT_EQ(seen.title, "Tamber 2.23");
   EXPECT_EQ(seen.text, "Error opening registry for saving!");
+}
+
+// The application object must outlive every widget and input device and go before Qt's own statics.
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
 }
