@@ -1,0 +1,119 @@
+// a, u, f, m, ac: scan the disk, hand the files to the engine, then (m, -d) remove the sources.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unordered_set>
+
+#include "MemberNames.h"
+#include "Run.h"
+#include "Scanner.h"
+#include "UsageError.h"
+
+namespace jar32::cli {
+
+namespace {
+
+/// Remembers which members the engine stored, so that only those sources are removed.
+class AddProgress : public PrintingProgress {
+ public:
+  using PrintingProgress::PrintingProgress;
+  void member(Step step, const MemberInfo& m) override {
+    PrintingProgress::member(step, m);
+    if (step == Step::Adding || step == Step::Replacing || step == Step::Unchanged)
+      stored.insert(m.name);
+  }
+  std::unordered_set<std::string> stored;
+};
+
+/// Removes the sources whose data is now in the archive: files and links first, then folders
+/// (deepest first) when they are empty. A source that changed since it was read stays.
+void removeSources(RunContext& run, const std::vector<ScannedFile>& files,
+                   const std::unordered_set<std::string>& stored) {
+  std::vector<const ScannedFile*> folders;
+  for (const ScannedFile& f : files) {
+    if (!stored.count(f.meta.name)) continue;
+    if (f.meta.kind == MemberKind::Folder) {
+      folders.push_back(&f);
+      continue;
+    }
+    struct stat st;
+    if (lstat(f.hostPath.c_str(), &st) != 0) continue;
+    if (st.st_dev != f.device || st.st_ino != f.inode || st.st_mtim.tv_sec != f.meta.mtime ||
+        (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) != f.meta.size)) {
+      run.report.warning("kept " + printable(f.hostPath) + ": it changed while it was added");
+      continue;
+    }
+    if ((f.meta.attributes & kAttrReadOnly) && !run.inv.options.ignoreReadOnly) {
+      run.report.warning("kept the read-only file " + printable(f.hostPath) + " (-ha removes it)");
+      continue;
+    }
+    if (unlink(f.hostPath.c_str()) != 0)
+      run.report.warning("cannot remove " + printable(f.hostPath) + ": " + std::strerror(errno));
+  }
+  std::sort(folders.begin(), folders.end(), [](const ScannedFile* a, const ScannedFile* b) {
+    return a->hostPath.size() > b->hostPath.size();
+  });
+  for (const ScannedFile* f : folders) rmdir(f->hostPath.c_str());  // only when empty
+}
+
+}  // namespace
+
+void runAdd(RunContext& run) {
+  const Invocation& inv = run.inv;
+  const Options& o = inv.options;
+  if (inv.names.empty() && inv.command != Command::AddChapter)
+    throw UsageError("no files named to add");
+  const auto base = normalizeBaseFolder(o.outputPath);
+  if (!base) throw UsageError("unusable base folder inside the archive: " + o.outputPath);
+
+  ScanSettings scan;
+  scan.recurse = o.recurse;
+  scan.fullPath = o.fullPath;
+  scan.baseFolder = *base;
+  scan.excludes = o.excludes;
+  scan.includeArchive = o.includeArchive;
+  scan.includeDirectories = o.includeDirectories;
+  scan.includeHidden = o.includeHidden;
+  scan.includeReadOnly = o.includeReadOnly;
+  scan.currentFolder = run.currentFolder;
+  for (const std::string& own : {inv.archive, o.listFile}) {
+    struct stat st;
+    if (!own.empty() && stat(own.c_str(), &st) == 0) scan.skipFiles.emplace_back(st.st_dev, st.st_ino);
+  }
+  const WriteSettings settings = writeSettingsOf(o);
+  std::vector<ScannedFile> found =
+      scanSources(inv.names, scan, [&](const std::string& w) { run.report.warning(w); });
+
+  if (o.query) {
+    std::vector<ScannedFile> chosen;
+    for (ScannedFile& f : found)
+      if (run.asker.ask("Add " + printable(f.hostPath) + "?") == Asker::Answer::Yes)
+        chosen.push_back(std::move(f));
+    found = std::move(chosen);
+  }
+  std::vector<SourceFile> sources;
+  sources.reserve(found.size());
+  for (const ScannedFile& f : found) sources.push_back(SourceFile{f.hostPath, f.meta});
+
+  AddMode mode = AddMode::Add;
+  if (inv.command == Command::Update) mode = AddMode::Update;
+  if (inv.command == Command::Freshen) mode = AddMode::Freshen;
+  const ChapterCompare compare = o.chapterMode < 0 ? ChapterCompare::SizeAndTime
+                                                   : static_cast<ChapterCompare>(o.chapterMode);
+  AddProgress progress(run);
+  const AddReport report = addFiles(inv.archive, sources, mode, o.onlyNew,
+                                    inv.command == Command::AddChapter, compare, settings, &progress);
+  run.out.put("Added ").put(std::to_string(report.added)).put(", replaced ");
+  run.out.put(std::to_string(report.replaced));
+  if (inv.command == Command::AddChapter)
+    run.out.put(", unchanged ").put(std::to_string(report.unchanged));
+  run.out.put(", skipped ").put(std::to_string(report.skipped)).line(".");
+  // The new archive is in place: only now may the sources go.
+  if (inv.command == Command::Move || o.withDelete) removeSources(run, found, progress.stored);
+  writeListFile(run);
+}
+
+}  // namespace jar32::cli

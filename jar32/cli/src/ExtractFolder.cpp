@@ -1,0 +1,233 @@
+#include "ExtractFolder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "jar32/Errors.h"
+#include "jar32/Interrupt.h"
+
+namespace jar32::cli {
+
+namespace {
+
+std::string join(const std::vector<std::string>& parts, size_t count) {
+  std::string out;
+  for (size_t i = 0; i < count; ++i) {
+    if (i) out.push_back('/');
+    out += parts[i];
+  }
+  return out;
+}
+
+timespec toTimespec(int64_t seconds) {
+  timespec t{};
+  t.tv_sec = static_cast<time_t>(seconds);
+  return t;
+}
+
+}  // namespace
+
+void Fd::reset() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+ExtractFolder::ExtractFolder(const std::string& path) : path_(path.empty() ? "." : path) {
+  std::error_code ec;
+  std::filesystem::create_directories(path_, ec);
+  root_ = Fd(::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!root_)
+    throw JarError(kOpenError, "cannot open the target folder " + path_ + ": " + std::strerror(errno));
+  path_ = std::filesystem::absolute(path_).lexically_normal().string();
+  if (path_.size() > 1 && path_.back() == '/') path_.pop_back();
+}
+
+Fd ExtractFolder::openParent(const std::vector<std::string>& parts, bool create, std::string& problem) {
+  const size_t depth = parts.size() - 1;
+  const std::string key = join(parts, depth);
+  if (cachedFd_ && key == cachedFolder_) return Fd(::dup(cachedFd_.get()));
+  Fd current(::dup(root_.get()));
+  for (size_t i = 0; i < depth; ++i) {
+    const char* name = parts[i].c_str();
+    int fd = ::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && create) {
+      if (::mkdirat(current.get(), name, 0777) != 0 && errno != EEXIST) {
+        problem = "cannot make the folder " + join(parts, i + 1) + ": " + std::strerror(errno);
+        return Fd();
+      }
+      fd = ::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    if (fd < 0) {
+      if (errno == ELOOP || errno == ENOTDIR)
+        problem = "a link or file is in the way at " + join(parts, i + 1);
+      else
+        problem = "cannot open the folder " + join(parts, i + 1) + ": " + std::strerror(errno);
+      return Fd();
+    }
+    current = Fd(fd);
+  }
+  cachedFolder_ = key;
+  cachedFd_ = Fd(::dup(current.get()));
+  return current;
+}
+
+Existing ExtractFolder::inspect(int parent, const std::string& leaf) {
+  Existing e;
+  struct stat st;
+  if (::fstatat(parent, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return e;
+  e.exists = true;
+  e.isFolder = S_ISDIR(st.st_mode);
+  e.isLink = S_ISLNK(st.st_mode);
+  e.readOnly = !e.isLink && !(st.st_mode & S_IWUSR);
+  e.mtime = st.st_mtim.tv_sec;
+  e.size = static_cast<uint64_t>(st.st_size);
+  return e;
+}
+
+std::string ExtractFolder::tempName() {
+  return ".~jar32x-" + std::to_string(::getpid()) + "-" + std::to_string(++counter_);
+}
+
+ExtractFolder::PendingFile::PendingFile(PendingFile&& o) noexcept { *this = std::move(o); }
+
+ExtractFolder::PendingFile& ExtractFolder::PendingFile::operator=(PendingFile&& o) noexcept {
+  if (this != &o) {
+    discard();
+    parent_ = o.parent_;
+    fd_ = o.fd_;
+    temp_ = std::move(o.temp_);
+    leaf_ = std::move(o.leaf_);
+    cleanupPath_ = std::move(o.cleanupPath_);
+    o.fd_ = -1;
+  }
+  return *this;
+}
+
+ExtractFolder::PendingFile ExtractFolder::startFile(int parent, const std::vector<std::string>& parts) {
+  PendingFile f;
+  f.temp_ = tempName();
+  f.fd_ = ::openat(parent, f.temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (f.fd_ < 0) return f;
+  f.parent_ = parent;
+  f.leaf_ = parts.back();
+  std::vector<std::string> tempParts(parts.begin(), parts.end() - 1);
+  tempParts.push_back(f.temp_);
+  f.cleanupPath_ = path_ + "/" + join(tempParts, tempParts.size());
+  registerCleanupPath(f.cleanupPath_.c_str());
+  return f;
+}
+
+bool ExtractFolder::PendingFile::write(const uint8_t* data, size_t size) {
+  while (size) {
+    const ssize_t n = ::write(fd_, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool ExtractFolder::PendingFile::commit(uint32_t mode, int64_t mtime) {
+  const timespec times[2] = {toTimespec(mtime), toTimespec(mtime)};
+  if (::fchmod(fd_, mode & 0777) != 0 || ::futimens(fd_, times) != 0) return false;
+  if (::close(fd_) != 0) {
+    fd_ = -1;
+    return false;
+  }
+  fd_ = -1;
+  if (::renameat(parent_, temp_.c_str(), parent_, leaf_.c_str()) != 0) return false;
+  unregisterCleanupPath(cleanupPath_.c_str());
+  temp_.clear();
+  return true;
+}
+
+void ExtractFolder::PendingFile::discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty() && parent_ >= 0) {
+    const int saved = errno;
+    ::unlinkat(parent_, temp_.c_str(), 0);
+    unregisterCleanupPath(cleanupPath_.c_str());
+    errno = saved;
+  }
+  temp_.clear();
+}
+
+bool ExtractFolder::makeFolder(const std::vector<std::string>& parts, std::string& problem) {
+  Fd parent = openParent(parts, true, problem);
+  if (!parent) return false;
+  if (::mkdirat(parent.get(), parts.back().c_str(), 0777) == 0) return true;
+  if (errno == EEXIST) {
+    if (inspect(parent.get(), parts.back()).isFolder) return true;
+    problem = "a link or file is in the way at " + join(parts, parts.size());
+    return false;
+  }
+  problem = "cannot make the folder " + join(parts, parts.size()) + ": " + std::strerror(errno);
+  return false;
+}
+
+bool ExtractFolder::makeLink(int parent, const std::vector<std::string>& parts,
+                             const std::string& target, int64_t mtime, std::string& problem) {
+  const std::string temp = tempName();
+  if (::symlinkat(target.c_str(), parent, temp.c_str()) != 0) {
+    problem = std::string("cannot make the link: ") + std::strerror(errno);
+    return false;
+  }
+  const timespec times[2] = {toTimespec(mtime), toTimespec(mtime)};
+  ::utimensat(parent, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
+  if (::renameat(parent, temp.c_str(), parent, parts.back().c_str()) != 0) {
+    problem = std::string("cannot place the link: ") + std::strerror(errno);
+    ::unlinkat(parent, temp.c_str(), 0);
+    return false;
+  }
+  madeLinks_.push_back(join(parts, parts.size()));
+  return true;
+}
+
+void ExtractFolder::finishFolder(const std::vector<std::string>& parts, uint32_t mode, int64_t mtime) {
+  std::string problem;
+  Fd parent = openParent(parts, false, problem);
+  if (!parent) return;
+  const int fd = ::openat(parent.get(), parts.back().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  const timespec times[2] = {toTimespec(mtime), toTimespec(mtime)};
+  ::fchmod(fd, (mode & 0777) | S_IRWXU);  // the owner keeps access to what was extracted
+  ::futimens(fd, times);
+  ::close(fd);
+}
+
+bool ExtractFolder::linkPassesForeignLink(const std::vector<std::string>& linkParts,
+                                          const std::string& target) {
+  std::vector<std::string> walk(linkParts.begin(), linkParts.end() - 1);
+  size_t start = 0;
+  while (start <= target.size()) {
+    size_t end = target.find('/', start);
+    if (end == std::string::npos) end = target.size();
+    const std::string part = target.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!walk.empty()) walk.pop_back();
+      continue;
+    }
+    walk.push_back(part);
+    struct stat st;
+    const std::string rel = join(walk, walk.size());
+    if (::fstatat(root_.get(), rel.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISLNK(st.st_mode) &&
+        std::find(madeLinks_.begin(), madeLinks_.end(), rel) == madeLinks_.end())
+      return true;
+  }
+  return false;
+}
+
+}  // namespace jar32::cli

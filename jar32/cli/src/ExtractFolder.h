@@ -1,0 +1,109 @@
+// Writes extracted members strictly inside one target folder. Every path step is opened with
+// O_NOFOLLOW relative to the folder above it, so a link (from the archive or already on disk)
+// can never redirect a write; files are written to a temporary name and renamed into place.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace jar32::cli {
+
+/// An open folder descriptor that closes itself.
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() { reset(); }
+  Fd(Fd&& other) noexcept : fd_(other.release()) {}
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = other.release();
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void reset();
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+/// What is at a place on disk (never following a link).
+struct Existing {
+  bool exists = false;
+  bool isFolder = false;
+  bool isLink = false;
+  bool readOnly = false;
+  int64_t mtime = 0;
+  uint64_t size = 0;
+};
+
+class ExtractFolder {
+ public:
+  /// Creates the folder (and the folders above it) when missing. Throws JarError.
+  explicit ExtractFolder(const std::string& path);
+  const std::string& path() const { return path_; }
+
+  /// The folder that holds parts.back() (parts.size() >= 1), creating folders on the way when
+  /// create is set. Empty Fd with the reason in problem when a step is a link, a file, or
+  /// cannot be made.
+  Fd openParent(const std::vector<std::string>& parts, bool create, std::string& problem);
+
+  static Existing inspect(int parent, const std::string& leaf);
+
+  /// A file being written under a temporary name in its folder.
+  class PendingFile {
+   public:
+    PendingFile() = default;
+    ~PendingFile() { discard(); }
+    PendingFile(PendingFile&&) noexcept;
+    PendingFile& operator=(PendingFile&&) noexcept;
+    bool open() const { return fd_ >= 0; }
+    /// Appends data; false with errno set on a write error.
+    bool write(const uint8_t* data, size_t size);
+    /// Sets mode and time and renames over leaf. False with errno set on failure.
+    bool commit(uint32_t mode, int64_t mtime);
+    void discard();
+
+   private:
+    friend class ExtractFolder;
+    int parent_ = -1;  // borrowed from the caller's Fd
+    int fd_ = -1;
+    std::string temp_, leaf_, cleanupPath_;
+  };
+
+  /// Starts a file in the parent folder. On failure the PendingFile is not open and errno says why.
+  PendingFile startFile(int parent, const std::vector<std::string>& parts);
+  /// Creates (or keeps) a folder. False with problem set when something else is in the way.
+  bool makeFolder(const std::vector<std::string>& parts, std::string& problem);
+  /// Creates a link (replacing what is at its place unless that is a folder).
+  bool makeLink(int parent, const std::vector<std::string>& parts, const std::string& target,
+                int64_t mtime, std::string& problem);
+  /// Sets a folder's mode and time (done after its contents were written).
+  void finishFolder(const std::vector<std::string>& parts, uint32_t mode, int64_t mtime);
+
+  /// Whether the walk from the target folder along the link's target (read from the link's
+  /// folder) passes a link on disk that this run did not make.
+  bool linkPassesForeignLink(const std::vector<std::string>& linkParts, const std::string& target);
+
+ private:
+  std::string tempName();
+  std::string path_;
+  Fd root_;
+  std::string cachedFolder_;  // parts of the cached parent, joined with '/'
+  Fd cachedFd_;
+  std::vector<std::string> madeLinks_;  // parts joined with '/'
+  unsigned counter_ = 0;
+};
+
+}  // namespace jar32::cli

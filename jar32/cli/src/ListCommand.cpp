@@ -1,0 +1,45 @@
+// l: the listing.
+#include "Listing.h"
+#include "MemberNames.h"
+#include "Run.h"
+
+namespace jar32::cli {
+
+void runList(RunContext& run) {
+  const Invocation& inv = run.inv;
+  const Options& o = inv.options;
+  auto archive = Archive::open(inv.archive, passwordOf(o));
+  const ArchiveInfo& info = archive->info();
+  const auto& members = archive->members();
+  const ChapterRange range = selectChapters(o.chapters, info.chapterCount);
+  std::vector<std::string> patterns;
+  for (const std::string& n : inv.names) patterns.push_back(normalizeMemberPattern(n));
+
+  ListingHeader h;
+  h.archivePath = absoluteArchivePath(run, inv.archive);
+  h.formatVersion = info.formatVersion;
+  h.chapterCount = info.chapterCount;
+  h.memberCount = members.size();
+  h.created = info.created;
+  h.modified = info.modified;
+  h.flags = info.flags;
+  h.comment = info.comment;
+  h.firstChapter = range.first;
+  h.lastChapter = range.last;
+  h.packedBytes = info.packedBytes;
+  std::vector<const MemberInfo*> shown;
+  shown.reserve(members.size());
+  for (const MemberInfo& m : members) {
+    h.unpackedBytes += m.size;
+    if (m.chapters.first > range.last || m.chapters.last < range.first) continue;
+    const bool folder = m.kind == MemberKind::Folder;
+    if (!patterns.empty() && !memberMatchesAny(patterns, m.name, folder)) continue;
+    if (!o.excludes.empty() && memberExcluded(o.excludes, m.name, folder)) continue;
+    shown.push_back(&m);
+  }
+  printListing(h, shown, run.out);
+  if (info.directoryRebuilt)
+    run.report.warning("the archive's directory is damaged; members were found by scanning (rh rebuilds it)");
+}
+
+}  // namespace jar32::cli

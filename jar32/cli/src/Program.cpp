@@ -1,0 +1,133 @@
+#include "Program.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "Config.h"
+#include "Listing.h"
+#include "MemberNames.h"
+#include "Run.h"
+#include "UsageError.h"
+#include "Usage.h"
+#include "jar32/Interrupt.h"
+
+namespace jar32::cli {
+
+namespace {
+
+std::vector<Token> commandLineItems(int argc, char** argv) {
+  std::vector<Token> items;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (i == 1 && arg.size() > 1 && arg[0] == '@') {
+      for (Token& t : tokenize(readArgumentFile(arg.substr(1)))) items.push_back(std::move(t));
+    } else {
+      items.push_back(plainToken(arg));
+    }
+  }
+  return items;
+}
+
+void printConfigWarning(Output& out, const std::string& folder) {
+  const std::string path = printable(folder + "jar.cfg");
+  out.line("");
+  out.put("WARNING #301: configuration file not found: ").line(path);
+  out.line("jar32.exe goes on with its built-in default switches.");
+  out.line("To create the file, run:");
+  out.put("  jar32.exe CFG \"").put(path).line("\"");
+  out.line("or use \"Generate Jar.cfg\" in Tamber.");
+  out.line("This notice appears at every run until the file exists.");
+}
+
+void dispatch(RunContext& run) {
+  switch (run.inv.command) {
+    case Command::Add:
+    case Command::Update:
+    case Command::Freshen:
+    case Command::Move:
+    case Command::AddChapter: runAdd(run); break;
+    case Command::Delete:
+    case Command::DeleteAll: runDelete(run); break;
+    case Command::DeleteChapters: runDeleteChapters(run); break;
+    case Command::Extract:
+    case Command::ExtractFolders: runExtract(run); break;
+    case Command::List: runList(run); break;
+    case Command::Test: runTest(run); break;
+    case Command::Copy: runCopy(run); break;
+    case Command::RecoverHeader: runRecoverHeader(run); break;
+    case Command::WriteConfig: runWriteConfig(run); break;
+  }
+}
+
+std::string currentFolder() {
+  std::string buffer(4096, '\0');
+  while (!getcwd(buffer.data(), buffer.size())) {
+    if (errno != ERANGE) return "/";
+    buffer.resize(buffer.size() * 2);
+  }
+  buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+  return buffer;
+}
+
+}  // namespace
+
+int runProgram(int argc, char** argv) {
+  installInterruptHandlers();
+  Output out(stdout);
+  Reporter report(stderr);
+  if (argc < 2 || std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h" ||
+      std::string_view(argv[1]) == "-?") {
+    out.put(usageText());
+    out.flush();
+    return 0;
+  }
+  try {
+    const std::vector<Token> items = commandLineItems(argc, argv);
+    const auto command = leadingCommand(items);
+    if (!command) {
+      if (items.empty()) throw UsageError("the argument file is empty");
+      throw UsageError("unknown command: " + printable(items[0].text) + " (jar32.exe --help lists them)");
+    }
+    Options defaults;
+    const std::string folder = programFolder();
+    if (*command != Command::WriteConfig) {
+      const auto config = loadConfig(folder);
+      if (config) defaults = defaultsFor(*config, *command);
+      else printConfigWarning(out, folder);
+    }
+    const Invocation inv = parseInvocation(items, defaults);
+    if (!inv.options.unsupported.empty()) {
+      std::string list;
+      for (const std::string& s : inv.options.unsupported) list += (list.empty() ? "" : " ") + s;
+      report.warning(list + ": recovery records, security envelopes and volumes are not supported yet; ignored");
+    }
+    Asker asker(inv.options.assumeYes);
+    RunContext run{inv, out, report, asker, currentFolder(), {}};
+    if (inv.command != Command::List) {
+      printBanner(out);
+      if (inv.command != Command::WriteConfig)
+        out.put("Processing archive: ").line(printable(absoluteArchivePath(run, inv.archive)));
+    }
+    dispatch(run);
+    if (!out.flush()) return report.fail(kWriteError, "cannot write the standard output");
+    return report.finish();
+  } catch (const JarError& e) {
+    out.flush();
+    return report.fail(e.exitCode, e.what());
+  } catch (const UsageError& e) {
+    out.flush();
+    return report.fail(kBadParams, e.what());
+  } catch (const std::bad_alloc&) {
+    out.flush();
+    return report.fail(kNoMemory, "out of memory");
+  } catch (const std::exception& e) {
+    out.flush();
+    return report.fail(kInternal, std::string("internal error: ") + e.what());
+  }
+}
+
+}  // namespace jar32::cli

@@ -1,0 +1,118 @@
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "Comment.h"
+#include "MemberNames.h"
+#include "Run.h"
+#include "Scanner.h"
+#include "UsageError.h"
+
+namespace jar32::cli {
+
+namespace {
+
+const char* stepWord(Step step) {
+  switch (step) {
+    case Step::Adding: return "Adding     ";
+    case Step::Replacing: return "Replacing  ";
+    case Step::Unchanged: return "Unchanged  ";
+    case Step::Skipping: return "Skipping   ";
+    case Step::Deleting: return "Deleting   ";
+    case Step::Testing: return "Testing    ";
+  }
+  return "           ";
+}
+
+std::optional<std::string> readComment(const CommentSwitch& c, const char* what) {
+  switch (c.kind) {
+    case CommentSwitch::Kind::Unchanged: return std::nullopt;
+    case CommentSwitch::Kind::Remove: return std::string();
+    case CommentSwitch::Kind::FromFile: break;
+  }
+  std::ifstream in(c.file, std::ios::binary);
+  if (!in) throw JarError(kOpenError, std::string("cannot open the ") + what + " file " + c.file);
+  std::string bytes;
+  char buffer[8192];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    bytes.append(buffer, static_cast<size_t>(in.gcount()));
+    if (bytes.size() > 65536) throw JarError(kBadParams, std::string("the ") + what + " is longer than 4096 bytes");
+  }
+  std::string text = normalizeComment(bytes);
+  if (auto problem = commentProblem(text))
+    throw JarError(kBadParams, std::string(what) + " refused: " + *problem);
+  return text;
+}
+
+}  // namespace
+
+void PrintingProgress::member(Step step, const MemberInfo& m) {
+  ++counts_[static_cast<size_t>(step)];
+  run_.out.put(stepWord(step)).put(printable(m.name));
+  if (m.kind == MemberKind::Folder) run_.out.put('\\');
+  run_.out.put('\n');
+  if (step == Step::Adding || step == Step::Replacing || step == Step::Unchanged ||
+      step == Step::Deleting)
+    run_.processed.push_back(m.name);
+}
+
+void PrintingProgress::tested(const MemberInfo& m, bool ok) {
+  run_.out.put("Testing    ").put(printable(m.name)).line(ok ? "  OK" : "  DAMAGED");
+}
+
+void PrintingProgress::warning(const std::string& text) { run_.report.warning(text); }
+
+std::string passwordOf(const Options& o) { return o.password.value_or(std::string()); }
+
+WriteSettings writeSettingsOf(const Options& o) {
+  WriteSettings s;
+  s.method = o.method;
+  s.password = passwordOf(o);
+  s.protection = o.protection < 0 ? 0 : o.protection;
+  switch (o.newPassword.kind) {
+    case NewPasswordSwitch::Kind::Keep: break;
+    case NewPasswordSwitch::Kind::Set: s.newPassword = o.newPassword.password; break;
+    case NewPasswordSwitch::Kind::Remove: s.newPassword = std::string(); break;
+  }
+  switch (o.lockMode) {
+    case 0: s.lock = LockMode::Lock; break;
+    case 1: s.lock = LockMode::LockChapters; break;
+    case 2: s.lock = LockMode::AutoLock; break;
+    default: s.lock = LockMode::Unchanged; break;
+  }
+  s.hideContents = o.hideContents;
+  s.archiveComment = readComment(o.archiveComment, "archive comment");
+  s.chapterComment = readComment(o.chapterComment, "chapter comment");
+  s.workFolder = o.workFolder;
+  s.testBeforeCommit = o.testTemp;
+  s.testNewMembers = o.testNew;
+  s.timeStamp = o.timeStamp == 0 ? TimeStampMode::Newest
+                : o.timeStamp == 1 ? TimeStampMode::KeepOld
+                                   : TimeStampMode::Now;
+  return s;
+}
+
+ChapterRange selectChapters(const std::optional<ChapterBounds>& bounds, uint32_t count) {
+  if (!bounds) return {count, count};
+  ChapterRange r{bounds->first ? bounds->first : 1, bounds->last ? bounds->last : count};
+  if (r.last > count) r.last = count;
+  if (r.first > r.last)
+    throw UsageError("the archive has chapters 1-" + std::to_string(count) +
+                     "; the range selects none of them");
+  return r;
+}
+
+void writeListFile(RunContext& run) {
+  const std::string& path = run.inv.options.listFile;
+  if (path.empty()) return;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  for (const std::string& name : run.processed) out << name << '\n';
+  if (!out) run.report.warning("cannot write the list file " + path);
+}
+
+std::string absoluteArchivePath(const RunContext& run, const std::string& archive) {
+  return absolutePath(archive, run.currentFolder);
+}
+
+}  // namespace jar32::cli
