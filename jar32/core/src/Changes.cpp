@@ -1,0 +1,371 @@
+// The change commands: each builds the list of versions for the new archive (Chapters.cpp) and
+// hands it to the writer, which replaces the archive only after everything succeeded.
+#include "jar32/Changes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <thread>
+
+#include "Chapters.h"
+#include "Checksum.h"
+#include "Reader.h"
+#include "Writer.h"
+
+namespace jar32 {
+namespace {
+
+void checkComments(const WriteSettings& s) {
+  if (s.archiveComment && s.archiveComment->size() > kMaxCommentBytes)
+    throw JarError(kBadParams, "Archive comment is longer than 4096 bytes; nothing was changed");
+  if (s.chapterComment && s.chapterComment->size() > kMaxCommentBytes)
+    throw JarError(kBadParams, "Chapter comment is longer than 4096 bytes; nothing was changed");
+  if (s.protection != kProtectXChaCha && s.protection != kProtectGost)
+    throw JarError(kBadParams, "Unknown protection method " + std::to_string(s.protection));
+  if (s.method < 0 || s.method > 4)
+    throw JarError(kBadParams, "Unknown compression method " + std::to_string(s.method));
+}
+
+bool changesArchiveSettings(const WriteSettings& s) {
+  return s.archiveComment || s.chapterComment || s.lock != LockMode::Unchanged;
+}
+
+std::unique_ptr<ArchiveReader> openForChange(const std::string& path, const WriteSettings& s,
+                                             bool mustExist, bool allowLocked) {
+  if (!pathExists(path)) {
+    if (mustExist) throw JarError(kOpenError, "Cannot open " + path + ": No such file");
+    return nullptr;
+  }
+  auto r = ArchiveReader::open(path, s.password);
+  if (r->info().directoryRebuilt)
+    throw JarError(kCrcError, "The archive directory is damaged; recover the archive with rh first");
+  if (r->header().protectedArchive && !r->keys()) throw JarError(kFatal, kMsgPasswordNeeded);
+  if (!allowLocked && (r->info().flags & kFlagLocked))
+    throw JarError(kFatal, "Archive is locked and cannot be changed: " + path);
+  return r;
+}
+
+/// The protection of the archive to write and the password that opens it.
+Protection decideProtection(const ArchiveReader* src, const WriteSettings& s, bool isCopy,
+                            Progress* progress, std::string* passwordOut) {
+  Protection prot;
+  std::string password;
+  int method = s.protection;
+  bool fresh = false;
+  if (isCopy && s.newPassword) {
+    password = *s.newPassword;
+    fresh = !password.empty();
+  } else if (src && src->header().protectedArchive) {
+    prot.header = src->header();
+    prot.keys = src->sharedKeys();
+    prot.sameKeysAsSource = true;
+    password = s.password;
+  } else if (!s.password.empty()) {
+    password = s.password;
+    fresh = true;
+  }
+  if (fresh) {
+    prot.header = FileHeader{};
+    prot.header.protectedArchive = true;
+    prot.header.method = uint8_t(method);
+    prot.header.kdf = KdfParams::fresh();
+    prot.keys = Keys::derive(method, password, prot.header.kdf);
+    std::copy_n(prot.keys->checkValue(), kCheckBytes, prot.header.check);
+  }
+  if (!prot.keys) {
+    prot.header = FileHeader{};
+    password.clear();
+    if (s.hideContents && progress)
+      progress->warning("Hiding the contents needs a password; the contents are not hidden");
+  } else {
+    bool wasHidden = src && src->header().hidden;
+    prot.header.hidden = isCopy ? s.hideContents : (wasHidden || s.hideContents);
+  }
+  *passwordOut = password;
+  return prot;
+}
+
+int64_t now() { return int64_t(std::time(nullptr)); }
+
+void applySettings(ArchiveInfo& info, const WriteSettings& s, const std::vector<NewEntry>& entries,
+                   bool existed) {
+  if (s.archiveComment) info.comment = *s.archiveComment;
+  if (s.chapterComment) {
+    auto& list = info.chapterComments;
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const ChapterComment& c) { return c.chapter == info.chapterCount; }),
+               list.end());
+    if (!s.chapterComment->empty()) list.push_back({info.chapterCount, *s.chapterComment});
+    std::sort(list.begin(), list.end(),
+              [](const ChapterComment& a, const ChapterComment& b) { return a.chapter < b.chapter; });
+  }
+  // An auto-lockable archive locks itself on its next change.
+  if (info.flags & kFlagAutoLock) info.flags = (info.flags & ~kFlagAutoLock) | kFlagLocked;
+  switch (s.lock) {
+    case LockMode::Unchanged: break;
+    case LockMode::Lock: info.flags |= kFlagLocked; break;
+    case LockMode::LockChapters: info.lockedChapters = info.chapterCount; break;
+    case LockMode::AutoLock:
+      if (!(info.flags & kFlagLocked)) info.flags |= kFlagAutoLock;
+      break;
+  }
+  info.flags &= kFlagLocked | kFlagAutoLock;
+  if (!existed) info.created = now();
+  switch (s.timeStamp) {
+    case TimeStampMode::Now: info.modified = now(); break;
+    case TimeStampMode::KeepOld:
+      if (!existed) info.modified = now();
+      break;
+    case TimeStampMode::Newest: {
+      int64_t newest = 0;
+      for (const auto& e : entries) newest = std::max(newest, e.info.mtime);
+      info.modified = entries.empty() ? now() : newest;
+      break;
+    }
+  }
+}
+
+unsigned threadsFor(const WriteSettings& s) {
+  unsigned n = s.threads ? s.threads : std::thread::hardware_concurrency();
+  return std::clamp(n, 1u, 16u);
+}
+
+struct NullVisitor : MemberVisitor {
+  bool begin(size_t, const MemberInfo&) override { return true; }
+  void data(const uint8_t*, size_t) override {}
+  void end(size_t, const MemberInfo&, MemberStatus) override {}
+};
+
+/// Writes, optionally tests, and puts the new archive in place of `output`.
+void writeAndCommit(const std::string& output, const ArchiveReader* source,
+                    std::vector<NewEntry>& entries, const ArchiveInfo& info,
+                    const Protection& prot, const std::string& password, const WriteSettings& s,
+                    bool recompressAll, Progress* progress) {
+  std::vector<size_t> fresh;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].origin == NewEntry::Origin::Host) fresh.push_back(i);
+  struct stat before;
+  bool hadFile = ::stat(output.c_str(), &before) == 0;
+
+  ArchiveWriter writer(output, s.workFolder);
+  WriteJobSettings js;
+  js.method = s.method ? s.method : kDefaultMethod;
+  js.recompressAll = recompressAll;
+  js.threads = threadsFor(s);
+  std::vector<size_t> newIndex;
+  writer.write(source, entries, info, prot, js, progress, &newIndex);
+
+  if (s.testBeforeCommit || (s.testNewMembers && !fresh.empty())) {
+    auto check = ArchiveReader::open(writer.tempPath(), password);
+    try {
+      if (s.testBeforeCommit) {
+        check->test(nullptr);
+      } else {
+        std::vector<size_t> which;
+        for (size_t i : fresh) which.push_back(newIndex[i]);
+        NullVisitor v;
+        check->read(which, v, false);
+      }
+    } catch (const JarError& e) {
+      if (e.exitCode != kCrcError) throw;
+      throw JarError(kCrcError, std::string("Testing the new archive failed (") + e.what() +
+                                    "); the old archive is unchanged");
+    }
+  }
+  writer.commit();
+
+  // -s / -s1: the archive file carries the newest member's time or keeps its old time.
+  if (s.timeStamp != TimeStampMode::Now) {
+    struct timespec times[2];
+    times[0].tv_nsec = UTIME_OMIT;
+    if (s.timeStamp == TimeStampMode::KeepOld && hadFile) {
+      times[1] = before.st_mtim;
+    } else {
+      times[1].tv_sec = time_t(info.modified);
+      times[1].tv_nsec = 0;
+    }
+    ::utimensat(AT_FDCWD, output.c_str(), times, 0);
+  }
+}
+
+/// Checks each file to add: readable, its size now, what kind of content.
+std::vector<Candidate> prepare(const std::vector<SourceFile>& files, AddReport& report,
+                               Progress* progress) {
+  std::vector<Candidate> out;
+  out.reserve(files.size());
+  for (const SourceFile& f : files) {
+    if (progress && progress->interrupted()) throw JarError(kInterrupted, "Interrupted");
+    const std::string& name = f.meta.name;
+    if (name.empty() || name.size() > kMaxNameBytes || name.find('\0') != std::string::npos) {
+      ++report.skipped;
+      if (progress) progress->warning("Bad member name skipped: " + f.hostPath);
+      continue;
+    }
+    Candidate c;
+    c.file = f;
+    if (f.meta.kind == MemberKind::File) {
+      try {
+        File in = File::openRead(f.hostPath);
+        c.file.meta.size = in.size();
+        uint8_t head[4];
+        size_t got = in.readSomeAt(0, head, sizeof head);
+        c.cls = classify(name, head, got);
+      } catch (const JarError& e) {
+        ++report.skipped;
+        if (progress) progress->warning(std::string(e.what()) + " (skipped)");
+        continue;
+      }
+    }
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
+std::optional<uint64_t> hashHostFile(const std::string& path) {
+  try {
+    File in = File::openRead(path);
+    ContentHash h;
+    Bytes buf(1 << 20);
+    for (uint64_t at = 0;;) {
+      size_t got = in.readSomeAt(at, buf.data(), buf.size());
+      if (!got) break;
+      h.update(buf.data(), got);
+      at += got;
+    }
+    return h.digest();
+  } catch (const JarError&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>& files,
+                   AddMode mode, bool onlyNew, bool newChapter, ChapterCompare compare,
+                   const WriteSettings& settings, Progress* progress) {
+  checkComments(settings);
+  auto source = openForChange(archivePath, settings, false, false);
+  std::vector<NewEntry> entries = source ? keepAll(source->directory()) : std::vector<NewEntry>{};
+  ArchiveInfo info = source ? source->info() : ArchiveInfo{};
+  uint32_t chapters = source ? info.chapterCount : 0;
+  if (!newChapter && chapters && chapters <= info.lockedChapters)
+    throw JarError(kFatal, "Chapter " + std::to_string(chapters) +
+                               " is locked and cannot be changed (add a chapter with ac)");
+
+  AddReport report;
+  std::vector<Candidate> candidates = prepare(files, report, progress);
+  size_t skippedEarly = report.skipped;
+  report = applyAdd(entries, chapters, candidates, mode, onlyNew, newChapter, compare, hashHostFile,
+                    progress);
+  report.skipped += skippedEarly;
+  bool changes = report.added || report.replaced || newChapter;
+  if (!changes && !(source && changesArchiveSettings(settings))) return report;
+
+  info.chapterCount = chapters;
+  std::string password;
+  Protection prot = decideProtection(source.get(), settings, false, progress, &password);
+  applySettings(info, settings, entries, source != nullptr);
+  writeAndCommit(archivePath, source.get(), entries, info, prot, password, settings, false,
+                 progress);
+  report.archiveWritten = true;
+  return report;
+}
+
+size_t deleteMembers(const std::string& archivePath,
+                     const std::function<bool(const MemberInfo&)>& match, bool allChapters,
+                     const WriteSettings& settings, Progress* progress) {
+  checkComments(settings);
+  auto source = openForChange(archivePath, settings, true, false);
+  std::vector<NewEntry> entries = keepAll(source->directory());
+  ArchiveInfo info = source->info();
+  size_t changed = applyDelete(entries, info.chapterCount, info.lockedChapters, match, allChapters,
+                               progress);
+  if (!changed && !changesArchiveSettings(settings)) return 0;
+  std::string password;
+  Protection prot = decideProtection(source.get(), settings, false, progress, &password);
+  applySettings(info, settings, entries, true);
+  writeAndCommit(archivePath, source.get(), entries, info, prot, password, settings, false,
+                 progress);
+  return changed;
+}
+
+void deleteChapters(const std::string& archivePath, ChapterRange range,
+                    const WriteSettings& settings, Progress* progress) {
+  checkComments(settings);
+  auto source = openForChange(archivePath, settings, true, false);
+  std::vector<NewEntry> entries = keepAll(source->directory());
+  ArchiveInfo info = source->info();
+  if (!applyDeleteChapters(entries, info, range))
+    throw JarError(kWarning, "No chapter of the archive lies in that range; nothing was deleted");
+  std::string password;
+  Protection prot = decideProtection(source.get(), settings, false, progress, &password);
+  applySettings(info, settings, entries, true);
+  writeAndCommit(archivePath, source.get(), entries, info, prot, password, settings, false,
+                 progress);
+}
+
+void copyArchive(const std::string& archivePath, const std::string& outputPath,
+                 const WriteSettings& settings, Progress* progress) {
+  checkComments(settings);
+  const bool inPlace = outputPath.empty() || outputPath == archivePath;
+  auto source = openForChange(archivePath, settings, true, !inPlace);
+  std::vector<NewEntry> entries = keepAll(source->directory());
+  ArchiveInfo info = source->info();
+  if (!inPlace) {
+    // A copy is a new archive: it is locked only when a lock switch asks for it.
+    info.flags &= ~(kFlagLocked | kFlagAutoLock);
+    info.lockedChapters = 0;
+  }
+  std::string password;
+  Protection prot = decideProtection(source.get(), settings, true, progress, &password);
+  applySettings(info, settings, entries, true);
+  writeAndCommit(inPlace ? archivePath : outputPath, source.get(), entries, info, prot, password,
+                 settings, settings.method != 0, progress);
+}
+
+size_t recoverHeader(const std::string& damagedPath, const std::string& outputPath,
+                     const std::string& password, Progress* progress) {
+  auto source = ArchiveReader::open(damagedPath, password, true);
+  if (source->header().protectedArchive && !source->keys())
+    throw JarError(kFatal, kMsgPasswordNeeded);
+  // Keep only the versions whose data is intact.
+  struct Check : MemberVisitor {
+    std::vector<bool> bad;
+    bool begin(size_t, const MemberInfo&) override { return true; }
+    void data(const uint8_t*, size_t) override {}
+    void end(size_t i, const MemberInfo&, MemberStatus s) override {
+      if (s != MemberStatus::Ok) bad[i] = true;
+    }
+  } check;
+  const Directory& dir = source->directory();
+  check.bad.assign(dir.entries.size(), false);
+  std::vector<size_t> all(dir.entries.size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  source->read(all, check, true);
+
+  std::vector<NewEntry> kept;
+  for (NewEntry& e : keepAll(dir)) {
+    if (check.bad[e.oldIndex]) {
+      if (progress) progress->warning("Damaged, not recovered: " + e.info.name);
+      continue;
+    }
+    kept.push_back(std::move(e));
+  }
+  ArchiveInfo info = source->info();
+  info.flags &= kFlagLocked | kFlagAutoLock;
+  if (info.created == 0) info.created = now();
+  info.modified = now();
+  Protection prot;
+  prot.header = source->header();
+  prot.keys = source->sharedKeys();
+  prot.sameKeysAsSource = true;
+  WriteSettings s;
+  s.password = password;
+  writeAndCommit(outputPath, source.get(), kept, info, prot, password, s, false, progress);
+  return kept.size();
+}
+
+}  // namespace jar32

@@ -1,0 +1,45 @@
+// The chapter rules of a/u/f/m, ac, d, da and dc, applied to the list of versions that the new
+// archive will hold. Pure functions: no files are read or written here (see jar32/CHAPTERS.md).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Directory.h"
+#include "Writer.h"
+#include "jar32/Changes.h"
+
+namespace jar32 {
+
+/// Every version of the source directory, kept as it is.
+std::vector<NewEntry> keepAll(const Directory& dir);
+
+/// A file to add, already checked to be readable (size as found on disk).
+struct Candidate {
+  SourceFile file;
+  ContentClass cls = ContentClass::General;
+};
+
+/// Content checksum of a host file (for -js1); nullopt when it cannot be read.
+using HashFile = std::function<std::optional<uint64_t>(const std::string& hostPath)>;
+
+/// Applies an add (newChapter false: a/u/f/m on chapter N) or ac (newChapter true: chapter
+/// N+1). chapterCount is 0 for a new archive and is updated.
+AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
+                   const std::vector<Candidate>& files, AddMode mode, bool onlyNew,
+                   bool newChapter, ChapterCompare compare, const HashFile& hashFile,
+                   Progress* progress);
+
+/// d / da. Throws kFatal when a version in a locked chapter would change.
+size_t applyDelete(std::vector<NewEntry>& entries, uint32_t chapterCount, uint32_t lockedChapters,
+                   const std::function<bool(const MemberInfo&)>& match, bool allChapters,
+                   Progress* progress);
+
+/// dc: removes chapters range.first..range.last (0 = open bound) and renumbers later ones.
+/// Returns false when the range selects no existing chapter.
+bool applyDeleteChapters(std::vector<NewEntry>& entries, ArchiveInfo& info, ChapterRange range);
+
+}  // namespace jar32

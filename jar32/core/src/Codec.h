@@ -1,0 +1,48 @@
+// Streaming compression of a block's data: zstd or xz (LZMA2, optionally with the x86 filter).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "Bytes.h"
+
+namespace jar32 {
+
+enum Codec : uint8_t { kCodecStore = 0, kCodecZstd = 1, kCodecXz = 2 };
+
+/// How one block is compressed.
+struct CodecChoice {
+  Codec codec = kCodecZstd;
+  int level = 3;          // zstd level or xz preset (0..9)
+  int windowLog = 0;      // zstd: 0 = level default; > 0 enables long-distance matching
+  bool x86Filter = false; // xz: branch-call-jump filter for x86 machine code
+};
+
+/// Largest zstd window a reader accepts (the encoder never uses more).
+inline constexpr int kMaxZstdWindowLog = 27;
+
+class Encoder {
+ public:
+  virtual ~Encoder() = default;
+  static std::unique_ptr<Encoder> make(const CodecChoice& choice);
+  /// Compresses n bytes, appending output to out.
+  virtual void write(const uint8_t* data, size_t n, Bytes& out) = 0;
+  /// Ends the stream, appending the rest to out.
+  virtual void finish(Bytes& out) = 0;
+};
+
+class Decoder {
+ public:
+  virtual ~Decoder() = default;
+  /// kCrcError for an unknown codec id.
+  static std::unique_ptr<Decoder> make(uint8_t codec);
+  /// Decodes from in[inPos..inSize) into out (at most outCap bytes), advancing inPos; returns
+  /// the bytes produced. Malformed input throws JarError(kCrcError).
+  virtual size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
+                      size_t outCap) = 0;
+  /// True once the end of the compressed stream was seen.
+  virtual bool finished() const = 0;
+};
+
+}  // namespace jar32

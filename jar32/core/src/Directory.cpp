@@ -1,0 +1,183 @@
+#include "Directory.h"
+
+#include "Format.h"
+#include "jar32/Changes.h"
+
+namespace jar32 {
+namespace {
+
+constexpr uint64_t kDirectoryVersion = 1;
+constexpr uint32_t kKnownFlags = kFlagLocked | kFlagAutoLock | kFlagRecoveryRecords |
+                                 kFlagSecured | kFlagHidden | kFlagProtected | kFlagEncrypted;
+
+void encodeMember(const MemberInfo& m, ByteWriter& w) {
+  w.str(m.name);
+  w.u8(uint8_t(m.kind));
+  w.var(m.attributes);
+  w.var(m.mode);
+  w.var(m.size);
+  w.svar(m.mtime);
+  w.str(m.linkTarget);
+  w.var(m.chapters.first);
+  w.var(m.chapters.last);
+}
+
+void decodeMember(ByteReader& r, MemberInfo& m) {
+  m.name = r.str(kMaxNameBytes);
+  uint8_t kind = r.u8();
+  if (kind > uint8_t(MemberKind::Symlink)) r.fail();
+  m.kind = MemberKind(kind);
+  m.attributes = uint32_t(r.var(0xFFFF));
+  m.mode = uint32_t(r.var(07777));
+  m.size = r.var();
+  m.mtime = r.svar();
+  m.linkTarget = r.str(kMaxNameBytes);
+  m.chapters.first = uint32_t(r.var(0xFFFFFFFF));
+  m.chapters.last = uint32_t(r.var(0xFFFFFFFF));
+}
+
+}  // namespace
+
+bool plausibleMember(const MemberInfo& m, uint32_t chapterCount) {
+  if (m.name.empty() || m.name.find('\0') != std::string::npos) return false;
+  if (m.kind != MemberKind::File && m.size != 0) return false;
+  if (m.kind != MemberKind::Symlink && !m.linkTarget.empty()) return false;
+  return m.chapters.first >= 1 && m.chapters.first <= m.chapters.last &&
+         m.chapters.last <= chapterCount;
+}
+
+void encodeInfo(const ArchiveInfo& info, ByteWriter& w) {
+  w.var(info.flags & (kFlagLocked | kFlagAutoLock));
+  w.var(info.lockedChapters);
+  w.svar(info.created);
+  w.svar(info.modified);
+  w.str(info.comment);
+  w.var(info.chapterCount);
+  w.var(info.chapterComments.size());
+  for (const auto& c : info.chapterComments) {
+    w.var(c.chapter);
+    w.str(c.text);
+  }
+}
+
+void decodeInfo(ByteReader& r, ArchiveInfo& info) {
+  info.flags = uint32_t(r.var(kKnownFlags)) & (kFlagLocked | kFlagAutoLock);
+  info.lockedChapters = uint32_t(r.var(0xFFFFFFFF));
+  info.created = r.svar();
+  info.modified = r.svar();
+  info.comment = r.str(kMaxCommentBytes);
+  info.chapterCount = uint32_t(r.var(0xFFFFFFFF));
+  if (info.chapterCount == 0 || info.lockedChapters > info.chapterCount) r.fail();
+  uint64_t n = r.var(info.chapterCount);
+  info.chapterComments.clear();
+  uint32_t previous = 0;
+  for (uint64_t i = 0; i < n; ++i) {
+    ChapterComment c;
+    c.chapter = uint32_t(r.var(info.chapterCount));
+    if (c.chapter <= previous) r.fail();
+    previous = c.chapter;
+    c.text = r.str(kMaxCommentBytes);
+    info.chapterComments.push_back(std::move(c));
+  }
+}
+
+Bytes encodeDirectory(const Directory& dir) {
+  Bytes out;
+  out.reserve(64 + dir.entries.size() * 64);
+  ByteWriter w(out);
+  w.var(kDirectoryVersion);
+  encodeInfo(dir.info, w);
+  w.var(dir.blocks.size());
+  for (const auto& b : dir.blocks) {
+    w.var(b.offset);
+    w.var(b.size);
+    w.var(b.dataRaw);
+    w.var(b.dataStored);
+  }
+  w.var(dir.entries.size());
+  for (const auto& e : dir.entries) {
+    encodeMember(e.info, w);
+    w.u64(e.checksum);
+    w.var(e.block == kNoBlock ? 0 : uint64_t(e.block) + 1);
+    w.var(e.offset);
+  }
+  return out;
+}
+
+Directory decodeDirectory(const Bytes& raw, uint64_t fileSize) {
+  ByteReader r(raw.data(), raw.size(), "directory");
+  if (r.var() != kDirectoryVersion) r.fail();
+  Directory dir;
+  decodeInfo(r, dir.info);
+  // Every block takes at least a header, every entry at least 15 bytes: bound the counts first.
+  uint64_t nBlocks = r.var(fileSize / 112 + 1);
+  dir.blocks.resize(nBlocks);
+  std::vector<uint64_t> rawAfter(nBlocks + 1, 0);  // data bytes from block i to the end
+  for (auto& b : dir.blocks) {
+    b.offset = r.var(fileSize);
+    b.size = r.var(fileSize);
+    b.dataRaw = r.var(kMaxBlockRaw);
+    b.dataStored = r.var(fileSize);
+    if (b.offset + b.size > fileSize || b.dataStored > b.size) r.fail();
+  }
+  for (size_t i = nBlocks; i-- > 0;) rawAfter[i] = rawAfter[i + 1] + dir.blocks[i].dataRaw;
+  uint64_t nEntries = r.var(r.remaining() / 15);
+  dir.entries.resize(nEntries);
+  for (auto& e : dir.entries) {
+    decodeMember(r, e.info);
+    if (!plausibleMember(e.info, dir.info.chapterCount)) r.fail();
+    e.checksum = r.u64();
+    uint64_t block = r.var(nBlocks);
+    e.block = block == 0 ? kNoBlock : uint32_t(block - 1);
+    e.offset = r.var();
+    if (e.info.size) {
+      if (e.block == kNoBlock || e.offset >= dir.blocks[e.block].dataRaw ||
+          e.info.size > rawAfter[e.block] - e.offset)
+        r.fail();
+    } else if (e.offset != 0) {
+      r.fail();
+    }
+  }
+  if (!r.atEnd()) r.fail();
+  return dir;
+}
+
+Bytes encodeBlockMeta(const std::vector<PieceRecord>& pieces) {
+  Bytes out;
+  ByteWriter w(out);
+  w.var(1);
+  w.var(pieces.size());
+  for (const auto& p : pieces) {
+    w.var(p.id);
+    w.u8(p.flags);
+    w.var(p.memberOffset);
+    w.var(p.length);
+    w.var(p.blockOffset);
+    encodeMember(p.info, w);
+    w.u64(p.checksum);
+  }
+  return out;
+}
+
+std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw) {
+  ByteReader r(raw.data(), raw.size(), "member records");
+  if (r.var() != 1) r.fail();
+  uint64_t n = r.var(r.remaining() / 16);
+  std::vector<PieceRecord> pieces(n);
+  for (auto& p : pieces) {
+    p.id = r.var();
+    p.flags = r.u8();
+    p.memberOffset = r.var();
+    p.length = r.var(blockDataRaw);
+    p.blockOffset = r.var(blockDataRaw);
+    decodeMember(r, p.info);
+    p.checksum = r.u64();
+    if (p.blockOffset + p.length > blockDataRaw || p.memberOffset > p.info.size ||
+        p.length > p.info.size - p.memberOffset)
+      r.fail();
+  }
+  if (!r.atEnd()) r.fail();
+  return pieces;
+}
+
+}  // namespace jar32

@@ -1,0 +1,67 @@
+// The in-memory directory (archive info, blocks, member versions) and its serialized forms:
+// the directory block, the info block and the member records inside each data block.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "Bytes.h"
+#include "jar32/Member.h"
+
+namespace jar32 {
+
+inline constexpr uint32_t kNoBlock = std::numeric_limits<uint32_t>::max();
+inline constexpr size_t kMaxNameBytes = 32 * 1024;
+
+/// One stored version and where its data lives. Data starts at `offset` in the data of block
+/// `block` and continues into the following blocks when it is longer than the rest of it.
+struct Entry {
+  MemberInfo info;
+  uint64_t checksum = 0;  // XXH3-64 of the data
+  uint32_t block = kNoBlock;
+  uint64_t offset = 0;
+};
+
+struct BlockRef {
+  uint64_t offset = 0;      // of the block header in the file
+  uint64_t size = 0;        // header + sections
+  uint64_t dataRaw = 0;     // uncompressed data bytes
+  uint64_t dataStored = 0;  // stored data section bytes
+};
+
+struct Directory {
+  ArchiveInfo info;
+  std::vector<BlockRef> blocks;
+  std::vector<Entry> entries;
+};
+
+/// Piece flags inside a block's member records.
+enum : uint8_t { kPieceFirst = 1, kPieceLast = 2 };
+
+/// One member's share of a block, as recorded in the block itself (for rebuilding by scan).
+struct PieceRecord {
+  uint64_t id = 0;            // same id in every block the member touches
+  uint8_t flags = 0;          // kPieceFirst / kPieceLast
+  uint64_t memberOffset = 0;  // where this piece starts in the member's data
+  uint64_t length = 0;
+  uint64_t blockOffset = 0;   // where it starts in the block's data
+  MemberInfo info;
+  uint64_t checksum = 0;      // valid when kPieceLast is set
+};
+
+void encodeInfo(const ArchiveInfo& info, ByteWriter& w);
+/// Reads what encodeInfo wrote into info (other fields untouched).
+void decodeInfo(ByteReader& r, ArchiveInfo& info);
+
+Bytes encodeDirectory(const Directory& dir);
+/// Validates everything against the file size; damage throws kCrcError.
+Directory decodeDirectory(const Bytes& raw, uint64_t fileSize);
+
+Bytes encodeBlockMeta(const std::vector<PieceRecord>& pieces);
+std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw);
+
+/// Checks a member record read from an archive (name, kind, sizes, chapters).
+bool plausibleMember(const MemberInfo& m, uint32_t chapterCount);
+
+}  // namespace jar32

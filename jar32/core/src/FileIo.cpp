@@ -1,0 +1,130 @@
+#include "FileIo.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "FaultInjection.h"
+#include "jar32/Errors.h"
+
+namespace jar32 {
+namespace {
+
+std::string describe(const std::string& what, const std::string& path, int err) {
+  return what + " " + path + ": " + std::strerror(err);
+}
+
+}  // namespace
+
+File::~File() { close(); }
+File::File(File&& o) noexcept
+    : fd_(std::exchange(o.fd_, -1)), path_(std::move(o.path_)), writePos_(o.writePos_) {}
+File& File::operator=(File&& o) noexcept {
+  if (this != &o) {
+    close();
+    fd_ = std::exchange(o.fd_, -1);
+    path_ = std::move(o.path_);
+    writePos_ = o.writePos_;
+  }
+  return *this;
+}
+
+File File::openRead(const std::string& path) {
+  File f;
+  f.path_ = path;
+  f.fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (f.fd_ < 0) throw JarError(kOpenError, describe("Cannot open", path, errno));
+  struct stat st;
+  if (fstat(f.fd_, &st) == 0 && S_ISDIR(st.st_mode))
+    throw JarError(kOpenError, describe("Cannot open", path, EISDIR));
+  return f;
+}
+
+File File::create(const std::string& path) {
+  File f;
+  f.path_ = path;
+  f.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (f.fd_ < 0) throw JarError(kWriteError, describe("Cannot create", path, errno));
+  return f;
+}
+
+uint64_t File::size() const {
+  struct stat st;
+  if (fstat(fd_, &st) != 0) throw JarError(kOpenError, describe("Cannot read", path_, errno));
+  return uint64_t(st.st_size);
+}
+
+size_t File::readSomeAt(uint64_t offset, void* out, size_t n) const {
+  for (;;) {
+    ssize_t got = ::pread(fd_, out, n, off_t(offset));
+    if (got >= 0) return size_t(got);
+    if (errno != EINTR) throw JarError(kOpenError, describe("Cannot read", path_, errno));
+  }
+}
+
+bool File::readAt(uint64_t offset, void* out, size_t n) const {
+  auto p = static_cast<uint8_t*>(out);
+  while (n) {
+    size_t got = readSomeAt(offset, p, n);
+    if (got == 0) return false;
+    p += got;
+    offset += got;
+    n -= got;
+  }
+  return true;
+}
+
+void File::write(const void* data, size_t n) {
+  fault::point("write");
+  auto p = static_cast<const uint8_t*>(data);
+  while (n) {
+    ssize_t done = ::write(fd_, p, n);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      throw JarError(kWriteError, describe("Cannot write", path_, errno));
+    }
+    p += done;
+    n -= size_t(done);
+    writePos_ += uint64_t(done);
+  }
+}
+
+void File::sync() {
+  fault::point("sync");
+  if (::fsync(fd_) != 0) throw JarError(kWriteError, describe("Cannot flush", path_, errno));
+}
+
+void File::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+void syncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;  // nothing more we can do; the rename itself succeeded
+  ::fsync(fd);
+  ::close(fd);
+}
+
+std::string folderOf(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string fileNameOf(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool pathExists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace jar32

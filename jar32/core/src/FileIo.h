@@ -1,0 +1,51 @@
+// Thin POSIX file wrapper whose failures become JarError with the file's name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace jar32 {
+
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  /// Opens for reading; kOpenError on failure.
+  static File openRead(const std::string& path);
+  /// Creates a new file exclusively (O_EXCL); kWriteError on failure.
+  static File create(const std::string& path);
+
+  bool isOpen() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+  uint64_t size() const;
+
+  /// Reads exactly n bytes at offset; false if the file ends first (kCrcError/kOpenError on
+  /// an I/O error).
+  bool readAt(uint64_t offset, void* out, size_t n) const;
+  /// Reads up to n bytes at offset; returns how many (0 at the end).
+  size_t readSomeAt(uint64_t offset, void* out, size_t n) const;
+  /// Appends at the write position.
+  void write(const void* data, size_t n);
+  uint64_t writePosition() const { return writePos_; }
+  void sync();
+  void close();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+  uint64_t writePos_ = 0;
+};
+
+/// fsyncs a folder so a rename or unlink in it is durable.
+void syncFolder(const std::string& folder);
+std::string folderOf(const std::string& path);
+std::string fileNameOf(const std::string& path);
+bool pathExists(const std::string& path);
+
+}  // namespace jar32

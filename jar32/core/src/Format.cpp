@@ -1,0 +1,304 @@
+#include "Format.h"
+
+#include <zstd.h>
+
+#include <cstring>
+
+#include "Checksum.h"
+#include "FileIo.h"
+#include "jar32/Errors.h"
+
+namespace jar32 {
+namespace {
+
+constexpr char kHeaderText[14] = {'J', 'A', 'R', '3', '2', ' ', 'a', 'r', 'c', 'h', 'i', 'v', 'e', ' '};
+constexpr uint8_t kBlockMagic[4] = {'J', 'B', 'L', 'K'};
+constexpr uint8_t kTrailerMagic[4] = {'J', 'E', 'N', 'D'};
+constexpr uint32_t kFinalBit = 0x80000000u;
+constexpr int kMaxMetaWindowLog = 27;
+
+[[noreturn]] void damaged(const std::string& what) {
+  throw JarError(kCrcError, "Damaged archive: " + what);
+}
+
+void chunkNonce(const uint8_t* base, uint8_t section, uint64_t index, uint8_t out[kNonceBytes]) {
+  std::memcpy(out, base, kNonceBytes);
+  out[15] ^= section;
+  for (int i = 0; i < 8; ++i) out[16 + i] ^= uint8_t(index >> (8 * i));
+}
+
+// Authenticated data of a chunk: where it belongs and whether it is the last one.
+size_t chunkAad(const uint8_t* nonce, uint8_t blockType, uint8_t section, uint64_t index,
+                uint32_t word, uint8_t out[64]) {
+  std::memcpy(out, nonce, kNonceBytes);
+  out[24] = blockType;
+  out[25] = section;
+  putU64(out + 26, index);
+  putU32(out + 34, word);
+  return 38;
+}
+
+}  // namespace
+
+size_t tagBytesFor(uint8_t method) { return method == kProtectGost ? 32 : 16; }
+
+void FileHeader::encode(uint8_t out[kFileHeaderSize]) const {
+  std::memset(out, 0, kFileHeaderSize);
+  std::memcpy(out, kHeaderText, 14);
+  std::memcpy(out + 14, kSignature, 6);
+  putU16(out + 20, version);
+  putU16(out + 22, kFileHeaderSize);
+  putU32(out + 24, (protectedArchive ? 1u : 0u) | (hidden ? 2u : 0u));
+  out[28] = protectedArchive ? method : 0xFF;
+  out[29] = protectedArchive ? 1 : 0;  // key derivation: 1 = Argon2id
+  if (protectedArchive) {
+    std::memcpy(out + 32, kdf.salt, kSaltBytes);
+    putU32(out + 48, kdf.opsLimit);
+    putU32(out + 52, kdf.memKiB);
+    std::memcpy(out + 56, check, kCheckBytes);
+  }
+  putU32(out + 92, crc32(out, 92));
+}
+
+bool FileHeader::hasSignature(const uint8_t* bytes, size_t n) {
+  return n >= 20 && std::memcmp(bytes + 14, kSignature, 6) == 0;
+}
+
+FileHeader FileHeader::decode(const uint8_t in[kFileHeaderSize]) {
+  if (getU32(in + 92) != crc32(in, 92)) damaged("the archive header is damaged");
+  FileHeader h;
+  h.version = getU16(in + 20);
+  if (h.version == 0 || h.version > kFormatVersion)
+    throw JarError(kFatal, "Archive format " + std::to_string(h.version) +
+                               " is newer than this program understands");
+  if (getU16(in + 22) != kFileHeaderSize) damaged("bad header size");
+  uint32_t flags = getU32(in + 24);
+  h.protectedArchive = flags & 1;
+  h.hidden = flags & 2;
+  if (h.hidden && !h.protectedArchive) damaged("bad header flags");
+  if (h.protectedArchive) {
+    h.method = in[28];
+    if (h.method != kProtectXChaCha && h.method != kProtectGost) damaged("unknown protection");
+    if (in[29] != 1) damaged("unknown key derivation");
+    std::memcpy(h.kdf.salt, in + 32, kSaltBytes);
+    h.kdf.opsLimit = getU32(in + 48);
+    h.kdf.memKiB = getU32(in + 52);
+    if (!h.kdf.plausible()) damaged("bad key parameters");
+    std::memcpy(h.check, in + 56, kCheckBytes);
+  }
+  return h;
+}
+
+void BlockHeader::encode(uint8_t out[kBlockHeaderSize]) const {
+  std::memset(out, 0, kBlockHeaderSize);
+  std::memcpy(out, kBlockMagic, 4);
+  out[4] = type;
+  out[5] = codec;
+  out[6] = metaGuard;
+  out[7] = dataGuard;
+  std::memcpy(out + 8, metaNonce, kNonceBytes);
+  std::memcpy(out + 32, dataNonce, kNonceBytes);
+  putU64(out + 56, metaRaw);
+  putU64(out + 64, metaStored);
+  putU64(out + 72, dataRaw);
+  putU64(out + 80, dataStored);
+  putU32(out + 108, crc32(out, 108));
+}
+
+bool BlockHeader::decode(const uint8_t in[kBlockHeaderSize], BlockHeader& h) {
+  if (std::memcmp(in, kBlockMagic, 4) != 0 || getU32(in + 108) != crc32(in, 108)) return false;
+  h.type = in[4];
+  h.codec = in[5];
+  h.metaGuard = in[6];
+  h.dataGuard = in[7];
+  std::memcpy(h.metaNonce, in + 8, kNonceBytes);
+  std::memcpy(h.dataNonce, in + 32, kNonceBytes);
+  h.metaRaw = getU64(in + 56);
+  h.metaStored = getU64(in + 64);
+  h.dataRaw = getU64(in + 72);
+  h.dataStored = getU64(in + 80);
+  if (h.type < kBlockData || h.type > kBlockDirectory || h.metaGuard > kGuardSeal ||
+      h.dataGuard > kGuardSeal || h.metaRaw > kMaxMetaRaw || h.dataRaw > kMaxBlockRaw ||
+      h.metaStored > (1ull << 40) || h.dataStored > (1ull << 40))
+    return false;
+  return true;
+}
+
+void Trailer::encode(uint8_t out[kTrailerSize]) const {
+  std::memset(out, 0, kTrailerSize);
+  std::memcpy(out, kTrailerMagic, 4);
+  putU16(out + 4, kFormatVersion);
+  putU16(out + 6, kTrailerSize);
+  putU64(out + 8, infoOffset);
+  putU64(out + 16, directoryOffset);
+  putU64(out + 24, directorySize);
+  putU64(out + 32, fileSize);
+  putU32(out + 44, crc32(out, 44));
+}
+
+bool Trailer::decode(const uint8_t in[kTrailerSize], Trailer& t) {
+  if (std::memcmp(in, kTrailerMagic, 4) != 0 || getU32(in + 44) != crc32(in, 44)) return false;
+  t.infoOffset = getU64(in + 8);
+  t.directoryOffset = getU64(in + 16);
+  t.directorySize = getU64(in + 24);
+  t.fileSize = getU64(in + 32);
+  return true;
+}
+
+SectionWriter::SectionWriter(Bytes& out, Guard guard, const Keys* keys, const uint8_t* nonce,
+                             uint8_t blockType, uint8_t section)
+    : out_(out), guard_(guard), keys_(keys), nonce_(nonce), blockType_(blockType),
+      section_(section) {
+  if (guard != kGuardCrc && !keys) throw JarError(kInternal, "section needs keys");
+}
+
+void SectionWriter::write(const uint8_t* data, size_t n) {
+  while (n) {
+    size_t take = std::min(n, kChunkBytes - pending_.size());
+    pending_.insert(pending_.end(), data, data + take);
+    data += take;
+    n -= take;
+    // Keep a full chunk back until more data arrives, so the last chunk is the final one.
+    if (pending_.size() == kChunkBytes && n) {
+      chunk(pending_.data(), pending_.size(), false);
+      pending_.clear();
+    }
+  }
+}
+
+void SectionWriter::finish() {
+  chunk(pending_.data(), pending_.size(), true);
+  pending_.clear();
+}
+
+void SectionWriter::chunk(const uint8_t* data, size_t n, bool final) {
+  uint32_t word = uint32_t(n) | (final ? kFinalBit : 0);
+  size_t start = out_.size();
+  size_t tag = guard_ == kGuardCrc ? 0 : keys_->tagSize();
+  out_.resize(start + 4 + n + 4 + tag);
+  uint8_t* p = out_.data() + start;
+  putU32(p, word);
+  if (n) std::memcpy(p + 4, data, n);
+  uint8_t aad[64];
+  size_t aadSize = chunkAad(nonce_, blockType_, section_, index_, word, aad);
+  if (guard_ == kGuardSeal) {
+    uint8_t nonce[kNonceBytes];
+    chunkNonce(nonce_, section_, index_, nonce);
+    keys_->seal(nonce, aad, aadSize, p + 4, n, p + 8 + n);
+  } else if (guard_ == kGuardMac) {
+    keys_->mac(aad, aadSize, p + 4, n, p + 8 + n);
+  }
+  putU32(p + 4 + n, crc32(p, 4 + n));
+  ++index_;
+}
+
+SectionReader::SectionReader(const File& file, uint64_t offset, uint64_t storedSize, Guard guard,
+                             size_t tagBytes, const Keys* keys, const uint8_t* nonce,
+                             uint8_t blockType, uint8_t section)
+    : file_(file), pos_(offset), end_(offset + storedSize), guard_(guard),
+      tagBytes_(guard == kGuardCrc ? 0 : tagBytes), keys_(keys), nonce_(nonce),
+      blockType_(blockType), section_(section) {
+  if (guard == kGuardSeal && !keys) throw JarError(kFatal, kMsgPasswordNeeded);
+}
+
+bool SectionReader::next(Bytes& out) {
+  bool final = false;
+  return readChunk(out, final, true);
+}
+
+bool SectionReader::nextRaw(Bytes& out, bool& final) { return readChunk(out, final, false); }
+
+bool SectionReader::readChunk(Bytes& out, bool& final, bool decode) {
+  if (done_) {
+    if (pos_ != end_) damaged("data after the last chunk of a section");
+    return false;
+  }
+  uint8_t wordBytes[4];
+  if (end_ - pos_ < 8 || !file_.readAt(pos_, wordBytes, 4)) damaged("a section is cut short");
+  uint32_t word = getU32(wordBytes);
+  size_t n = word & ~kFinalBit;
+  final = word & kFinalBit;
+  if (n > kChunkBytes || end_ - pos_ < 8 + n + tagBytes_) damaged("bad chunk length");
+  size_t total = 8 + n + tagBytes_;
+  out.resize(total);
+  if (!file_.readAt(pos_, out.data(), total)) damaged("a section is cut short");
+  if (getU32(out.data() + 4 + n) != crc32(out.data(), 4 + n)) damaged("CRC error");
+  if (decode) {
+    uint8_t aad[64];
+    size_t aadSize = chunkAad(nonce_, blockType_, section_, index_, word, aad);
+    const uint8_t* tag = out.data() + 8 + n;
+    if (guard_ == kGuardSeal) {
+      if (keys_->tagSize() != tagBytes_) damaged("bad protection");
+      uint8_t nonce[kNonceBytes];
+      chunkNonce(nonce_, section_, index_, nonce);
+      if (!keys_->open(nonce, aad, aadSize, out.data() + 4, n, tag))
+        damaged("authentication failed");
+    } else if (guard_ == kGuardMac && keys_) {
+      uint8_t expect[kMaxTagBytes];
+      keys_->mac(aad, aadSize, out.data() + 4, n, expect);
+      if (keys_->tagSize() != tagBytes_ || !constantTimeEqual(expect, tag, tagBytes_))
+        damaged("authentication failed");
+    }
+    std::memmove(out.data(), out.data() + 4, n);
+    out.resize(n);
+  }
+  pos_ += total;
+  ++index_;
+  if (final) {
+    done_ = true;
+    if (pos_ != end_) damaged("data after the last chunk of a section");
+  }
+  return true;
+}
+
+Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& h, size_t tagBytes,
+               const Keys* keys) {
+  SectionReader reader(file, blockOffset + kBlockHeaderSize, h.metaStored, Guard(h.metaGuard),
+                       tagBytes, keys, h.metaNonce, h.type, kSectionMeta);
+  ZSTD_DCtx* dctx = ZSTD_createDCtx();
+  if (!dctx) throw std::bad_alloc();
+  struct Free {
+    ZSTD_DCtx* d;
+    ~Free() { ZSTD_freeDCtx(d); }
+  } guard{dctx};
+  ZSTD_DCtx_setParameter(dctx, ZSTD_d_windowLogMax, kMaxMetaWindowLog);
+  // Grow with the decoded data rather than trusting the declared size up front.
+  Bytes raw;
+  Bytes chunk;
+  uint8_t buf[1 << 16];
+  bool ended = false;
+  while (reader.next(chunk)) {
+    ZSTD_inBuffer in{chunk.data(), chunk.size(), 0};
+    for (;;) {
+      if (ended) {
+        if (in.pos < in.size) damaged("bad meta data");
+        break;
+      }
+      ZSTD_outBuffer out{buf, sizeof buf, 0};
+      size_t r = ZSTD_decompressStream(dctx, &out, &in);
+      if (ZSTD_isError(r)) damaged("meta data does not decode");
+      if (raw.size() + out.pos > h.metaRaw) damaged("meta data larger than declared");
+      raw.insert(raw.end(), buf, buf + out.pos);
+      if (r == 0) ended = true;
+      // Done with this chunk once its input is used up and the output did not fill the buffer.
+      else if (in.pos == in.size && out.pos < out.size) break;
+    }
+  }
+  if (!ended || raw.size() != h.metaRaw) damaged("meta data shorter than declared");
+  return raw;
+}
+
+Bytes buildMetaSection(const Bytes& raw, Guard guard, const Keys* keys, const uint8_t* nonce,
+                       uint8_t blockType) {
+  Bytes packed(ZSTD_compressBound(raw.size()));
+  size_t n = ZSTD_compress(packed.data(), packed.size(), raw.data(), raw.size(), 3);
+  if (ZSTD_isError(n)) throw JarError(kInternal, "zstd: cannot compress meta data");
+  packed.resize(n);
+  Bytes out;
+  SectionWriter w(out, guard, keys, nonce, blockType, kSectionMeta);
+  w.write(packed.data(), packed.size());
+  w.finish();
+  return out;
+}
+
+}  // namespace jar32

@@ -1,0 +1,126 @@
+// Byte layout of the container (see jar32/FORMAT.md): file header, block headers, chunked
+// sections and the trailer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "Bytes.h"
+#include "Crypto.h"
+
+namespace jar32 {
+
+class File;
+
+inline constexpr uint16_t kFormatVersion = 1;
+inline constexpr size_t kFileHeaderSize = 96;
+inline constexpr size_t kBlockHeaderSize = 112;
+inline constexpr size_t kTrailerSize = 48;
+inline constexpr size_t kChunkBytes = 1 << 20;           // largest chunk payload
+inline constexpr uint64_t kMaxBlockRaw = 256ull << 20;   // largest data of one block
+inline constexpr uint64_t kMaxMetaRaw = 512ull << 20;    // largest directory / block meta
+inline constexpr uint8_t kSignature[6] = {0x1A, 'J', 'a', 'r', 0x1B, 0x00};
+
+enum BlockType : uint8_t { kBlockData = 1, kBlockInfo = 2, kBlockDirectory = 3 };
+
+/// How a section's chunks are protected: CRC32 only, CRC32 + MAC (readable without the key),
+/// or CRC32 + AEAD (encrypted).
+enum Guard : uint8_t { kGuardCrc = 0, kGuardMac = 1, kGuardSeal = 2 };
+enum Section : uint8_t { kSectionMeta = 1, kSectionData = 2 };
+
+struct FileHeader {
+  uint16_t version = kFormatVersion;
+  bool protectedArchive = false;
+  bool hidden = false;
+  uint8_t method = 0;  // protection method when protected
+  KdfParams kdf;
+  uint8_t check[kCheckBytes] = {};
+
+  void encode(uint8_t out[kFileHeaderSize]) const;
+  /// false: no signature (not a JAR archive). Throws kCrcError when the header is damaged.
+  static bool hasSignature(const uint8_t* bytes, size_t n);
+  static FileHeader decode(const uint8_t in[kFileHeaderSize]);
+};
+
+struct BlockHeader {
+  uint8_t type = kBlockData;
+  uint8_t codec = 0;
+  uint8_t metaGuard = kGuardCrc;
+  uint8_t dataGuard = kGuardCrc;
+  uint8_t metaNonce[kNonceBytes] = {};
+  uint8_t dataNonce[kNonceBytes] = {};
+  uint64_t metaRaw = 0, metaStored = 0, dataRaw = 0, dataStored = 0;
+
+  uint64_t totalSize() const { return kBlockHeaderSize + metaStored + dataStored; }
+  void encode(uint8_t out[kBlockHeaderSize]) const;
+  /// false when the bytes are not an intact block header.
+  static bool decode(const uint8_t in[kBlockHeaderSize], BlockHeader& out);
+};
+
+struct Trailer {
+  uint64_t infoOffset = 0;
+  uint64_t directoryOffset = 0;
+  uint64_t directorySize = 0;
+  uint64_t fileSize = 0;
+  void encode(uint8_t out[kTrailerSize]) const;
+  static bool decode(const uint8_t in[kTrailerSize], Trailer& out);
+};
+
+/// Cuts a byte stream into chunks and protects each one.
+class SectionWriter {
+ public:
+  SectionWriter(Bytes& out, Guard guard, const Keys* keys, const uint8_t* nonce, uint8_t blockType,
+                uint8_t section);
+  void write(const uint8_t* data, size_t n);
+  /// Emits the last chunk (possibly empty). Must be called exactly once.
+  void finish();
+  /// Emits one chunk as given (used when re-protecting chunks one to one).
+  void chunk(const uint8_t* data, size_t n, bool final);
+
+ private:
+  Bytes& out_;
+  Guard guard_;
+  const Keys* keys_;
+  const uint8_t* nonce_;
+  uint8_t blockType_, section_;
+  uint64_t index_ = 0;
+  Bytes pending_;
+};
+
+/// Reads and verifies the chunks of one section. With kGuardMac and no keys the MAC is not
+/// checked (CRC only); kGuardSeal without keys throws kMsgPasswordNeeded.
+class SectionReader {
+ public:
+  /// tagBytes: tag size of the archive's protection method (tagBytesFor()).
+  SectionReader(const File& file, uint64_t offset, uint64_t storedSize, Guard guard,
+                size_t tagBytes, const Keys* keys, const uint8_t* nonce, uint8_t blockType,
+                uint8_t section);
+  /// Next chunk's plaintext into out; false after the final chunk. Damage throws kCrcError.
+  bool next(Bytes& out);
+  /// Raw stored bytes of the next chunk (verified by CRC only), for copying unchanged.
+  bool nextRaw(Bytes& out, bool& final);
+
+ private:
+  bool readChunk(Bytes& out, bool& final, bool decode);
+  const File& file_;
+  uint64_t pos_, end_;
+  Guard guard_;
+  size_t tagBytes_;
+  const Keys* keys_;
+  const uint8_t* nonce_;
+  uint8_t blockType_, section_;
+  uint64_t index_ = 0;
+  bool done_ = false;
+};
+
+/// Tag size of a protection method (16 XChaCha20-Poly1305 / BLAKE2b, 32 GOST / HMAC-Streebog).
+size_t tagBytesFor(uint8_t method);
+
+/// Reads a whole meta section and returns its decompressed bytes (bounded by header.metaRaw).
+Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& header, size_t tagBytes,
+               const Keys* keys);
+/// Compresses meta bytes and protects them as a meta section.
+Bytes buildMetaSection(const Bytes& raw, Guard guard, const Keys* keys, const uint8_t* nonce,
+                       uint8_t blockType);
+
+}  // namespace jar32

@@ -1,0 +1,63 @@
+#include "Methods.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <set>
+
+namespace jar32 {
+namespace {
+
+bool isCompressedExtension(const std::string& ext) {
+  static const std::set<std::string> kKnown = {
+      "gz", "tgz", "xz", "txz", "bz2", "tbz", "zst", "lz", "lz4", "lzma", "zip", "jar", "7z", "rar",
+      "png", "jpg", "jpeg", "gif", "webp", "woff", "woff2", "mp3", "ogg", "opus", "flac", "mp4",
+      "mkv", "webm", "avi", "mov", "deb", "rpm", "cab", "j", "apk", "pdf", "odt", "ods", "docx",
+      "xlsx", "pptx", "epub"};
+  return kKnown.count(ext) > 0;
+}
+
+bool isExecutableExtension(const std::string& ext) {
+  return ext == "so" || ext == "o" || ext == "a" || ext == "exe" || ext == "dll" || ext == "ko";
+}
+
+}  // namespace
+
+std::string extensionOf(const std::string& name) {
+  auto sep = name.find_last_of('\\');
+  auto dot = name.find_last_of('.');
+  if (dot == std::string::npos || (sep != std::string::npos && dot < sep) || dot + 1 == name.size())
+    return "";
+  std::string ext = name.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
+  // Versioned libraries ("libfoo.so.6.0.1") count as "so".
+  if (std::all_of(ext.begin(), ext.end(), [](unsigned char c) { return std::isdigit(c); }) &&
+      name.find(".so.") != std::string::npos)
+    return "so";
+  return ext;
+}
+
+ContentClass classify(const std::string& name, const uint8_t* head, size_t headSize) {
+  static const uint8_t kElf[4] = {0x7F, 'E', 'L', 'F'};
+  if (headSize >= 4 && std::memcmp(head, kElf, 4) == 0) return ContentClass::Executable;
+  std::string ext = extensionOf(name);
+  if (isCompressedExtension(ext)) return ContentClass::Compressed;
+  if (isExecutableExtension(ext)) return ContentClass::Executable;
+  return ContentClass::General;
+}
+
+// Levels chosen by measurement on a mixed corpus (bench/jar32): see jar32/FORMAT.md.
+CodecChoice codecFor(int method, ContentClass cls) {
+  if (cls == ContentClass::Compressed) return {kCodecZstd, 1, 0, false};
+  switch (method) {
+    case 1: return {kCodecZstd, 3, 26, false};
+    case 3: return {kCodecZstd, 15, 26, false};
+    case 4: return {kCodecXz, 8, 0, cls == ContentClass::Executable};
+    default: return {kCodecZstd, 9, 26, false};
+  }
+}
+
+uint64_t blockLimitFor(int /*method*/) { return 64ull << 20; }
+
+}  // namespace jar32

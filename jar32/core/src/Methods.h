@@ -1,0 +1,28 @@
+// Compression methods -m1..-m4 and how new files are grouped into solid blocks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Codec.h"
+
+namespace jar32 {
+
+inline constexpr int kDefaultMethod = 2;
+
+/// What kind of content a file holds; files of one kind are compressed together.
+enum class ContentClass : uint8_t { General = 0, Executable = 1, Compressed = 2 };
+
+/// Class from the member name and the first bytes of the data (ELF magic, if known).
+ContentClass classify(const std::string& memberName, const uint8_t* head, size_t headSize);
+
+/// Codec for a block of the given class under method 1..4.
+CodecChoice codecFor(int method, ContentClass cls);
+
+/// Largest uncompressed data of one block for a method (bigger files are split).
+uint64_t blockLimitFor(int method);
+
+/// Lower-case extension of a member name ("" when none), for ordering similar files together.
+std::string extensionOf(const std::string& memberName);
+
+}  // namespace jar32

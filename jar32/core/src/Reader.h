@@ -1,0 +1,82 @@
+// Opening an archive, loading (or rebuilding) its directory, and decoding member data.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Codec.h"
+#include "Directory.h"
+#include "FileIo.h"
+#include "Format.h"
+#include "jar32/Progress.h"
+
+namespace jar32 {
+
+class ArchiveReader {
+ public:
+  /// See Archive::open for the errors.
+  /// forceScan: ignore the directory and rebuild it by scanning (rh); a damaged file header
+  /// is then taken as that of an unprotected archive.
+  static std::unique_ptr<ArchiveReader> open(const std::string& path, const std::string& password,
+                                             bool forceScan = false);
+
+  const std::string& path() const { return file_.path(); }
+  const File& file() const { return file_; }
+  const FileHeader& header() const { return header_; }
+  const Keys* keys() const { return keys_.get(); }
+  std::shared_ptr<Keys> sharedKeys() const { return keys_; }
+  size_t tagBytes() const { return tagBytesFor(header_.method); }
+  const Directory& directory() const { return dir_; }
+  const ArchiveInfo& info() const { return dir_.info; }
+  const std::vector<MemberInfo>& members() const { return members_; }
+
+  /// The header of a directory block, checked against the directory.
+  BlockHeader blockHeader(uint32_t block) const;
+  /// kMsgPasswordNeeded unless the data of this archive can be read.
+  void requireDataKeys() const;
+
+  void read(const std::vector<size_t>& which, MemberVisitor& visitor, bool skipBroken) const;
+  void test(Progress* progress) const;
+
+ private:
+  ArchiveReader() = default;
+  void loadDirectory(bool forceScan);
+  void finishInfo();
+
+  File file_;
+  FileHeader header_;
+  std::shared_ptr<Keys> keys_;
+  Directory dir_;
+  std::vector<MemberInfo> members_;
+};
+
+/// Decodes one block's data from its start.
+class BlockDataReader {
+ public:
+  BlockDataReader(const ArchiveReader& archive, uint32_t block);
+  /// Up to n bytes; 0 at the end of the block's data. Damage throws kCrcError.
+  size_t read(uint8_t* out, size_t n);
+  void skip(uint64_t n);
+  uint64_t position() const { return produced_; }
+  uint32_t block() const { return block_; }
+
+ private:
+  void verifyEnd();
+  uint32_t block_;
+  BlockHeader header_;
+  SectionReader section_;
+  std::unique_ptr<Decoder> decoder_;
+  Bytes chunk_;
+  size_t chunkPos_ = 0;
+  bool sectionDone_ = false;
+  uint64_t produced_ = 0;
+  bool endChecked_ = false;
+};
+
+/// Rebuilds a directory from the block records found by scanning the file (Recovery.cpp).
+/// Members whose pieces are incomplete are left out and reported in `dropped`.
+Directory scanForDirectory(const File& file, const FileHeader& header, const Keys* keys,
+                           std::vector<std::string>* dropped);
+
+}  // namespace jar32

@@ -1,0 +1,629 @@
+#include "Writer.h"
+
+#include <stdio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "Checksum.h"
+#include "FaultInjection.h"
+#include "Reader.h"
+#include "TempFiles.h"
+
+namespace jar32 {
+namespace {
+
+struct PiecePlan {
+  size_t entry = 0;
+  uint64_t memberOffset = 0;
+  uint64_t length = 0;
+  uint64_t sourceOffset = 0;  // old block data offset (EncodeOld/Copy) or file offset (host)
+  bool first = false, last = false;
+  int chainPiece = -1;        // >= 0: part of a member split over several blocks
+};
+
+enum class JobKind { Copy, Reseal, EncodeOld, EncodeHost, Empty };
+
+struct Job {
+  JobKind kind = JobKind::EncodeHost;
+  uint32_t oldBlock = kNoBlock;
+  std::vector<PiecePlan> pieces;
+  CodecChoice codec;
+  uint64_t dataRaw = 0;
+};
+
+struct Built {
+  BlockHeader header;
+  Bytes head;  // block header + meta section
+  Bytes data;  // data section
+};
+
+// Hash of a member whose data is spread over blocks that different threads compress.
+struct HashChain {
+  std::mutex mutex;
+  std::condition_variable cv;
+  int next = 0;
+  ContentHash hash;
+};
+
+class Pool {
+ public:
+  explicit Pool(unsigned n) {
+    for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this] { run(); });
+  }
+  ~Pool() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+      tasks_.clear();  // unstarted work is dropped; its futures report broken promises
+    }
+    cv_.notify_all();
+    for (auto& t : threads_) t.join();
+  }
+  void submit(std::function<void()> task) {
+    {
+      std::lock_guard lock(mutex_);
+      tasks_.push_back(std::move(task));
+    }
+    cv_.notify_one();
+  }
+
+ private:
+  void run() {
+    for (;;) {
+      std::function<void()> task;
+      {
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [this] { return stop_ || !tasks_.empty(); });
+        if (stop_) return;
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+      }
+      task();
+    }
+  }
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<std::function<void()>> tasks_;
+  std::vector<std::thread> threads_;
+  bool stop_ = false;
+};
+
+class BlockBuilder {
+ public:
+  BlockBuilder(const ArchiveReader* source, std::vector<NewEntry>& entries, const Protection& prot,
+               std::vector<std::unique_ptr<HashChain>>& chains, std::atomic<bool>& abort)
+      : source_(source), entries_(entries), prot_(prot), chains_(chains), abort_(abort) {}
+
+  Guard metaGuard() const {
+    return prot_.keys ? (prot_.header.hidden ? kGuardSeal : kGuardMac) : kGuardCrc;
+  }
+  Guard dataGuard() const { return prot_.keys ? kGuardSeal : kGuardCrc; }
+
+  Built build(const Job& job) const {
+    switch (job.kind) {
+      case JobKind::Reseal: return reseal(job);
+      case JobKind::EncodeOld:
+      case JobKind::EncodeHost:
+      case JobKind::Empty: return encode(job);
+      case JobKind::Copy: break;
+    }
+    throw JarError(kInternal, "copy jobs are written directly");
+  }
+
+  /// Header and meta section for a block whose data section is known.
+  void finishHead(Built& b, const Job& job, const std::vector<uint64_t>& blockOffsets) const {
+    std::vector<PieceRecord> records;
+    records.reserve(job.pieces.size());
+    for (size_t i = 0; i < job.pieces.size(); ++i) {
+      const PiecePlan& p = job.pieces[i];
+      PieceRecord r;
+      r.id = p.entry;
+      r.flags = uint8_t((p.first ? kPieceFirst : 0) | (p.last ? kPieceLast : 0));
+      r.memberOffset = p.memberOffset;
+      r.length = p.length;
+      r.blockOffset = blockOffsets[i];
+      r.info = entries_[p.entry].info;
+      r.checksum = p.last ? entries_[p.entry].checksum : 0;
+      records.push_back(std::move(r));
+    }
+    Bytes raw = encodeBlockMeta(records);
+    b.header.type = kBlockData;
+    b.header.metaGuard = metaGuard();
+    randomBytes(b.header.metaNonce, kNonceBytes);
+    Bytes meta = buildMetaSection(raw, metaGuard(), prot_.keys.get(), b.header.metaNonce, kBlockData);
+    b.header.metaRaw = raw.size();
+    b.header.metaStored = meta.size();
+    b.head.resize(kBlockHeaderSize);
+    b.header.encode(b.head.data());
+    b.head.insert(b.head.end(), meta.begin(), meta.end());
+  }
+
+ private:
+  void hashPiece(const PiecePlan& p, const uint8_t* data) const {
+    NewEntry& e = entries_[p.entry];
+    if (p.chainPiece < 0) {
+      ContentHash h;
+      h.update(data, p.length);
+      e.checksum = h.digest();
+      return;
+    }
+    HashChain& chain = *chains_[p.entry];
+    std::unique_lock lock(chain.mutex);
+    chain.cv.wait(lock, [&] { return chain.next == p.chainPiece || abort_.load(); });
+    if (abort_) throw JarError(kInterrupted, "Interrupted");
+    chain.hash.update(data, p.length);
+    ++chain.next;
+    if (p.last) e.checksum = chain.hash.digest();
+    chain.cv.notify_all();
+  }
+
+  Built encode(const Job& job) const {
+    Bytes raw;
+    raw.reserve(job.dataRaw);
+    std::vector<uint64_t> offsets;
+    if (job.kind == JobKind::EncodeOld) {
+      BlockDataReader reader(*source_, job.oldBlock);
+      for (const PiecePlan& p : job.pieces) {
+        offsets.push_back(raw.size());
+        if (p.length == 0) continue;
+        reader.skip(p.sourceOffset - reader.position());
+        size_t at = raw.size();
+        raw.resize(at + p.length);
+        for (size_t done = 0; done < p.length;) {
+          size_t got = reader.read(raw.data() + at + done, p.length - done);
+          if (got == 0) throw JarError(kCrcError, "Damaged archive: block data cut short");
+          done += got;
+        }
+        if (p.first && p.last) {
+          ContentHash h;
+          h.update(raw.data() + at, p.length);
+          if (h.digest() != entries_[p.entry].checksum)
+            throw JarError(kCrcError, "CRC error: " + entries_[p.entry].info.name);
+        }
+      }
+    } else if (job.kind == JobKind::EncodeHost) {
+      for (const PiecePlan& p : job.pieces) {
+        if (abort_) throw JarError(kInterrupted, "Interrupted");
+        offsets.push_back(raw.size());
+        const NewEntry& e = entries_[p.entry];
+        size_t at = raw.size();
+        raw.resize(at + p.length);
+        if (p.length) {
+          File f = File::openRead(e.hostPath);
+          if (!f.readAt(p.memberOffset, raw.data() + at, p.length))
+            throw JarError(kFatal, "File changed while it was read: " + e.hostPath);
+        }
+        hashPiece(p, raw.data() + at);
+      }
+    } else {
+      offsets.assign(job.pieces.size(), 0);
+    }
+
+    Built b;
+    b.header.dataRaw = raw.size();
+    CodecChoice codec = job.codec;
+    Bytes packed;
+    if (raw.empty()) {
+      codec.codec = kCodecStore;
+    } else {
+      auto enc = Encoder::make(codec);
+      packed.reserve(raw.size() / 2);
+      enc->write(raw.data(), raw.size(), packed);
+      enc->finish(packed);
+      if (packed.size() >= raw.size()) {  // incompressible: store it
+        codec.codec = kCodecStore;
+        packed = std::move(raw);
+      }
+    }
+    Bytes().swap(raw);
+    b.header.codec = codec.codec;
+    b.header.dataGuard = dataGuard();
+    randomBytes(b.header.dataNonce, kNonceBytes);
+    if (!packed.empty()) {
+      b.data.reserve(packed.size() + packed.size() / kChunkBytes * 64 + 64);
+      SectionWriter w(b.data, dataGuard(), prot_.keys.get(), b.header.dataNonce, kBlockData,
+                      kSectionData);
+      w.write(packed.data(), packed.size());
+      w.finish();
+    }
+    b.header.dataStored = b.data.size();
+    finishHead(b, job, offsets);
+    return b;
+  }
+
+  Built reseal(const Job& job) const {
+    BlockHeader old = source_->blockHeader(job.oldBlock);
+    const BlockRef& ref = source_->directory().blocks[job.oldBlock];
+    SectionReader in(source_->file(), ref.offset + kBlockHeaderSize + old.metaStored,
+                     old.dataStored, Guard(old.dataGuard), source_->tagBytes(), source_->keys(),
+                     old.dataNonce, kBlockData, kSectionData);
+    Built b;
+    b.header.codec = old.codec;
+    b.header.dataRaw = old.dataRaw;
+    b.header.dataGuard = dataGuard();
+    randomBytes(b.header.dataNonce, kNonceBytes);
+    if (old.dataStored) {
+      SectionWriter w(b.data, dataGuard(), prot_.keys.get(), b.header.dataNonce, kBlockData,
+                      kSectionData);
+      Bytes cur, next;
+      bool have = in.next(cur);
+      while (have) {
+        bool more = in.next(next);
+        w.chunk(cur.data(), cur.size(), !more);
+        std::swap(cur, next);
+        have = more;
+      }
+    }
+    b.header.dataStored = b.data.size();
+    std::vector<uint64_t> offsets;
+    for (const auto& p : job.pieces) offsets.push_back(p.sourceOffset);
+    finishHead(b, job, offsets);
+    return b;
+  }
+
+  const ArchiveReader* source_;
+  std::vector<NewEntry>& entries_;
+  const Protection& prot_;
+  std::vector<std::unique_ptr<HashChain>>& chains_;
+  std::atomic<bool>& abort_;
+};
+
+// The pieces of every old block: which entries' data lie where.
+std::vector<std::vector<PiecePlan>> oldPieces(const ArchiveReader& source,
+                                             const std::vector<size_t>& keptAs) {
+  const Directory& dir = source.directory();
+  std::vector<std::vector<PiecePlan>> pieces(dir.blocks.size());
+  for (size_t i = 0; i < dir.entries.size(); ++i) {
+    const Entry& e = dir.entries[i];
+    if (e.info.size == 0 || keptAs[i] == SIZE_MAX) continue;
+    uint64_t left = e.info.size, offset = e.offset, memberOffset = 0;
+    for (uint32_t b = e.block; left && b < dir.blocks.size(); ++b, offset = 0) {
+      uint64_t take = std::min(left, dir.blocks[b].dataRaw - offset);
+      PiecePlan p;
+      p.entry = keptAs[i];
+      p.memberOffset = memberOffset;
+      p.length = take;
+      p.sourceOffset = offset;
+      p.first = memberOffset == 0;
+      left -= take;
+      memberOffset += take;
+      p.last = left == 0;
+      pieces[b].push_back(p);
+    }
+  }
+  for (auto& list : pieces)
+    std::sort(list.begin(), list.end(),
+              [](const PiecePlan& a, const PiecePlan& b) { return a.sourceOffset < b.sourceOffset; });
+  return pieces;
+}
+
+// How many pieces of each old entry exist in the whole source archive (to tell partial blocks).
+std::vector<size_t> countPieces(const ArchiveReader& source) {
+  const Directory& dir = source.directory();
+  std::vector<size_t> perBlock(dir.blocks.size(), 0);
+  for (const Entry& e : dir.entries) {
+    uint64_t left = e.info.size, offset = e.offset;
+    for (uint32_t b = e.block; left && b < dir.blocks.size(); ++b, offset = 0) {
+      left -= std::min(left, dir.blocks[b].dataRaw - offset);
+      ++perBlock[b];
+    }
+  }
+  return perBlock;
+}
+
+std::string baseName(const std::string& memberName) {
+  auto sep = memberName.find_last_of('\\');
+  return sep == std::string::npos ? memberName : memberName.substr(sep + 1);
+}
+
+}  // namespace
+
+std::string makeTempName(const std::string& folder) {
+  static std::atomic<unsigned> counter{0};
+  return folder + "/" + std::string(kTempPrefix) + std::to_string(getpid()) + "-" +
+         std::to_string(counter++) + kTempSuffix;
+}
+
+ArchiveWriter::ArchiveWriter(const std::string& finalPath, const std::string& workFolder)
+    : finalPath_(finalPath) {
+  std::string folder = workFolder.empty() ? folderOf(finalPath) : workFolder;
+  removeStaleTemporaries(folder.c_str());
+  tempPath_ = makeTempName(folder);
+}
+
+ArchiveWriter::~ArchiveWriter() {
+  if (!committed_ && !tempPath_.empty()) {
+    ::unlink(tempPath_.c_str());
+    unregisterCleanupPath(tempPath_.c_str());
+  }
+}
+
+void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& entries,
+                          const ArchiveInfo& info, const Protection& prot,
+                          const WriteJobSettings& settings, Progress* progress,
+                          std::vector<size_t>* newIndex) {
+  const int method = settings.method >= 1 && settings.method <= 4 ? settings.method : kDefaultMethod;
+  const uint64_t limit = blockLimitFor(method);
+  std::vector<Job> jobs;
+
+  // 1. Blocks of the source archive: copy, re-protect, re-compress or drop.
+  if (source) {
+    std::vector<size_t> keptAs(source->directory().entries.size(), SIZE_MAX);
+    for (size_t i = 0; i < entries.size(); ++i)
+      if (entries[i].origin == NewEntry::Origin::Old) keptAs[entries[i].oldIndex] = i;
+    auto pieces = oldPieces(*source, keptAs);
+    auto total = countPieces(*source);
+    const bool sourceProtected = source->header().protectedArchive;
+    for (uint32_t b = 0; b < pieces.size(); ++b) {
+      if (pieces[b].empty()) continue;
+      Job job;
+      job.oldBlock = b;
+      job.pieces = std::move(pieces[b]);
+      for (const auto& p : job.pieces) job.dataRaw += p.length;
+      if (job.pieces.size() == total[b] && !settings.recompressAll) {
+        bool copyable = sourceProtected ? (prot.keys && prot.sameKeysAsSource) : !prot.keys;
+        job.kind = copyable ? JobKind::Copy : JobKind::Reseal;
+      } else {
+        job.kind = JobKind::EncodeOld;
+        const std::string& name = entries[job.pieces.front().entry].info.name;
+        job.codec = codecFor(method, classify(name, nullptr, 0));
+      }
+      jobs.push_back(std::move(job));
+    }
+  }
+
+  // 2. New files, similar ones together, big ones split at the block limit.
+  std::vector<size_t> hosts;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].origin == NewEntry::Origin::Host && entries[i].info.size > 0) hosts.push_back(i);
+  std::vector<std::string> exts(entries.size()), bases(entries.size());
+  for (size_t i : hosts) {
+    exts[i] = extensionOf(entries[i].info.name);
+    bases[i] = baseName(entries[i].info.name);
+  }
+  std::stable_sort(hosts.begin(), hosts.end(), [&](size_t a, size_t b) {
+    const NewEntry& x = entries[a];
+    const NewEntry& y = entries[b];
+    if (x.cls != y.cls) return x.cls < y.cls;
+    if (exts[a] != exts[b]) return exts[a] < exts[b];
+    if (bases[a] != bases[b]) return bases[a] < bases[b];
+    return x.info.name < y.info.name;
+  });
+  std::vector<std::unique_ptr<HashChain>> chains(entries.size());
+  Job current;
+  auto close = [&] {
+    if (!current.pieces.empty()) jobs.push_back(std::move(current));
+    current = Job{};
+  };
+  for (size_t i : hosts) {
+    const NewEntry& e = entries[i];
+    CodecChoice codec = codecFor(method, e.cls);
+    if (!current.pieces.empty() &&
+        (current.codec.codec != codec.codec || current.codec.level != codec.level ||
+         current.codec.x86Filter != codec.x86Filter || current.dataRaw + e.info.size > limit))
+      close();
+    current.kind = JobKind::EncodeHost;
+    current.codec = codec;
+    if (e.info.size > limit) chains[i] = std::make_unique<HashChain>();
+    uint64_t done = 0;
+    int pieceNo = 0;
+    while (done < e.info.size) {
+      if (current.dataRaw == limit) {
+        close();
+        current.kind = JobKind::EncodeHost;
+        current.codec = codec;
+      }
+      PiecePlan p;
+      p.entry = i;
+      p.memberOffset = done;
+      p.sourceOffset = done;
+      p.length = std::min(e.info.size - done, limit - current.dataRaw);
+      p.first = done == 0;
+      done += p.length;
+      p.last = done == e.info.size;
+      p.chainPiece = chains[i] ? pieceNo++ : -1;
+      current.dataRaw += p.length;
+      current.pieces.push_back(p);
+    }
+  }
+  close();
+
+  // 3. Versions without data (folders, links, empty files) share one block of records.
+  Job empty;
+  empty.kind = JobKind::Empty;
+  ContentHash emptyHash;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].info.size) continue;
+    if (entries[i].origin != NewEntry::Origin::Old) entries[i].checksum = emptyHash.digest();
+    PiecePlan p;
+    p.entry = i;
+    p.first = p.last = true;
+    empty.pieces.push_back(p);
+  }
+  if (!empty.pieces.empty()) jobs.push_back(std::move(empty));
+
+  // 4. Write: workers build blocks ahead, this thread writes them in order.
+  registerCleanupPath(tempPath_.c_str());
+  File out = File::create(tempPath_);
+  uint8_t fh[kFileHeaderSize];
+  prot.header.encode(fh);
+  out.write(fh, sizeof fh);
+
+  std::atomic<bool> abort{false};
+  BlockBuilder builder(source, entries, prot, chains, abort);
+  std::vector<BlockRef> blocks(jobs.size());
+  std::vector<uint32_t> entryBlock(entries.size(), kNoBlock);
+  std::vector<uint64_t> entryOffset(entries.size(), 0);
+  {
+    const unsigned threads = std::max(1u, settings.threads);
+    std::vector<std::future<Built>> futures(jobs.size());
+    Pool pool(threads);
+    struct AbortOnExit {
+      std::atomic<bool>& abort;
+      std::vector<std::unique_ptr<HashChain>>& chains;
+      ~AbortOnExit() {
+        abort = true;
+        for (auto& c : chains)
+          if (c) {
+            std::lock_guard lock(c->mutex);
+            c->cv.notify_all();
+          }
+      }
+    } abortOnExit{abort, chains};
+    size_t launched = 0;
+    for (size_t j = 0; j < jobs.size(); ++j) {
+      for (; launched < jobs.size() && launched <= j + threads; ++launched) {
+        if (jobs[launched].kind == JobKind::Copy) continue;
+        auto task = std::make_shared<std::packaged_task<Built()>>(
+            [&builder, &job = jobs[launched]] { return builder.build(job); });
+        futures[launched] = task->get_future();
+        pool.submit([task] { (*task)(); });
+      }
+      if (progress && progress->interrupted()) throw JarError(kInterrupted, "Interrupted");
+      fault::point("block");
+      const Job& job = jobs[j];
+      BlockRef& ref = blocks[j];
+      ref.offset = out.writePosition();
+      std::vector<uint64_t> offsets;
+      if (job.kind == JobKind::Copy) {
+        BlockHeader old = source->blockHeader(job.oldBlock);
+        Built b;
+        b.header = old;
+        for (const auto& p : job.pieces) offsets.push_back(p.sourceOffset);
+        builder.finishHead(b, job, offsets);
+        out.write(b.head.data(), b.head.size());
+        const BlockRef& oldRef = source->directory().blocks[job.oldBlock];
+        if (old.dataStored) {
+          SectionReader in(source->file(), oldRef.offset + kBlockHeaderSize + old.metaStored,
+                           old.dataStored, Guard(old.dataGuard), source->tagBytes(),
+                           source->keys(), old.dataNonce, kBlockData, kSectionData);
+          Bytes chunk;
+          bool final = false;
+          while (in.nextRaw(chunk, final)) out.write(chunk.data(), chunk.size());
+        }
+        ref.dataRaw = old.dataRaw;
+        ref.dataStored = old.dataStored;
+      } else {
+        Built b = futures[j].get();
+        out.write(b.head.data(), b.head.size());
+        if (!b.data.empty()) out.write(b.data.data(), b.data.size());
+        ref.dataRaw = b.header.dataRaw;
+        ref.dataStored = b.header.dataStored;
+        uint64_t at = 0;
+        for (const auto& p : job.pieces) {
+          offsets.push_back(job.kind == JobKind::Reseal ? p.sourceOffset : at);
+          at += p.length;
+        }
+      }
+      ref.size = out.writePosition() - ref.offset;
+      for (size_t k = 0; k < job.pieces.size(); ++k) {
+        const PiecePlan& p = job.pieces[k];
+        if (p.first) {
+          entryBlock[p.entry] = uint32_t(j);
+          entryOffset[p.entry] = entries[p.entry].info.size ? offsets[k] : 0;
+        }
+      }
+    }
+  }
+
+  // 5. Archive info, directory (entries in storage order), trailer.
+  std::vector<size_t> order(entries.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    if (entryBlock[a] != entryBlock[b]) return entryBlock[a] < entryBlock[b];
+    return entryOffset[a] < entryOffset[b];
+  });
+  Directory dir;
+  dir.info = info;
+  dir.blocks = std::move(blocks);
+  dir.entries.reserve(entries.size());
+  if (newIndex) newIndex->assign(entries.size(), 0);
+  for (size_t k = 0; k < order.size(); ++k) {
+    size_t i = order[k];
+    Entry e;
+    e.info = entries[i].info;
+    e.info.packedSize = 0;
+    e.checksum = entries[i].checksum;
+    e.block = entryBlock[i];
+    e.offset = entryOffset[i];
+    dir.entries.push_back(std::move(e));
+    if (newIndex) (*newIndex)[i] = k;
+  }
+
+  fault::point("directory");
+  auto writeMetaBlock = [&](uint8_t type, const Bytes& raw) {
+    BlockHeader h;
+    h.type = type;
+    h.metaGuard = builder.metaGuard();
+    randomBytes(h.metaNonce, kNonceBytes);
+    Bytes meta = buildMetaSection(raw, Guard(h.metaGuard), prot.keys.get(), h.metaNonce, type);
+    h.metaRaw = raw.size();
+    h.metaStored = meta.size();
+    uint8_t hb[kBlockHeaderSize];
+    h.encode(hb);
+    uint64_t at = out.writePosition();
+    out.write(hb, sizeof hb);
+    out.write(meta.data(), meta.size());
+    return at;
+  };
+  Bytes infoRaw;
+  ByteWriter iw(infoRaw);
+  encodeInfo(info, iw);
+  Trailer trailer;
+  trailer.infoOffset = writeMetaBlock(kBlockInfo, infoRaw);
+  trailer.directoryOffset = writeMetaBlock(kBlockDirectory, encodeDirectory(dir));
+  trailer.directorySize = out.writePosition() - trailer.directoryOffset;
+  trailer.fileSize = out.writePosition() + kTrailerSize;
+  uint8_t tb[kTrailerSize];
+  trailer.encode(tb);
+  out.write(tb, sizeof tb);
+  out.sync();
+  out.close();
+}
+
+void ArchiveWriter::commit() {
+  fault::point("rename");
+  if (::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
+    if (errno != EXDEV)
+      throw JarError(kWriteError, "Cannot replace " + finalPath_ + ": " + std::strerror(errno));
+    // The work folder is on another file system: copy beside the archive, then rename.
+    std::string near = makeTempName(folderOf(finalPath_));
+    registerCleanupPath(near.c_str());
+    try {
+      File in = File::openRead(tempPath_);
+      File copy = File::create(near);
+      Bytes buf(kChunkBytes);
+      for (uint64_t at = 0;;) {
+        size_t got = in.readSomeAt(at, buf.data(), buf.size());
+        if (!got) break;
+        copy.write(buf.data(), got);
+        at += got;
+      }
+      copy.sync();
+      copy.close();
+      if (::rename(near.c_str(), finalPath_.c_str()) != 0)
+        throw JarError(kWriteError, "Cannot replace " + finalPath_ + ": " + std::strerror(errno));
+    } catch (...) {
+      ::unlink(near.c_str());
+      unregisterCleanupPath(near.c_str());
+      throw;
+    }
+    unregisterCleanupPath(near.c_str());
+    ::unlink(tempPath_.c_str());
+  }
+  committed_ = true;
+  unregisterCleanupPath(tempPath_.c_str());
+  syncFolder(folderOf(finalPath_));
+}
+
+}  // namespace jar32

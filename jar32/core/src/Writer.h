@@ -1,0 +1,70 @@
+// Writing a complete archive into a temporary file and putting it in place.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Crypto.h"
+#include "Directory.h"
+#include "FileIo.h"
+#include "Format.h"
+#include "Methods.h"
+#include "jar32/Progress.h"
+
+namespace jar32 {
+
+class ArchiveReader;
+
+/// A version in the archive being written and where its data comes from.
+struct NewEntry {
+  enum class Origin { None, Old, Host };
+  MemberInfo info;         // final metadata, chapters included; info.size = data bytes
+  uint64_t checksum = 0;   // known for Old, computed while writing for Host
+  Origin origin = Origin::None;
+  size_t oldIndex = 0;     // Old: index in the source archive's directory
+  std::string hostPath;    // Host
+  ContentClass cls = ContentClass::General;
+};
+
+/// Protection of the archive being written.
+struct Protection {
+  FileHeader header;            // protected/hidden/method/kdf/check
+  std::shared_ptr<Keys> keys;   // null when unprotected
+  bool sameKeysAsSource = false;  // stored data of the source can be copied unchanged
+};
+
+struct WriteJobSettings {
+  int method = kDefaultMethod;   // for new data and for re-compressed blocks
+  bool recompressAll = false;    // y -m: compress every block anew
+  unsigned threads = 1;
+};
+
+class ArchiveWriter {
+ public:
+  /// The temporary file goes into workFolder, or beside finalPath when that is empty.
+  ArchiveWriter(const std::string& finalPath, const std::string& workFolder);
+  ~ArchiveWriter();  // removes the temporary file unless committed
+  ArchiveWriter(const ArchiveWriter&) = delete;
+  ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+
+  /// Writes the archive. entries are reordered into storage order; newIndex[i] tells where
+  /// entries[i] (as given) ended up.
+  void write(const ArchiveReader* source, std::vector<NewEntry>& entries, const ArchiveInfo& info,
+             const Protection& protection, const WriteJobSettings& settings, Progress* progress,
+             std::vector<size_t>* newIndex);
+
+  const std::string& tempPath() const { return tempPath_; }
+  /// Renames the temporary file over the final path and makes that durable.
+  void commit();
+
+ private:
+  std::string finalPath_;
+  std::string tempPath_;
+  bool committed_ = false;
+};
+
+/// Name of a fresh temporary archive in `folder` ("~jar32-<pid>-<n>.tmp").
+std::string makeTempName(const std::string& folder);
+
+}  // namespace jar32
