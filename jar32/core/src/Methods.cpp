@@ -1,6 +1,7 @@
 #include "Methods.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <set>
@@ -58,6 +59,15 @@ CodecChoice codecFor(int method, ContentClass cls) {
   }
 }
 
-uint64_t blockLimitFor(int /*method*/) { return 64ull << 20; }
+namespace {
+std::atomic<uint64_t> g_testLimit{0};
+}
+
+uint64_t blockLimitFor(int /*method*/) {
+  uint64_t test = g_testLimit.load();
+  return test ? test : 64ull << 20;
+}
+
+void setBlockLimitForTesting(uint64_t bytes) { g_testLimit = bytes; }
 
 }  // namespace jar32

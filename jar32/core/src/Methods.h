@@ -21,6 +21,8 @@ CodecChoice codecFor(int method, ContentClass cls);
 
 /// Largest uncompressed data of one block for a method (bigger files are split).
 uint64_t blockLimitFor(int method);
+/// Tests: a smaller block limit (0 restores the normal one), to split files without huge data.
+void setBlockLimitForTesting(uint64_t bytes);
 
 /// Lower-case extension of a member name ("" when none), for ordering similar files together.
 std::string extensionOf(const std::string& memberName);
