@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/Paths.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -126,6 +127,26 @@ std::string RunningProgramPath() {
   std::error_code ec;
   auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
   return ec ? "" : path.string();
+}
+
+std::string FindProgram(const std::string& name) {
+  if (name.empty()) return "";
+  if (name.find('/') != std::string::npos) return FileExists(name) ? name : "";
+  std::vector<std::string> folders{FolderPart(RunningProgramPath())};
+  if (const char* path = std::getenv("PATH")) {
+    std::string_view rest(path);
+    while (!rest.empty()) {
+      size_t colon = rest.find(':');
+      folders.emplace_back(rest.substr(0, colon));
+      rest = colon == std::string_view::npos ? "" : rest.substr(colon + 1);
+    }
+  }
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    std::string candidate = JoinPath(folder, name);
+    if (FileExists(candidate) && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return "";
 }
 
 }  // namespace platform

@@ -31,5 +31,8 @@ void WipeAndDeleteFile(const std::string& path);
 
 // Full path of the running program, "" when unknown.
 std::string RunningProgramPath();
+// The file a program name stands for: a name with a folder as it is; a bare name in the running
+// program's own folder first, then in the folders of PATH. "" when nothing is found.
+std::string FindProgram(const std::string& name);
 
 }  // namespace platform
