@@ -3,6 +3,7 @@
 #include <gcrypt.h>
 #include <sodium.h>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -151,9 +152,22 @@ class GostKeys final : public Keys {
 
 }  // namespace
 
+namespace {
+std::atomic<uint32_t> g_testOps{0}, g_testMem{0};
+}
+
+void setKdfCostForTesting(uint32_t opsLimit, uint32_t memKiB) {
+  g_testOps = opsLimit;
+  g_testMem = memKiB;
+}
+
 KdfParams KdfParams::fresh() {
   initLibraries();
   KdfParams p;
+  if (g_testOps) {
+    p.opsLimit = g_testOps;
+    p.memKiB = g_testMem;
+  }
   randomBytes(p.salt, sizeof p.salt);
   return p;
 }

@@ -53,6 +53,9 @@ class Keys {
   uint8_t check_[kCheckBytes] = {};
 };
 
+/// Tests: cheaper key derivation for archives created from now on (0, 0 restores the default).
+void setKdfCostForTesting(uint32_t opsLimit, uint32_t memKiB);
+
 void randomBytes(void* out, size_t n);
 bool constantTimeEqual(const uint8_t* a, const uint8_t* b, size_t n);
 

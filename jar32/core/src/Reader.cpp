@@ -67,6 +67,9 @@ void ArchiveReader::loadDirectory(bool forceScan) {
       damaged("bad directory header");
     Bytes raw = readMeta(file_, trailer.directoryOffset, bh, tagBytes(), keys_.get());
     dir_ = decodeDirectory(raw, size);
+    if (trailer.infoOffset < kFileHeaderSize || trailer.infoOffset >= trailer.directoryOffset)
+      damaged("bad trailer");
+    infoOffset_ = trailer.infoOffset;
     for (size_t i = 0; i < dir_.blocks.size(); ++i)
       if (dir_.blocks[i].offset + dir_.blocks[i].size > trailer.directoryOffset)
         damaged("block outside the data area");
@@ -288,6 +291,23 @@ void ArchiveReader::test(Progress* progress) const {
       BlockHeader h = blockHeader(b);
       Bytes meta = readMeta(file_, dir_.blocks[b].offset, h, tagBytes(), keys_.get());
       decodeBlockMeta(meta, h.dataRaw);
+    } catch (const JarError& e) {
+      if (e.exitCode != kCrcError) throw;
+      ++badBlocks;
+    }
+  }
+  // So is the copy of the archive information.
+  if (infoOffset_) {
+    try {
+      uint8_t hb[kBlockHeaderSize];
+      BlockHeader h;
+      if (!file_.readAt(infoOffset_, hb, sizeof hb) || !BlockHeader::decode(hb, h) ||
+          h.type != kBlockInfo)
+        damaged("bad information block");
+      Bytes meta = readMeta(file_, infoOffset_, h, tagBytes(), keys_.get());
+      ByteReader r(meta.data(), meta.size(), "archive information");
+      ArchiveInfo copy;
+      decodeInfo(r, copy);
     } catch (const JarError& e) {
       if (e.exitCode != kCrcError) throw;
       ++badBlocks;

@@ -48,6 +48,7 @@ class ArchiveReader {
   FileHeader header_;
   std::shared_ptr<Keys> keys_;
   Directory dir_;
+  uint64_t infoOffset_ = 0;  // of the info block (0 when the directory was rebuilt)
   std::vector<MemberInfo> members_;
 };
 
