@@ -1,1 +1,109 @@
+// A failure at any step of an update leaves the old archive byte-identical and no temporary
+// file behind; leftovers of killed runs are removed by later runs.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "FaultInjection.h"
+#include "TestSupport.h"
+
+namespace jar32::test {
+namespace {
+
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Atomic : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(dir / "arc");
+    writeFile(dir / "one", sampleText(50000, 1));
+    writeFile(dir / "two", sampleText(70000, 2));
+    add(arc(), {source(dir / "one", "one")});
+  }
+  void TearDown() override { fault::arm("", 0); }
+  std::string arc() const { return dir / "arc/a.j"; }
+  void update(const WriteSettings& s = {}) {
+    add(arc(), {source(dir / "one", "one", 5), source(dir / "two", "two")}, s);
+  }
+  TempDir dir;
+};
+
+TEST_F(Atomic, FailureAtEveryStepLeavesTheOldArchive) {
+  const auto before = readBytes(arc());
+  const auto folder = filesIn(dir / "arc");
+  fault::arm("", -1);  // count the steps of one update
+  {
+    TempDir scratch;
+    std::filesystem::copy_file(arc(), scratch / "a.j");
+    add(scratch / "a.j", {source(dir / "one", "one", 5), source(dir / "two", "two")});
+  }
+  std::map<std::string, int> counts;
+  for (const char* step : {"write", "sync", "block", "directory", "rename"})
+    counts[step] = fault::count(step);
+  EXPECT_GT(counts["write"], 3);
+  for (auto& [step, n] : counts) {
+    for (int k = 1; k <= n; ++k) {
+      fault::arm(step, k);
+      try {
+        update();
+        ADD_FAILURE() << step << " #" << k << " did not fail";
+      } catch (const JarError& e) {
+        EXPECT_EQ(e.exitCode, kWriteError) << step << " #" << k;
+      }
+      EXPECT_EQ(readBytes(arc()), before) << step << " #" << k;
+      EXPECT_EQ(filesIn(dir / "arc"), folder) << step << " #" << k;
+    }
+  }
+  fault::arm("", 0);
+  update();
+  EXPECT_EQ(Archive::open(arc(), "")->members().size(), 2u);
+}
+
+TEST_F(Atomic, InterruptionLeavesTheOldArchive) {
+  const auto before = readBytes(arc());
+  struct Stop : Progress {
+    bool interrupted() override { return true; }
+  } stop;
+  try {
+    addFiles(arc(), {source(dir / "two", "two")}, AddMode::Add, false, false,
+             ChapterCompare::SizeAndTime, {}, &stop);
+    FAIL();
+  } catch (const JarError& e) {
+    EXPECT_EQ(e.exitCode, kInterrupted);
+  }
+  EXPECT_EQ(readBytes(arc()), before);
+  EXPECT_EQ(filesIn(dir / "arc"), std::vector<std::string>{"a.j"});
+}
+
+TEST_F(Atomic, LeftoversOfDeadProcessesAreRemoved) {
+  // A pid that does not run: the largest pid is far below this on Linux.
+  const std::string dead = "~jar32-" + std::to_string(1 << 30) + "-0.tmp";
+  const std::string alive = "~jar32-1-0.tmp";  // pid 1 always runs
+  writeFile(dir / ("arc/" + dead), "partial");
+  writeFile(dir / ("arc/" + alive), "someone else's");
+  writeFile(dir / "arc/~jar32-notes.tmp", "not ours");
+  update();
+  EXPECT_EQ(filesIn(dir / "arc"), (std::vector<std::string>{"a.j", alive, "~jar32-notes.tmp"}));
+}
+
+TEST_F(Atomic, WorkFolderAndTestBeforeCommit) {
+  std::filesystem::create_directory(dir / "work");
+  WriteSettings s;
+  s.workFolder = dir / "work";
+  s.testBeforeCommit = true;
+  s.testNewMembers = true;
+  update(s);
+  EXPECT_TRUE(filesIn(dir / "work").empty());
+  EXPECT_EQ(readAll(*Archive::open(arc(), ""))["two"], sampleText(70000, 2));
+}
+
+}  // namespace
+}  // namespace jar32::test
