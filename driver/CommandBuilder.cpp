@@ -59,58 +59,12 @@ bool ConsoleForcedHidden(int operation) {
 
 }  // namespace
 
-void TJar::Run(int operation) {
-  const bool rememberedDosbox = config_.showDosbox;
-  commandClass = 3;
-  DeleteTempFiles();
-
-  if (operation < opAdd || operation > opCopyArchive) throw JarFailure{"Command NOT supported (yet) !"};
-  switch (operation) {
-    case opDelete:
-    case opDeleteAllChapters:
-      if (useChapterRange) throw JarFailure{"Can't use a chapter selecting with deletion!"};
-      [[fallthrough]];
-    case opDeleteChapters:
-      commandClass = 2;
-      if (operation == opDeleteChapters && !useChapterRange)
-        throw JarFailure{"No Chapter(s) selected, nothing to delete"};
-      break;
-    case opExtract:
-    case opExtractWithFolders:
-      commandClass = 1;
-      break;
-    case opGenerateConfig:
-    case opRecoverHeader:
-      config_.showDosbox = false;
-      break;
-    case opList:
-      config_.showDosbox = false;
-      fromCurrentFolder = false;
-      break;
-    case opTest:
-    case opCopyArchive:
-      break;
-    default:
-      commandClass = 0;
-  }
-
-  try {
-    BuildArguments(operation);
-  } catch (const JarFailure& failure) {
-    if (!failure.text.empty()) prompter_.error(failure.text);
-    config_.showDosbox = rememberedDosbox;
-    throw JarFailure{""};
-  }
-  commandLine = JarCommandLine{config_.theJar32Exe, "@" + argumentsFile};
-  // Starting the archiver and judging its end come with the process runner.
-  config_.showDosbox = rememberedDosbox;
-}
-
 void TJar::BuildArguments(int operation) {
   // The class follows from the operation, so the builder can also be used on its own.
   commandClass = CommandClassOf(operation);
   const bool consoleShown = config_.showDosbox && !ConsoleForcedHidden(operation);
   const std::string& password = config_.password;
+  argumentsHoldPassword_ = false;
 
   argumentsFile = MakeTempFileName("ArgumentsFile");
   ArgumentsStream arguments(argumentsFile);
@@ -129,16 +83,23 @@ void TJar::BuildArguments(int operation) {
   }
   if (operation == opRecoverHeader) {
     line += " -y " + Quoted(configFileName);
-    if (usePassword && !password.empty()) line += " -g" + password;
+    if (usePassword && !password.empty()) {
+      line += " -g" + password;
+      argumentsHoldPassword_ = true;
+    }
     arguments.Finish(line);
     return;
   }
 
   line += " " + Quoted(archiveName);
   line += " -g" + (password.empty() || !usePassword ? std::string("-") : Quoted(password));
+  argumentsHoldPassword_ = !password.empty() && usePassword;
   if (operation == opCopyArchive) {
     line += " -jg";
-    if (!newPassword.empty() && changePassword) line += Quoted(newPassword);
+    if (!newPassword.empty() && changePassword) {
+      line += Quoted(newPassword);
+      argumentsHoldPassword_ = true;
+    }
   }
   line += commandClass != 0 || archiveBitsMode == 2 ? " -b-" : " -b" + std::to_string(archiveBitsMode);
   if (commandClass == 1) {

@@ -4,16 +4,18 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
-// One list row per archive member.
+// One list row per archive member. The texts point into the parser's line buffer and are valid only
+// during the AddRow call: a sink copies what it keeps.
 struct ArchiveEntryRow {
-  std::string caption;      // member name
-  std::string size;
-  std::string attributes;
-  std::string path;         // folder inside the archive
-  std::string chapters;
-  std::string modified;
-  int imageIndex = 0;       // 1 marks a folder row
+  std::string_view caption;     // member name
+  std::string_view size;
+  std::string_view attributes;
+  std::string_view path;        // folder inside the archive
+  std::string_view chapters;
+  std::string_view modified;
+  int imageIndex = 0;           // 1 marks a folder row
 };
 
 class JarListSink {
@@ -22,7 +24,7 @@ class JarListSink {
   virtual void BeginUpdate() = 0;
   virtual void EndUpdate() = 0;
   virtual void Clear() = 0;
-  virtual void AddRow(ArchiveEntryRow&& row) = 0;
+  virtual void AddRow(const ArchiveEntryRow& row) = 0;
   virtual bool SortingEnabled() const = 0;
   virtual void SetSortingEnabled(bool enabled) = 0;
 };

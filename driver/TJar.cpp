@@ -147,13 +147,3 @@ bool LooksLikeDrivePath(const std::string& path, platform::PathStyle style) {
   return std::isalpha(static_cast<unsigned char>(path.front())) != 0 &&
          static_cast<unsigned char>(path.front()) < 0x80;
 }
-
-DialogPosition PlaceDialog(const DialogRect& owner, const DialogRect& dialog, int screenHeight) {
-  DialogPosition p;
-  p.x = owner.left + owner.width / 2 - dialog.width / 2;
-  p.y = owner.top + owner.height / 4;
-  if (dialog.height + p.y > screenHeight) p.y = screenHeight - dialog.height;
-  if (p.x < 0) p.x = 0;
-  if (p.y < 0) p.y = 0;
-  return p;
-}

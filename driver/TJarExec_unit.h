@@ -3,16 +3,23 @@
 // and the results of the last listing. Also the shared helpers every window uses.
 
 #include <cstdint>
-#include <fstream>
+#include <string_view>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "driver/AppTitle.h"
+#include "driver/JarDialogs.h"
 #include "driver/JarSinks.h"
+#include "driver/ListingReader.h"
+#include "driver/TJarExecute.h"
 #include "driver/TJarSettings.h"
+#include "platform/DialogPlacement.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
+#include "platform/RunEventLoop.h"
 
 // The operation codes; the value is the argument of TJar::Run.
 enum JarOperation : int {
@@ -58,6 +65,11 @@ class TJar {
   TJar& operator=(const TJar&) = delete;
   ~TJar();
 
+  // The owner's event queue: the run waits in it and gets the end-of-run event through it. Setting it
+  // routes that event to RunFinished.
+  void SetOwner(platform::RunEventLoop* owner);
+  platform::RunEventLoop* owner() const { return owner_; }
+
   // Links set by the owner.
   JarListSink* listView = nullptr;
   JarCommentSink* commentMemo = nullptr;
@@ -65,6 +77,7 @@ class TJar {
   JarStatusSink* statusBar = nullptr;
   JarNotification onRunStart;
   JarNotification onRunEnd;
+  JarDialogs* dialogs = nullptr;
 
   // Job options.
   std::string archiveName;
@@ -136,7 +149,8 @@ class TJar {
   int commandClass = 3;  // 0 add group, 1 extract group, 2 delete group, 3 other
   bool running = false;
   int32_t exitCode = 0;
-  std::ifstream listingStream;
+  std::unique_ptr<TJarExecute> executeThread;  // the worker of the run in progress
+  ListingReader listingStream;
   int64_t outputSize = 0;
   float progressScale = 1.0f;
   int parseMode = 0;  // 0 full listing, 1 folder entries only, 2 no entries
@@ -171,6 +185,20 @@ class TJar {
   // anything. Throws JarFailure with the text to show.
   void BuildArguments(int operation);
   void WriteFiles();
+  // Starts the archiver and waits for it while handling the owner's events; the verdict of
+  // CheckExitStatus.
+  bool Execute(const JarCommandLine& commandLine);
+  // The end-of-run event: stores the end code of the run in progress; ignored outside a run.
+  void RunFinished(int32_t endCode);
+  // The cancel command of the owner while a run is in progress: stops the archiver, asks, and ends
+  // it (end code 13) or lets it go on.
+  void CancelRun();
+  // Judges exitCode and reports it; true for success.
+  bool CheckExitStatus();
+  // Shows the last run's output file.
+  void ViewLastOutput();
+  // The archive's header carries the JAR signature.
+  bool IsJarArchive(const std::string& fileName);
 
   std::string MakeTempFileName(const std::string& label);
   void DeleteTempFiles();
@@ -180,14 +208,28 @@ class TJar {
   std::string ReadWholeFile(const std::string& fileName);
   bool IsRemovableDrive(const std::string& path);
 
+  // The listing of the last successful opList run into the sinks and the listing results.
+  // Both throw JarFailure with the text to show.
+  void OpenOutputFile();
+  void ParseFile();
+  // The next line of the output file (see ListingReader), advancing the progress bar.
+  std::string_view ReadLine(int64_t& count);
+  // The line holds one of the archive flag words.
+  static bool IsFlagsLine(std::string_view line);
+
   TJarSettings& config() { return config_; }
   platform::Prompter& prompter() { return prompter_; }
 
  private:
   std::string CommentFileItem(const char* item, const std::string& comment, bool isText, const char* label);
 
+  void AskPasswordAndRelist(bool& verdict);
+  void ForgetArguments();
+
   TJarSettings& config_;
   platform::Prompter& prompter_;
+  platform::RunEventLoop* owner_ = nullptr;
+  bool argumentsHoldPassword_ = false;  // the argument file must not outlive the run
 };
 
 // Shared helpers of every window.
@@ -199,15 +241,9 @@ using platform::MakeRelativeName;
 using platform::NormalizeFolder;
 using platform::StripQuotes;
 
-struct DialogRect {
-  int left = 0, top = 0, width = 0, height = 0;
-};
-struct DialogPosition {
-  int x = 0, y = 0;
-};
-// Where a dialog goes over its owner: centred across, a quarter down, kept above the bottom of the
-// screen's usable height, never at a negative coordinate.
-DialogPosition PlaceDialog(const DialogRect& owner, const DialogRect& dialog, int screenHeight);
+using platform::DialogPosition;
+using platform::DialogRect;
+using platform::PlaceDialog;
 
 // A path that could name a drive: a drive letter under the Windows style, an absolute path under POSIX.
 bool LooksLikeDrivePath(const std::string& path, platform::PathStyle style = platform::kHostPathStyle);

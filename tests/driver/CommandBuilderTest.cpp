@@ -21,14 +21,14 @@ TEST_F(JarTest, ListLineWithDefaultOptionsIsExact) {
 
 TEST_F(JarTest, RunWritesTheListLineAndTheCommandLine) {
   settings.showDosbox = true;
-  settings.theJar32Exe = "/opt/jar tools/jar32.exe";
   jar.fromCurrentFolder = true;
   jar.archiveName = "/A.J";
+  prompter.expect(platform::BoxKind::Error, "Outputfile is empty !");  // the stand-in lists nothing
   jar.Run(opList);
   EXPECT_EQ(jar.ReadWholeFile(jar.argumentsFile), " l -jb1- \"/A.J\"" + kListTail);
-  EXPECT_EQ(jar.commandLine.program, "/opt/jar tools/jar32.exe");
+  EXPECT_EQ(jar.commandLine.program, kFakeArchiver);
   EXPECT_EQ(jar.commandLine.argument, "@" + jar.argumentsFile);  // one argument, never split
-  EXPECT_EQ(jar.commandLine.Text(), "/opt/jar tools/jar32.exe @" + jar.argumentsFile);
+  EXPECT_EQ(jar.commandLine.Text(), kFakeArchiver + " @" + jar.argumentsFile);
   EXPECT_FALSE(jar.fromCurrentFolder);  // a listing always starts in the temporary folder
   EXPECT_TRUE(settings.showDosbox);     // put back after the run
   for (const std::string* f : {&jar.argumentsFile, &jar.errorFile, &jar.outputFile, &jar.inputFile})
@@ -354,6 +354,7 @@ TEST_F(JarTest, WorkFilesStayUntilTheNextRun) {
   ASSERT_EQ(first.size(), 5u);
   for (const std::string& f : first) EXPECT_TRUE(platform::FileExists(f)) << f;
   jar.fileList.clear();
+  prompter.expect(platform::BoxKind::Information, "No errors detected !");
   jar.Run(opTest);
   for (const std::string& f : first) EXPECT_FALSE(platform::PathExists(f)) << f;
   EXPECT_EQ(jar.tempFileList.size(), 4u);

@@ -1,0 +1,122 @@
+// Judging the archiver's end code and telling the user, in the archiver's own terms.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "driver/TJarExec_unit.h"
+
+namespace {
+
+constexpr unsigned kYesNo = platform::ButtonYes | platform::ButtonNo;
+
+}  // namespace
+
+bool TJar::CheckExitStatus() {
+  const bool consoleHidden = !config_.showDosbox;
+
+  if (consoleHidden && exitCode == 2 && platform::FileExists(errorFile) && platform::FileSizeOf(errorFile) < 100) {
+    const std::string errors = ReadWholeFile(errorFile);
+    if (!errors.empty()) {
+      bool verdict = false;
+      if (errors.find("ERROR #174") != std::string::npos) {
+        AskPasswordAndRelist(verdict);
+        return verdict;
+      }
+      if (errors.find("ERROR #168") != std::string::npos) {
+        prompter_.error("Incorrect password, please specify (again) or cancel.");
+        AskPasswordAndRelist(verdict);
+        return verdict;
+      }
+    }
+  }
+
+  // A question whose Yes shows a file of the run (only when the file is not empty).
+  auto offer = [this](const char* question, const char* captionSuffix, const std::string& file) {
+    if (prompter_.ask(platform::BoxKind::Error, question, kYesNo) == platform::ButtonYes &&
+        platform::FileSizeOf(file) > 0 && dialogs)
+      dialogs->ShowFile(captionSuffix, file);
+  };
+  auto report = [this](const std::string& text) {
+    prompter_.error(text);
+    return false;
+  };
+
+  switch (exitCode) {
+    case 1:
+      if (!consoleHidden) return report("A warning was issued by Jar");
+      offer("A warning was issued, do you want to see the Jar32 output ?", " - View JAR output", outputFile);
+      return true;
+    case 2:
+      if (!consoleHidden) return report("A fatal error has happened !");
+      offer("A fatal error has happened !\nDo you want to see the Jar32 output ?", " - View JAR error output",
+            errorFile);
+      return false;
+    case 3:
+      if (!consoleHidden) return report("CRC error!");
+      offer("CRC error!\nDo you want to see the Jar32 output ?", " - View JAR error output", errorFile);
+      return false;
+    case 5: return report("Disk full or write error");
+    case 6:
+      if (!consoleHidden) return report("Cannot open file!");
+      offer("Cannot open file!\nDo you want to see the Jar32 output ?", " - View JAR error output", errorFile);
+      return false;
+    case 7:
+      if (!consoleHidden) return report("Bad parameters !\nTamber programmer probably made an error ;-)");
+      offer("Bad parameters !\nDo you want to see the Jar32 output ?", " - View JAR error output", errorFile);
+      return false;
+    case 8: return report("There's not enough memory !");
+    case 9: return report(archiveName + " is not a JAR archive !");
+    case 10: return report("Internal error !");
+    case 11: return report("Ctrl-C Pressed");
+    case 13: return report("Operation terminated");
+    case TJarExecute::kHandleError: return report("Error with Handles\nStrange !");
+    case TJarExecute::kStartError: return report("Error\nVery informative error ;-)");
+    default: return true;  // 0, 4, 12 and every code not listed
+  }
+}
+
+// The password dialog, then the archive listed again with the new password. The verdict is the
+// user's answer; the nested run reports its own failures.
+void TJar::AskPasswordAndRelist(bool& verdict) {
+  verdict = dialogs && dialogs->AskPassword();
+  if (!verdict) return;
+  usePassword = true;
+  try {
+    Run(opList);
+  } catch (const JarFailure& failure) {
+    if (!failure.text.empty()) prompter_.error(failure.text);
+  }
+}
+
+void TJar::ViewLastOutput() {
+  if (!platform::FileExists(outputFile) || platform::FileSizeOf(outputFile) <= 0) {
+    prompter_.error("No output, nothing to view!");
+    return;
+  }
+  try {
+    if (dialogs) dialogs->ShowFile(" - View last output", outputFile);
+  } catch (...) {
+    // Nothing to report: the viewer could not be shown.
+  }
+}
+
+bool TJar::IsJarArchive(const std::string& fileName) {
+  if (platform::IsFolder(fileName)) return false;
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    prompter_.error("Can't open file: \"" + fileName + "\"");
+    return false;
+  }
+  unsigned char header[64];
+  ssize_t got = 0;
+  while (got < static_cast<ssize_t>(sizeof header)) {
+    ssize_t n = ::read(fd, header + got, sizeof header - static_cast<size_t>(got));
+    if (n <= 0) break;
+    got += n;
+  }
+  ::close(fd);
+  static const unsigned char kSignature[] = {0x1A, 'J', 'a', 'r', 0x1B, 0x00};
+  return got >= 20 && std::memcmp(header + 14, kSignature, sizeof kSignature) == 0;
+}

@@ -1,0 +1,236 @@
+#include <gmock/gmock.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/driver/JarTestFixture.h"
+
+using platform::BoxKind;
+using platform::ButtonNo;
+using platform::ButtonYes;
+using testsupport::PlainBox;
+
+namespace {
+
+class RunnerTest : public JarTest {
+ protected:
+  RunnerTest() {
+    jar.dialogs = &dialogs;
+    TJarExecute::terminateGraceMs = 300;
+  }
+
+  // Runs the fake archiver with a script of words, the way Run does after writing the work files.
+  bool ExecuteScript(const std::string& script) {
+    jar.errorFile = jar.MakeTempFileName("ErrorFile");
+    jar.outputFile = jar.MakeTempFileName("OutputFile");
+    jar.inputFile = jar.MakeTempFileName("InputFile");
+    jar.argumentsFile = jar.MakeTempFileName("ArgumentsFile");
+    jar.WriteTextFile(jar.argumentsFile, script);
+    return jar.Execute({settings.theJar32Exe, "@" + jar.argumentsFile});
+  }
+
+  // Calls the owner's cancel command from the event loop once the run has been going for a while.
+  std::thread CancelLater(int afterMs) {
+    return std::thread([this, afterMs] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+      loop.Post([this] { jar.CancelRun(); });
+    });
+  }
+
+  FakeJarDialogs dialogs;
+};
+
+}  // namespace
+
+TEST_F(RunnerTest, OutputAndErrorsGoToTheWorkFiles) {
+  EXPECT_TRUE(ExecuteScript("out hello err oops out world exit 0"));
+  EXPECT_EQ(jar.ReadWholeFile(jar.outputFile), "hello\nworld\n");
+  EXPECT_EQ(jar.ReadWholeFile(jar.errorFile), "oops\n");
+  EXPECT_EQ(jar.exitCode, 0);
+  EXPECT_FALSE(jar.running);
+  EXPECT_EQ(jar.executeThread, nullptr);
+}
+
+TEST_F(RunnerTest, StartsInTheWorkingFolder) {
+  ExecuteScript("pwd");
+  EXPECT_EQ(jar.ReadWholeFile(jar.outputFile), temp.path() + "\n");
+  EXPECT_EQ(jar.workingFolder, jar.tempFolder);
+  const std::string source = temp.path() + "/source";
+  std::filesystem::create_directory(source);
+  jar.sourceFolder = source;
+  jar.fromCurrentFolder = true;
+  ExecuteScript("pwd");
+  EXPECT_EQ(jar.ReadWholeFile(jar.outputFile), source + "\n");
+}
+
+TEST_F(RunnerTest, PriorityNeverFailsTheRun) {
+  const int ours = getpriority(PRIO_PROCESS, 0);
+  for (int priority : {0, 1, 2, 7}) {
+    settings.jar32Priority = priority;
+    EXPECT_TRUE(ExecuteScript("nice")) << priority;
+    const int niceness = std::stoi(jar.ReadWholeFile(jar.outputFile));
+    if (priority == 0 || priority == 7)
+      EXPECT_EQ(niceness, ours);
+    else
+      EXPECT_LE(niceness, ours);  // raised where our rights allow, else unchanged
+  }
+}
+
+TEST_F(RunnerTest, EndCodesAreJudged) {
+  // Code, verdict, and the box it brings with the console hidden (answered No).
+  EXPECT_TRUE(ExecuteScript("exit 4"));
+  EXPECT_TRUE(ExecuteScript("exit 12"));
+  EXPECT_TRUE(ExecuteScript("exit 50"));
+  prompter.expect(BoxKind::Error, "Disk full or write error");
+  EXPECT_FALSE(ExecuteScript("exit 5"));
+  prompter.expect(BoxKind::Error, "Cannot open file!\nDo you want to see the Jar32 output ?", ButtonNo, ButtonYes | ButtonNo);
+  EXPECT_FALSE(ExecuteScript("exit 6"));
+  EXPECT_EQ(jar.exitCode, 6);
+}
+
+TEST_F(RunnerTest, MissingProgramStartsNothing) {
+  settings.theJar32Exe = temp.path() + "/jar32.exe";
+  prompter.expect(BoxKind::Error, temp.path() + "/jar32.exe does not exist, no jar32 executable");
+  EXPECT_FALSE(ExecuteScript("exit 0"));
+  EXPECT_FALSE(jar.running);
+}
+
+TEST_F(RunnerTest, MissingProgramThroughRunStillEndsTheRun) {
+  settings.theJar32Exe = "no-such-jar32.exe";
+  std::vector<std::string> events;
+  jar.onRunStart = [&](TJar&) { events.push_back("start"); };
+  jar.onRunEnd = [&](TJar&) { events.push_back("end"); };
+  prompter.expect(BoxKind::Error, "no-such-jar32.exe does not exist, no jar32 executable");
+  try {
+    jar.Run(opTest);
+  } catch (const JarFailure&) {
+    ADD_FAILURE() << "a failed test run has been reported already";
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"start", "end"}));
+}
+
+TEST_F(RunnerTest, OwnerAndWorkFilesAreChecked) {
+  jar.SetOwner(nullptr);
+  prompter.expect(BoxKind::Error, "Owner of a TJar component must be a TForm");
+  EXPECT_FALSE(ExecuteScript("exit 0"));
+  EXPECT_FALSE(jar.running);
+
+  jar.SetOwner(&loop);
+  jar.errorFile = jar.MakeTempFileName("ErrorFile");
+  jar.outputFile = temp.path() + "/gone";
+  jar.inputFile = jar.MakeTempFileName("InputFile");
+  prompter.expect(BoxKind::Error, "Error with temporary files");
+  EXPECT_FALSE(jar.Execute({kFakeArchiver, "@/dev/null"}));
+}
+
+TEST_F(RunnerTest, ProgramThatCannotRunEndsWithMinusOne) {
+  const std::string notAProgram = temp.path() + "/jar32.exe";
+  jar.WriteTextFile(notAProgram, "not a program");  // exists, cannot be executed
+  settings.theJar32Exe = notAProgram;
+  prompter.expect(BoxKind::Error, "Error\nVery informative error ;-)");
+  EXPECT_FALSE(ExecuteScript("exit 0"));
+  EXPECT_EQ(jar.exitCode, -1);
+}
+
+TEST_F(RunnerTest, AnEndEventOutsideARunIsIgnored) {
+  jar.exitCode = 0;
+  jar.RunFinished(7);
+  loop.PostRunEnded(9);
+  loop.ProcessNextEvent();
+  EXPECT_EQ(jar.exitCode, 0);
+  EXPECT_FALSE(jar.running);
+}
+
+TEST_F(RunnerTest, CancelAnsweredYesTerminates) {
+  prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonYes, ButtonYes | ButtonNo);
+  prompter.expect(BoxKind::Error, "Operation terminated");
+  std::thread canceller = CancelLater(300);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ExecuteScript("sleep 20000 exit 0"));
+  canceller.join();
+  EXPECT_EQ(jar.exitCode, 13);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+}
+
+TEST_F(RunnerTest, CancelOfAnArchiverThatIgnoresTheRequestKillsItAfterTheGrace) {
+  prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonYes);
+  prompter.expect(BoxKind::Error, "Operation terminated");
+  std::thread canceller = CancelLater(300);
+  EXPECT_FALSE(ExecuteScript("ignore-term sleep 20000 exit 0"));
+  canceller.join();
+  EXPECT_EQ(jar.exitCode, 13);
+}
+
+TEST_F(RunnerTest, CancelAnsweredNoLetsTheRunFinish) {
+  prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonNo);
+  std::thread canceller = CancelLater(200);
+  EXPECT_TRUE(ExecuteScript("sleep 1200 out done exit 0"));
+  canceller.join();
+  EXPECT_EQ(jar.exitCode, 0);
+  EXPECT_EQ(jar.ReadWholeFile(jar.outputFile), "done\n");
+}
+
+TEST_F(RunnerTest, AnArgumentFileWithAPasswordIsWipedWhenTheArchiverEnds) {
+  settings.password = "secret12";
+  jar.usePassword = true;
+  jar.archiveName = temp.path() + "/a.j";
+  prompter.expect(BoxKind::Information, "No errors detected !");
+  jar.Run(opTest);  // the fake archiver ignores the real argument line and ends with 0
+  EXPECT_FALSE(platform::PathExists(jar.argumentsFile));
+  jar.usePassword = false;
+  prompter.expect(BoxKind::Information, "No errors detected !");
+  jar.Run(opTest);
+  EXPECT_TRUE(platform::FileExists(jar.argumentsFile));  // nothing secret: kept for the next run to delete
+}
+
+namespace {
+
+// A terminal program for the tests: records its arguments, then runs what follows "-e", either
+// itself (like xterm) or handed off in the background while it returns at once (like a launcher
+// that asks a terminal server for the window).
+std::string WriteFakeTerminal(const std::string& folder, bool returnsAtOnce) {
+  const std::string path = folder + (returnsAtOnce ? "/launcher" : "/terminal");
+  std::string script = "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + folder + "/terminal-args\"\n"
+                       "while [ \"$1\" != -e ]; do shift; done\nshift\n";
+  script += returnsAtOnce ? "\"$@\" </dev/null >/dev/null 2>&1 &\nexit 0\n" : "exec \"$@\"\n";
+  platform::WriteWholeFile(path, script);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  return path;
+}
+
+}  // namespace
+
+TEST_F(RunnerTest, ShownConsoleRunsInATitledTerminalWithoutRedirection) {
+  settings.showDosbox = true;
+  ScopedEnv terminal("TERMINAL", WriteFakeTerminal(temp.path(), false));
+  prompter.expect(BoxKind::Error, "CRC error!");
+  EXPECT_FALSE(ExecuteScript("out hello err oops exit 3"));
+  EXPECT_EQ(jar.exitCode, 3);
+  EXPECT_EQ(jar.ReadWholeFile(jar.outputFile), "");
+  EXPECT_EQ(jar.ReadWholeFile(jar.errorFile), "");
+  EXPECT_THAT(jar.ReadWholeFile(temp.path() + "/terminal-args"),
+              ::testing::StartsWith("-T\nTamber executing Jar32\n-e\n"));
+}
+
+TEST_F(RunnerTest, ShownConsoleWaitsForTheArchiverNotForTheTerminal) {
+  settings.showDosbox = true;
+  ScopedEnv terminal("TERMINAL", WriteFakeTerminal(temp.path(), true));
+  prompter.expect(BoxKind::Error, "Disk full or write error");
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ExecuteScript("sleep 700 exit 5"));
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(650));
+  EXPECT_EQ(jar.exitCode, 5);
+}
+
+TEST_F(RunnerTest, ShownConsoleCanBeCancelled) {
+  settings.showDosbox = true;
+  ScopedEnv terminal("TERMINAL", WriteFakeTerminal(temp.path(), true));
+  prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonYes);
+  prompter.expect(BoxKind::Error, "Operation terminated");
+  std::thread canceller = CancelLater(400);
+  EXPECT_FALSE(ExecuteScript("sleep 20000 exit 0"));
+  canceller.join();
+  EXPECT_EQ(jar.exitCode, 13);
+}
