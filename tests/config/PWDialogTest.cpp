@@ -122,19 +122,6 @@ TEST_F(PWDialogTest, EightCharactersCountCharactersNotBytes) {
   EXPECT_EQ(config.password, "éééééééé");
 }
 
-TEST_F(PWDialogTest, InvalidThenValidTextIsAcceptedOnTheSecondTry) {
-  prompter.expect(BoxKind::Error, "Invalid password ! Try again.");
-  OnNextModal<TPWDialog>([](TPWDialog& d) {
-    d.Edit1->setText("short");
-    d.Button1->click();
-    d.Edit1->setText("long-enough");
-    d.Button1->click();
-  });
-  TPWDialog dialog(config, prompter, &owner);
-  EXPECT_TRUE(dialog.AskPassword());
-  EXPECT_EQ(config.password, "long-enough");
-}
-
 TEST_F(PWDialogTest, CancelEscapeAndCloseLeaveThePassword) {
   config.StorePassword("known-password");
   const std::function<void(TPWDialog&)> endings[] = {
