@@ -42,9 +42,10 @@ class StoreDecoder final : public Decoder {
 
 class ZstdEncoder final : public Encoder {
  public:
-  explicit ZstdEncoder(const CodecChoice& c) : cctx_(ZSTD_createCCtx()) {
+  ZstdEncoder(const CodecChoice& c, uint64_t size) : cctx_(ZSTD_createCCtx()) {
     if (!cctx_) throw std::bad_alloc();
     ZSTD_CCtx_setParameter(cctx_, ZSTD_c_compressionLevel, c.level);
+    ZSTD_CCtx_setPledgedSrcSize(cctx_, size);
     if (c.windowLog > 0) {
       ZSTD_CCtx_setParameter(cctx_, ZSTD_c_windowLog, std::min(c.windowLog, kMaxZstdWindowLog));
       ZSTD_CCtx_setParameter(cctx_, ZSTD_c_enableLongDistanceMatching, 1);
@@ -101,10 +102,12 @@ class ZstdDecoder final : public Decoder {
 
 class XzEncoder final : public Encoder {
  public:
-  explicit XzEncoder(const CodecChoice& c) {
+  XzEncoder(const CodecChoice& c, uint64_t size) {
     lzma_options_lzma opt;
     if (lzma_lzma_preset(&opt, uint32_t(std::clamp(c.level, 0, 9))))
       throw JarError(kInternal, "xz: bad preset");
+    // A dictionary larger than the input only costs memory.
+    while (opt.dict_size / 2 >= std::max<uint64_t>(size, 64 * 1024)) opt.dict_size /= 2;
     lzma_filter filters[3];
     int i = 0;
     if (c.x86Filter) filters[i++] = {LZMA_FILTER_X86, nullptr};
@@ -141,8 +144,8 @@ class XzEncoder final : public Encoder {
 class XzDecoder final : public Decoder {
  public:
   XzDecoder() {
-    // Enough for a 64 MiB dictionary and more; a hostile header asking for more fails.
-    constexpr uint64_t kMemLimit = 300ull << 20;
+    // Enough for a 64 MiB dictionary; a hostile header asking for more fails.
+    constexpr uint64_t kMemLimit = 100ull << 20;
     if (lzma_stream_decoder(&strm_, kMemLimit, 0) != LZMA_OK)
       throw JarError(kNoMemory, "Not enough memory for the xz decoder");
   }
@@ -173,11 +176,11 @@ class XzDecoder final : public Decoder {
 
 }  // namespace
 
-std::unique_ptr<Encoder> Encoder::make(const CodecChoice& c) {
+std::unique_ptr<Encoder> Encoder::make(const CodecChoice& c, uint64_t size) {
   switch (c.codec) {
     case kCodecStore: return std::make_unique<StoreEncoder>();
-    case kCodecZstd: return std::make_unique<ZstdEncoder>(c);
-    case kCodecXz: return std::make_unique<XzEncoder>(c);
+    case kCodecZstd: return std::make_unique<ZstdEncoder>(c, size);
+    case kCodecXz: return std::make_unique<XzEncoder>(c, size);
   }
   throw JarError(kInternal, "unknown codec");
 }

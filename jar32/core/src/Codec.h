@@ -20,12 +20,13 @@ struct CodecChoice {
 };
 
 /// Largest zstd window a reader accepts (the encoder never uses more).
-inline constexpr int kMaxZstdWindowLog = 27;
+inline constexpr int kMaxZstdWindowLog = 26;
 
 class Encoder {
  public:
   virtual ~Encoder() = default;
-  static std::unique_ptr<Encoder> make(const CodecChoice& choice);
+  /// size: the exact number of bytes that will be written (small inputs get small tables).
+  static std::unique_ptr<Encoder> make(const CodecChoice& choice, uint64_t size);
   /// Compresses n bytes, appending output to out.
   virtual void write(const uint8_t* data, size_t n, Bytes& out) = 0;
   /// Ends the stream, appending the rest to out.

@@ -15,7 +15,7 @@ constexpr char kHeaderText[14] = {'J', 'A', 'R', '3', '2', ' ', 'a', 'r', 'c', '
 constexpr uint8_t kBlockMagic[4] = {'J', 'B', 'L', 'K'};
 constexpr uint8_t kTrailerMagic[4] = {'J', 'E', 'N', 'D'};
 constexpr uint32_t kFinalBit = 0x80000000u;
-constexpr int kMaxMetaWindowLog = 27;
+constexpr int kMaxMetaWindowLog = 23;
 
 [[noreturn]] void damaged(const std::string& what) {
   throw JarError(kCrcError, "Damaged archive: " + what);

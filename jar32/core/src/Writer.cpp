@@ -216,7 +216,7 @@ class BlockBuilder {
     if (raw.empty()) {
       codec.codec = kCodecStore;
     } else {
-      auto enc = Encoder::make(codec);
+      auto enc = Encoder::make(codec, raw.size());
       packed.reserve(raw.size() / 2);
       enc->write(raw.data(), raw.size(), packed);
       enc->finish(packed);
