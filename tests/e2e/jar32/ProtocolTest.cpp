@@ -30,8 +30,8 @@ TEST(Protocol, TheFrontEndsAddAndListLines) {
   for (const auto& row : p.rows) names.push_back(row.fullName());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"deep-link", "guide.txt", "inner empty\\", "readme-link",
-                                             "readme.txt", "sub\\", "sub\\Ünïcödé – файл.txt", "sub\\deep\\",
-                                             "sub\\deep\\notes with blanks.txt"}));
+                                             "readme.txt", "sub\\", "sub\\deep\\", "sub\\deep\\notes with blanks.txt",
+                                             "sub\\Ünïcödé – файл.txt"}));
   // Extract back what the list names, as the front-end does: Path + Name in a file list.
   writeFile(t / "names", " \"\\readme.txt\" \"sub\\deep\\notes with blanks.txt\"");
   r = jarArgs(" x \"" + (t / "a.j").string() + "\" -g- -b- -m- -s- -jl- -hf- -hg0 -y -q- -r -jf- -jr- -jt- -hk- -hx- -jx- -ha- -he- -hy- -ht- -o\"" +
