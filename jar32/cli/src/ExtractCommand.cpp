@@ -180,6 +180,8 @@ void runExtract(RunContext& run) {
   ExtractFolder target(o.outputPath);
   Extractor extractor(run, target, withFolders);
   archive->read(which, extractor, o.recoverBroken);
+  if (archive->info().directoryRebuilt)
+    run.report.problem(kCrcError, "the archive's directory is damaged; its members were found by scanning (rh rebuilds the archive)");
   extractor.finishFolders();
   run.out.put("Extracted ").put(std::to_string(extractor.extracted()))
       .put(" of ").put(std::to_string(which.size())).line(".");

@@ -39,7 +39,7 @@ void runList(RunContext& run) {
   }
   printListing(h, shown, run.out);
   if (info.directoryRebuilt)
-    run.report.warning("the archive's directory is damaged; members were found by scanning (rh rebuilds it)");
+    run.report.problem(kCrcError, "the archive's directory is damaged; its members were found by scanning (rh rebuilds the archive)");
 }
 
 }  // namespace jar32::cli

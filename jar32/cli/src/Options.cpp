@@ -87,9 +87,9 @@ void applySwitch(const Token& item, Options& o) {
     else
       o.password = value;
   } else if (name == "jg") {
-    if (value.empty()) {
+    if (value.empty() && !literal) {
       o.newPassword = {NewPasswordSwitch::Kind::Keep, {}};
-    } else if (value == "-" && !literal) {
+    } else if ((value == "-" && !literal) || value.empty()) {  // -jg- or -jg""
       o.newPassword = {NewPasswordSwitch::Kind::Remove, {}};
     } else {
       o.newPassword = {NewPasswordSwitch::Kind::Set, value};

@@ -23,7 +23,7 @@ struct CommentSwitch {
   std::string file;
 };
 
-/// -jg on y: keep the password, set a new one, or (-jg-) remove the protection.
+/// -jg on y: keep the password, set a new one, or (-jg- or -jg"") remove the protection.
 struct NewPasswordSwitch {
   enum class Kind { Keep, Set, Remove } kind = Kind::Keep;
   std::string password;

@@ -14,9 +14,11 @@ void Reporter::emit(const std::string& line) {
   std::fputc('\n', stream_);
 }
 
-void Reporter::warning(const std::string& text) {
-  raise(1);
-  const std::string line = "jar32: warning: " + text;
+void Reporter::warning(const std::string& text) { problem(1, "warning: " + text); }
+
+void Reporter::problem(int code, const std::string& text) {
+  raise(code);
+  const std::string line = "jar32: " + text;
   if (streaming_) {
     emit(line);
     return;

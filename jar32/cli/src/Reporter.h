@@ -15,6 +15,9 @@ class Reporter {
 
   /// Something was skipped or ignored: the run ends with exit code 1 at least.
   void warning(const std::string& text);
+  /// A failure found while the run could still finish its work (e.g. damage): held back like a
+  /// warning; the exit code becomes at least code.
+  void problem(int code, const std::string& text);
   /// Raises the exit code to at least code.
   void raise(int code) { code_ = std::max(code_, code); }
   int code() const { return code_; }

@@ -61,6 +61,7 @@ TEST(Switches, PasswordForms) {
   EXPECT_EQ(apply("-jg").newPassword.kind, NewPasswordSwitch::Kind::Keep);
   EXPECT_EQ(apply(R"(-jg"newpass1")").newPassword.password, "newpass1");
   EXPECT_EQ(apply("-jg-").newPassword.kind, NewPasswordSwitch::Kind::Remove);
+  EXPECT_EQ(apply("-jg\"\"").newPassword.kind, NewPasswordSwitch::Kind::Remove);
 }
 
 TEST(Switches, CommentsUnquotedNulRemovesQuotedNulIsAFile) {
