@@ -48,14 +48,16 @@ ContentClass classify(const std::string& name, const uint8_t* head, size_t headS
   return ContentClass::General;
 }
 
-// Levels chosen by measurement on a mixed corpus (bench/jar32): see jar32/FORMAT.md.
+// Levels chosen by measurement on a mixed corpus (bench/jar32/RESULTS.md). Already compressed
+// files still shrink a lot in long windows (many are identical copies), so they get the same
+// codec, but zstd only at level 3 below Best: higher levels gain nothing on them.
 CodecChoice codecFor(int method, ContentClass cls) {
-  if (cls == ContentClass::Compressed) return {kCodecZstd, 1, 0, false};
+  const bool packed = cls == ContentClass::Compressed;
   switch (method) {
     case 1: return {kCodecZstd, 3, 26, false};
-    case 3: return {kCodecZstd, 15, 26, false};
-    case 4: return {kCodecXz, 8, 0, cls == ContentClass::Executable};
-    default: return {kCodecZstd, 9, 26, false};
+    case 3: return {kCodecZstd, packed ? 3 : 15, 26, false};
+    case 4: return {kCodecXz, 7, 0, cls == ContentClass::Executable};
+    default: return {kCodecZstd, packed ? 3 : 9, 26, false};
   }
 }
 

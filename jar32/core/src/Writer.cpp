@@ -482,7 +482,8 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
     } abortOnExit{abort, chains};
     size_t launched = 0;
     for (size_t j = 0; j < jobs.size(); ++j) {
-      for (; launched < jobs.size() && launched <= j + threads; ++launched) {
+      // At most `threads` blocks are being built or wait to be written (bounded memory).
+      for (; launched < jobs.size() && launched < j + threads; ++launched) {
         if (jobs[launched].kind == JobKind::Copy) continue;
         auto task = std::make_shared<std::packaged_task<Built()>>(
             [&builder, &job = jobs[launched]] { return builder.build(job); });
