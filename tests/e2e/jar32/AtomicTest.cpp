@@ -62,21 +62,29 @@ class Atomic : public ::testing::Test {
 TEST_F(Atomic, KilledAtRandomPointsTheOldArchiveSurvives) {
   std::mt19937 rng(20261208);
   const auto total = std::chrono::duration_cast<std::chrono::microseconds>(duration_).count();
+  int interrupted = 0;
   for (int round = 0; round < 8; ++round) {
     const auto delay = std::chrono::microseconds(rng() % std::max<long long>(total, 1));
     const int code = interruptAfter(delay, round % 2 ? SIGTERM : SIGKILL);
     SCOPED_TRACE("round " + std::to_string(round) + " after " + std::to_string(delay.count()) + " us, end " +
                  std::to_string(code));
     const std::string now = readFile(t / "arch/a.j");
-    if (code == 0) {
-      // The run ended before the signal: the archive is the new one, complete.
+    if (now != original_) {
+      // The signal came after the new archive was renamed into place: it must be complete.
       ASSERT_EQ(jar({"t", "a.j"}, t / "arch").code, 0);
+      EXPECT_TRUE(code == 0 || code == 11 || code == 128 + SIGKILL) << code;
       original_ = now;
       continue;
     }
-    EXPECT_EQ(code, round % 2 ? 11 : 128 + SIGKILL);
-    ASSERT_TRUE(now == original_) << "the archive changed";
+    ++interrupted;
+    // SIGTERM before the handlers are in place ends the process by the signal itself.
+    if (round % 2) {
+      EXPECT_TRUE(code == 11 || code == 0 || code == 128 + SIGTERM) << code;
+    } else {
+      EXPECT_TRUE(code == 128 + SIGKILL || code == 0) << code;
+    }
   }
+  EXPECT_GE(interrupted, 4);
   EXPECT_EQ(jar({"t", "a.j"}, t / "arch").code, 0);
   // A later run cleans what the killed ones left.
   const Result r = jar({"a", "../arch/a.j", "-r", "-m1", "*"}, t / "tree");
@@ -87,6 +95,9 @@ TEST_F(Atomic, KilledAtRandomPointsTheOldArchiveSurvives) {
 
 TEST_F(Atomic, InterruptEndsWithCodeElevenAndNoTemporaryFile) {
   const int code = interruptAfter(std::chrono::duration_cast<std::chrono::microseconds>(duration_) / 3, SIGINT);
+  if (code == 0) {
+    GTEST_SKIP() << "the run finished before the signal";
+  }
   EXPECT_EQ(code, 11);
   EXPECT_TRUE(readFile(t / "arch/a.j") == original_);
   EXPECT_EQ(strayFiles(), std::vector<std::string>{});
