@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <future>
+#include <thread>
 
 #include "Checksum.h"
 
@@ -194,6 +197,41 @@ void BlockDataReader::skip(uint64_t n) {
   }
 }
 
+namespace {
+
+// A block decoded up to the end the read needs; after damage, only the intact prefix.
+struct DecodedBlock {
+  Bytes data;
+  bool broken = false;
+};
+
+DecodedBlock decodeBlock(const ArchiveReader& archive, uint32_t block, uint64_t end) {
+  DecodedBlock out;
+  try {
+    BlockDataReader reader(archive, block);
+    out.data.reserve(size_t(std::min<uint64_t>(end, 64ull << 20)));
+    while (out.data.size() < end) {
+      size_t at = out.data.size();
+      out.data.resize(size_t(std::min<uint64_t>(end, at + kReadStep)));
+      size_t got = reader.read(out.data.data() + at, out.data.size() - at);
+      out.data.resize(at + got);
+      if (got == 0) damaged("block data cut short");
+    }
+  } catch (const JarError& e) {
+    if (e.exitCode != kCrcError) throw;
+    out.broken = true;
+  }
+  return out;
+}
+
+// One stretch of a member's data inside one block.
+struct Span {
+  uint32_t block;
+  uint64_t offset, length;
+};
+
+}  // namespace
+
 void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visitor,
                          bool skipBroken) const {
   std::vector<size_t> order;
@@ -203,61 +241,88 @@ void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visito
   std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
     const Entry& x = dir_.entries[a];
     const Entry& y = dir_.entries[b];
-    uint64_t bx = x.info.size ? x.block : 0, by = y.info.size ? y.block : 0;
     if ((x.info.size == 0) != (y.info.size == 0)) return x.info.size == 0;
-    return bx != by ? bx < by : (x.offset != y.offset ? x.offset < y.offset : a < b);
+    if (x.info.size == 0) return a < b;
+    return x.block != y.block ? x.block < y.block : (x.offset != y.offset ? x.offset < y.offset : a < b);
   });
   order.erase(std::unique(order.begin(), order.end()), order.end());
-  bool needsData = std::any_of(order.begin(), order.end(),
-                               [&](size_t i) { return dir_.entries[i].info.size > 0; });
-  if (needsData) requireDataKeys();
 
-  std::unique_ptr<BlockDataReader> stream;
-  uint32_t brokenBlock = kNoBlock;  // a block whose stream failed: later reads fail at once
-  Bytes buf(kReadStep);
+  // The blocks to decode, in the order the members need them, and how far.
+  std::vector<std::vector<Span>> spans(order.size());
+  std::vector<std::pair<uint32_t, uint64_t>> visits;
+  for (size_t k = 0; k < order.size(); ++k) {
+    const Entry& e = dir_.entries[order[k]];
+    uint64_t left = e.info.size, offset = e.offset;
+    for (uint32_t b = e.block; left; ++b, offset = 0) {
+      uint64_t take = std::min(left, dir_.blocks[b].dataRaw - offset);
+      spans[k].push_back({b, offset, take});
+      if (visits.empty() || visits.back().first != b) visits.push_back({b, 0});
+      visits.back().second = std::max(visits.back().second, offset + take);
+      left -= take;
+    }
+  }
+  if (!visits.empty()) requireDataKeys();
+
+  // Blocks are decoded ahead on other threads (each block at most once per visit), so
+  // decoding overlaps with the visitor's work; at most `ahead` blocks wait in memory.
+  const size_t ahead = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  std::deque<std::future<DecodedBlock>> pending;
+  size_t launched = 0, consumed = 0;
+  auto launch = [&] {
+    while (launched < visits.size() && pending.size() < ahead) {
+      auto [b, end] = visits[launched++];
+      pending.push_back(std::async(std::launch::async, [this, b = b, end = end] {
+        return decodeBlock(*this, b, end);
+      }));
+    }
+  };
+  DecodedBlock current;
+  uint32_t currentBlock = kNoBlock;
+  auto nextVisit = [&](uint32_t b) -> const DecodedBlock& {
+    if (b != currentBlock) {
+      launch();
+      current = pending.front().get();
+      pending.pop_front();
+      currentBlock = visits[consumed++].first;
+      launch();
+    }
+    return current;
+  };
+  struct Drain {  // never leave decoding threads behind when leaving early
+    std::deque<std::future<DecodedBlock>>& pending;
+    ~Drain() {
+      for (auto& f : pending)
+        if (f.valid()) f.wait();
+    }
+  } drain{pending};
+
   ContentHash hash;
-  for (size_t index : order) {
+  for (size_t k = 0; k < order.size(); ++k) {
     if (visitor.interrupted()) throw JarError(kInterrupted, "Interrupted");
+    size_t index = order[k];
     const Entry& e = dir_.entries[index];
     const MemberInfo& m = members_[index];
-    if (!visitor.begin(index, m)) continue;
+    bool wanted = visitor.begin(index, m);
     bool ok = true;
-    std::string problem;
     hash.reset();
-    try {
-      uint64_t left = e.info.size, offset = e.offset;
-      for (uint32_t b = e.block; left; ++b, offset = 0) {
-        if (b == brokenBlock) damaged("block data cannot be decoded");
-        if (!stream || stream->block() != b || stream->position() > offset) {
-          stream.reset();
-          stream = std::make_unique<BlockDataReader>(*this, b);
-        }
-        try {
-          stream->skip(offset - stream->position());
-          uint64_t inBlock = std::min(left, dir_.blocks[b].dataRaw - offset);
-          while (inBlock) {
-            if (visitor.interrupted()) throw JarError(kInterrupted, "Interrupted");
-            size_t got = stream->read(buf.data(), size_t(std::min<uint64_t>(inBlock, buf.size())));
-            if (got == 0) damaged("block data cut short");
-            hash.update(buf.data(), got);
-            visitor.data(buf.data(), got);
-            inBlock -= got;
-            left -= got;
-          }
-        } catch (const JarError& err) {
-          if (err.exitCode == kCrcError) {
-            brokenBlock = b;
-            stream.reset();
-          }
-          throw;
-        }
+    for (const Span& span : spans[k]) {
+      const DecodedBlock& block = nextVisit(span.block);
+      if (!wanted || !ok) continue;
+      if (block.broken && span.offset + span.length > block.data.size()) {
+        ok = false;
+        continue;
       }
-      if (e.info.size && hash.digest() != e.checksum) damaged("CRC error in " + m.name);
-    } catch (const JarError& err) {
-      if (err.exitCode != kCrcError) throw;
-      ok = false;
-      problem = err.what();
+      for (uint64_t done = 0; done < span.length;) {
+        if (visitor.interrupted()) throw JarError(kInterrupted, "Interrupted");
+        size_t n = size_t(std::min<uint64_t>(span.length - done, kReadStep));
+        const uint8_t* p = block.data.data() + span.offset + done;
+        hash.update(p, n);
+        visitor.data(p, n);
+        done += n;
+      }
     }
+    if (!wanted) continue;
+    if (ok && e.info.size && hash.digest() != e.checksum) ok = false;
     visitor.end(index, m, ok ? MemberStatus::Ok : MemberStatus::Damaged);
     if (!ok && !skipBroken) throw JarError(kCrcError, "CRC error: " + m.name);
   }
