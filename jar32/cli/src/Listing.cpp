@@ -31,7 +31,9 @@ std::string ratioText(uint64_t packed, uint64_t unpacked) {
 
 void memberLine(const MemberInfo& m, std::string_view shownName, bool withRange, Output& out) {
   out.put(sizeColumn(m.size)).put("  ").put(attributeText(m)).put("   ");
-  out.put(localTimeText(m.mtime)).put("  ");
+  char when[20];
+  formatLocalTime(m.mtime, when);
+  out.put(std::string_view(when, 19)).put("  ");
   out.put(printable(shownName));
   if (m.kind == MemberKind::Folder) out.put('\\');
   if (withRange) {

@@ -1,5 +1,6 @@
 #include "Output.h"
 
+#include <cstring>
 #include <ctime>
 
 namespace jar32::cli {
@@ -42,11 +43,21 @@ void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
 }  // namespace
 
 std::string localTimeText(int64_t unixSeconds) {
+  char text[20];
+  formatLocalTime(unixSeconds, text);
+  return text;
+}
+
+void formatLocalTime(int64_t unixSeconds, char (&out)[20]) {
+  static const char kNone[] = "0000-00-00 00:00:00";
   // The offset from UTC changes only at whole UTC hours in practice: ask for it once per hour.
   static thread_local int64_t cachedHour = INT64_MIN;
   static thread_local long cachedOffset = 0;
   constexpr int64_t kLimit = 253402300799;  // 9999-12-31 23:59:59
-  if (unixSeconds < -62167219200 || unixSeconds > kLimit) return "0000-00-00 00:00:00";
+  if (unixSeconds < -62167219200 || unixSeconds > kLimit) {
+    std::memcpy(out, kNone, sizeof out);
+    return;
+  }
   const int64_t hour = unixSeconds >= 0 ? unixSeconds / 3600 : (unixSeconds - 3599) / 3600;
   if (hour != cachedHour) {
     cachedHour = hour;
@@ -60,12 +71,21 @@ std::string localTimeText(int64_t unixSeconds) {
   int64_t y;
   unsigned m, d;
   civilFromDays(days, y, m, d);
-  if (y < 0 || y > 9999) return "0000-00-00 00:00:00";
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d", static_cast<int>(y), m, d,
-                static_cast<int>(secs / 3600), static_cast<int>(secs / 60 % 60),
-                static_cast<int>(secs % 60));
-  return text;
+  if (y < 0 || y > 9999) {
+    std::memcpy(out, kNone, sizeof out);
+    return;
+  }
+  const auto put = [&out](size_t at, unsigned value, size_t digits) {
+    for (size_t i = digits; i-- > 0; value /= 10) out[at + i] = static_cast<char>('0' + value % 10);
+  };
+  const auto s = static_cast<unsigned>(secs);
+  std::memcpy(out, kNone, sizeof out);
+  put(0, static_cast<unsigned>(y), 4);
+  put(5, m, 2);
+  put(8, d, 2);
+  put(11, s / 3600, 2);
+  put(14, s / 60 % 60, 2);
+  put(17, s % 60, 2);
 }
 
 }  // namespace jar32::cli

@@ -42,7 +42,10 @@ class Output {
 /// "1,234,567".
 std::string withThousands(uint64_t value);
 
-/// "YYYY-MM-DD hh:mm:ss" in local time, always 19 characters.
+/// "YYYY-MM-DD hh:mm:ss" in local time, always 19 characters ("0000-00-00 00:00:00" when the
+/// time has no four-digit year).
 std::string localTimeText(int64_t unixSeconds);
+/// The same into a buffer (19 characters and a NUL), without allocating.
+void formatLocalTime(int64_t unixSeconds, char (&out)[20]);
 
 }  // namespace jar32::cli
