@@ -204,3 +204,20 @@ TEST(Basics, BigFileRoundTrip) {
   EXPECT_EQ(fs::file_size(t / "out/big.dat"), big.size());
   EXPECT_TRUE(readFile(t / "out/big.dat") == big);
 }
+
+TEST(Basics, WorkFolderListFileAndSwitchesWithoutEffect) {
+  TempDir t;
+  writeFile(t / "src/a.txt", "a");
+  writeFile(t / "src/b.txt", "b");
+  fs::create_directories(t / "work");
+  Result r = jar({"a", "w.j", "-wwork", "-lnames.txt", "src/*"}, t.path());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(readFile(t / "names.txt"), "a.txt\nb.txt\n");
+  EXPECT_TRUE(fs::is_empty(t / "work"));
+  r = jar({"x", "w.j", "-y", "-oout", "-lout.txt", "b.txt"}, t.path());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(readFile(t / "out.txt"), "b.txt\n");
+  // Archive bits and long-name processing are accepted and change nothing.
+  r = jar({"a", "w.j", "-b1", "-hf2", "src/a.txt"}, t.path());
+  EXPECT_EQ(r.code, 0) << r.err;
+}
