@@ -241,6 +241,12 @@ std::optional<uint64_t> hashHostFile(const std::string& path) {
   }
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
 }  // namespace
 
 AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>& files,
@@ -310,7 +316,9 @@ void deleteChapters(const std::string& archivePath, ChapterRange range,
 void copyArchive(const std::string& archivePath, const std::string& outputPath,
                  const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
-  const bool inPlace = outputPath.empty() || outputPath == archivePath;
+  // Another spelling of the same file is still "in place" (and so obeys the lock).
+  const bool inPlace =
+      outputPath.empty() || outputPath == archivePath || sameFile(archivePath, outputPath);
   auto source = openForChange(archivePath, settings, true, !inPlace);
   std::vector<NewEntry> entries = keepAll(source->directory());
   ArchiveInfo info = source->info();

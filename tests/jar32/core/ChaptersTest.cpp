@@ -150,6 +150,7 @@ TEST_F(Chapters, LocksRefuseChangesAsDocumented) {
   EXPECT_THROW(deleteMembers(arc(), [](const MemberInfo&) { return true; }, true, {}, nullptr),
                JarError);
   EXPECT_THROW(copyArchive(arc(), "", {}, nullptr), JarError);
+  EXPECT_THROW(copyArchive(arc(), dir.path() + "/./c.j", {}, nullptr), JarError);  // same file
   EXPECT_EQ(readBytes(arc()), before);
   // A copy to another file is allowed and starts unlocked.
   copyArchive(arc(), dir / "copy.j", {}, nullptr);
