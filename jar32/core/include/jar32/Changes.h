@@ -99,6 +99,7 @@ size_t deleteMembers(const std::string& archivePath,
 
 /// dc: deletes chapters (0 bounds are open, clamped to 1..N). Later chapters are renumbered
 /// down to close the gap. Deleting every chapter leaves an empty archive with one chapter.
+/// A range that selects no chapter throws JarError(kWarning) and writes nothing.
 void deleteChapters(const std::string& archivePath, ChapterRange range,
                     const WriteSettings& settings, Progress* progress);
 
