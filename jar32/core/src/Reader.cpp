@@ -209,7 +209,9 @@ DecodedBlock decodeBlock(const ArchiveReader& archive, uint32_t block, uint64_t 
   DecodedBlock out;
   try {
     BlockDataReader reader(archive, block);
-    out.data.reserve(size_t(std::min<uint64_t>(end, 64ull << 20)));
+    // Reserve what the stored size makes plausible; a hostile size must not allocate up front.
+    const uint64_t stored = archive.directory().blocks[block].dataStored;
+    out.data.reserve(size_t(std::min<uint64_t>(end, (4ull << 20) + 32 * stored)));
     while (out.data.size() < end) {
       size_t at = out.data.size();
       out.data.resize(size_t(std::min<uint64_t>(end, at + kReadStep)));
