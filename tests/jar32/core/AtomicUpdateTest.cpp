@@ -94,15 +94,20 @@ TEST_F(Atomic, LeftoversOfDeadProcessesAreRemoved) {
   EXPECT_EQ(filesIn(dir / "arc"), (std::vector<std::string>{"a.j", alive, "~jar32-notes.tmp"}));
 }
 
-TEST_F(Atomic, WorkFolderAndTestBeforeCommit) {
+TEST_F(Atomic, WorkFolderAndTestsBeforeCommit) {
   std::filesystem::create_directory(dir / "work");
   WriteSettings s;
   s.workFolder = dir / "work";
-  s.testBeforeCommit = true;
-  s.testNewMembers = true;
+  s.testNewMembers = true;  // -ht0
   update(s);
   EXPECT_TRUE(filesIn(dir / "work").empty());
   EXPECT_EQ(readAll(*Archive::open(arc(), ""))["two"], sampleText(70000, 2));
+  s.testNewMembers = false;
+  s.testBeforeCommit = true;  // -jt
+  writeFile(dir / "three", "3");
+  add(arc(), {source(dir / "three", "three")}, s);
+  EXPECT_TRUE(filesIn(dir / "work").empty());
+  EXPECT_EQ(Archive::open(arc(), "")->members().size(), 3u);
 }
 
 }  // namespace

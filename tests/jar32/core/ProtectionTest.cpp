@@ -87,6 +87,12 @@ TEST_P(Protection, HiddenArchivesNeedThePasswordEvenToList) {
   writeFile(dir / "more", "more");
   add(dir / "h.j", {source(dir / "more", "more")}, settings());
   EXPECT_THROW(Archive::open(dir / "h.j", ""), JarError);
+  // y without -jx shows the contents again; the data stays protected.
+  copyArchive(dir / "h.j", "", settings(false), nullptr);
+  auto shown = Archive::open(dir / "h.j", "");
+  EXPECT_EQ(shown->info().flags, uint32_t(kFlagProtected | kFlagEncrypted));
+  EXPECT_EQ(shown->members().size(), 3u);
+  EXPECT_THROW(readAll(*shown), JarError);
 }
 
 TEST_P(Protection, EveryChangedByteIsDetected) {
