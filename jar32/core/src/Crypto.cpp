@@ -173,7 +173,7 @@ KdfParams KdfParams::fresh() {
 }
 
 bool KdfParams::plausible() const {
-  return opsLimit >= 1 && opsLimit <= 16 && memKiB >= 8 && memKiB <= 1024 * 1024;
+  return opsLimit >= 1 && opsLimit <= 8 && memKiB >= 8 && memKiB <= 256 * 1024;
 }
 
 std::unique_ptr<Keys> Keys::derive(int method, const std::string& password, const KdfParams& p) {
