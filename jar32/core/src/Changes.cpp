@@ -3,6 +3,7 @@
 #include "jar32/Changes.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +41,13 @@ std::unique_ptr<ArchiveReader> openForChange(const std::string& path, const Writ
     return nullptr;
   }
   auto r = ArchiveReader::open(path, s.password);
+  // One change at a time: a second jar32 changing the same archive would lose one update.
+  // The lock belongs to the file that was opened; if the path was replaced meanwhile, the
+  // archive changed under us and the command is refused as well.
+  struct stat opened, now;
+  if (::flock(r->file().fd(), LOCK_EX | LOCK_NB) != 0 || ::fstat(r->file().fd(), &opened) != 0 ||
+      ::stat(path.c_str(), &now) != 0 || opened.st_ino != now.st_ino || opened.st_dev != now.st_dev)
+    throw JarError(kFatal, "Archive is being changed by another program: " + path);
   if (r->info().directoryRebuilt)
     throw JarError(kCrcError, "The archive directory is damaged; recover the archive with rh first");
   if (r->header().protectedArchive && !r->keys()) throw JarError(kFatal, kMsgPasswordNeeded);

@@ -1,7 +1,9 @@
 // A failure at any step of an update leaves the old archive byte-identical and no temporary
 // file behind; leftovers of killed runs are removed by later runs.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -81,6 +83,22 @@ TEST_F(Atomic, InterruptionLeavesTheOldArchive) {
   }
   EXPECT_EQ(readBytes(arc()), before);
   EXPECT_EQ(filesIn(dir / "arc"), std::vector<std::string>{"a.j"});
+}
+
+TEST_F(Atomic, AnArchiveBeingChangedElsewhereIsRefused) {
+  const auto before = readBytes(arc());
+  int fd = ::open(arc().c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);  // as another jar32 holds it during a change
+  try {
+    update();
+    ADD_FAILURE() << "the change went ahead";
+  } catch (const JarError& e) {
+    EXPECT_EQ(e.exitCode, kFatal);
+  }
+  ::close(fd);
+  EXPECT_EQ(readBytes(arc()), before);
+  update();
 }
 
 TEST_F(Atomic, LeftoversOfDeadProcessesAreRemoved) {
