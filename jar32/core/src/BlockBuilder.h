@@ -1,0 +1,79 @@
+// Building one block of a new archive in memory: from new files, from a block of the old
+// archive (re-compressed or re-protected), or the records of versions without data.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "Checksum.h"
+#include "Codec.h"
+#include "Writer.h"
+
+namespace jar32 {
+
+struct PiecePlan {
+  size_t entry = 0;
+  uint64_t memberOffset = 0;
+  uint64_t length = 0;
+  uint64_t sourceOffset = 0;  // old block data offset (EncodeOld/Copy) or file offset (host)
+  bool first = false, last = false;
+  int chainPiece = -1;        // >= 0: part of a member split over several blocks
+};
+
+enum class JobKind { Copy, Reseal, EncodeOld, EncodeHost, Empty };
+
+struct Job {
+  JobKind kind = JobKind::EncodeHost;
+  uint32_t oldBlock = kNoBlock;
+  std::vector<PiecePlan> pieces;
+  CodecChoice codec;
+  uint64_t dataRaw = 0;
+};
+
+struct Built {
+  BlockHeader header;
+  Bytes head;  // block header + meta section
+  Bytes data;  // data section
+};
+
+// Hash of a member whose data is spread over blocks that different threads compress.
+struct HashChain {
+  std::mutex mutex;
+  std::condition_variable cv;
+  int next = 0;
+  ContentHash hash;
+};
+
+class BlockBuilder {
+ public:
+  BlockBuilder(const ArchiveReader* source, std::vector<NewEntry>& entries, const Protection& prot,
+               std::vector<std::unique_ptr<HashChain>>& chains, std::atomic<bool>& abort)
+      : source_(source), entries_(entries), prot_(prot), chains_(chains), abort_(abort) {}
+
+  Guard metaGuard() const {
+    return prot_.keys ? (prot_.header.hidden ? kGuardSeal : kGuardMac) : kGuardCrc;
+  }
+  Guard dataGuard() const { return prot_.keys ? kGuardSeal : kGuardCrc; }
+
+  /// Builds a Reseal, Encode or Empty job (Copy jobs are streamed by the writer).
+  Built build(const Job& job) const;
+  /// Header and meta section for a block whose data section is known; blockOffsets[i] is
+  /// where piece i starts in the block's data.
+  void finishHead(Built& b, const Job& job, const std::vector<uint64_t>& blockOffsets) const;
+
+ private:
+  void hashPiece(const PiecePlan& p, const uint8_t* data) const;
+  Built encode(const Job& job) const;
+  Built reseal(const Job& job) const;
+
+  const ArchiveReader* source_;
+  std::vector<NewEntry>& entries_;
+  const Protection& prot_;
+  std::vector<std::unique_ptr<HashChain>>& chains_;
+  std::atomic<bool>& abort_;
+};
+
+}  // namespace jar32
