@@ -107,6 +107,13 @@ Directory scanForDirectory(const File& file, const FileHeader& header, const Key
   if (!infoFound) dir.info = ArchiveInfo{};
   dir.info.chapterCount = std::max(dir.info.chapterCount, maxChapter);
   dir.info.lockedChapters = std::min(dir.info.lockedChapters, dir.info.chapterCount);
+  // The same checks as for a directory read from the file.
+  auto bad = std::remove_if(dir.entries.begin(), dir.entries.end(), [&](const Entry& e) {
+    bool drop = !plausibleMember(e.info, dir.info.chapterCount);
+    if (drop && dropped) dropped->push_back(e.info.name);
+    return drop;
+  });
+  dir.entries.erase(bad, dir.entries.end());
   std::sort(dir.entries.begin(), dir.entries.end(), [](const Entry& a, const Entry& b) {
     return a.block != b.block ? a.block < b.block : a.offset < b.offset;
   });
