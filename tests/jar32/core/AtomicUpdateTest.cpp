@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 #include "FaultInjection.h"
 #include "TestSupport.h"
+#include "jar32/Interrupt.h"
 
 namespace jar32::test {
 namespace {
@@ -99,6 +101,37 @@ TEST_F(Atomic, AnArchiveBeingChangedElsewhereIsRefused) {
   ::close(fd);
   EXPECT_EQ(readBytes(arc()), before);
   update();
+}
+
+TEST_F(Atomic, TerminationSignalRemovesTheTemporaryArchive) {
+  const auto before = readBytes(arc());
+  writeFile(dir / "big", randomBytes(48 << 20, 5));
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    installInterruptHandlers();
+    WriteSettings s;
+    s.method = 4;  // slow enough to be caught in the middle
+    try {
+      add(arc(), {source(dir / "big", "big"), source(dir / "two", "two")}, s);
+    } catch (...) {
+    }
+    _exit(0);
+  }
+  // Wait until the temporary archive exists, then stop the writer.
+  bool seen = false;
+  for (int i = 0; i < 2000 && !seen; ++i) {
+    for (const auto& name : filesIn(dir / "arc")) seen |= name.rfind("~jar32-", 0) == 0;
+    if (!seen) usleep(5000);
+  }
+  EXPECT_TRUE(seen);
+  kill(child, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kInterrupted);
+  EXPECT_EQ(filesIn(dir / "arc"), std::vector<std::string>{"a.j"});
+  EXPECT_EQ(readBytes(arc()), before);
 }
 
 TEST_F(Atomic, LeftoversOfDeadProcessesAreRemoved) {
