@@ -18,7 +18,7 @@ build: deps
 deps:
 	@scripts/install-deps
 
-bench: 
+bench:
 	@scripts/install-deps bench
 	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD)
