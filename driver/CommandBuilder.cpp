@@ -20,16 +20,6 @@ std::string Range(int32_t from, int32_t to) {
   return range;
 }
 
-int CommandClassOf(int operation) {
-  switch (operation) {
-    case opAdd: case opAddChapter: case opFreshen: case opMove: case opUpdate: return 0;
-    case opExtract: case opExtractWithFolders: return 1;
-    case opDelete: case opDeleteAllChapters: case opDeleteChapters: return 2;
-    default: return 3;
-  }
-}
-
-// Runs of these operations never show a console.
 // The argument file, opened before the other work files are named and written when the line is done.
 class ArgumentsStream {
  public:
@@ -53,16 +43,12 @@ class ArgumentsStream {
   int fd_;
 };
 
-bool ConsoleForcedHidden(int operation) {
-  return operation == opList || operation == opGenerateConfig || operation == opRecoverHeader;
-}
-
 }  // namespace
 
 void TJar::BuildArguments(int operation) {
   // The class follows from the operation, so the builder can also be used on its own.
-  commandClass = CommandClassOf(operation);
-  const bool consoleShown = config_.showDosbox && !ConsoleForcedHidden(operation);
+  commandClass = JarCommandClass(operation);
+  const bool consoleShown = config_.showDosbox && !JarConsoleForcedHidden(operation);
   const std::string& password = config_.password;
   argumentsHoldPassword_ = false;
 

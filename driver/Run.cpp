@@ -8,34 +8,12 @@ void TJar::Run(int operation) {
   DeleteTempFiles();
 
   if (operation < opAdd || operation > opCopyArchive) throw JarFailure{"Command NOT supported (yet) !"};
-  switch (operation) {
-    case opDelete:
-    case opDeleteAllChapters:
-      if (useChapterRange) throw JarFailure{"Can't use a chapter selecting with deletion!"};
-      [[fallthrough]];
-    case opDeleteChapters:
-      commandClass = 2;
-      if (operation == opDeleteChapters && !useChapterRange)
-        throw JarFailure{"No Chapter(s) selected, nothing to delete"};
-      break;
-    case opExtract:
-    case opExtractWithFolders:
-      commandClass = 1;
-      break;
-    case opGenerateConfig:
-    case opRecoverHeader:
-      config_.showDosbox = false;
-      break;
-    case opList:
-      config_.showDosbox = false;
-      fromCurrentFolder = false;
-      break;
-    case opTest:
-    case opCopyArchive:
-      break;
-    default:
-      commandClass = 0;
-  }
+  if ((operation == opDelete || operation == opDeleteAllChapters) && useChapterRange)
+    throw JarFailure{"Can't use a chapter selecting with deletion!"};
+  commandClass = JarCommandClass(operation);
+  if (operation == opDeleteChapters && !useChapterRange) throw JarFailure{"No Chapter(s) selected, nothing to delete"};
+  if (JarConsoleForcedHidden(operation)) config_.showDosbox = false;
+  if (operation == opList) fromCurrentFolder = false;
 
   try {
     BuildArguments(operation);

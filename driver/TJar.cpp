@@ -17,6 +17,19 @@ const char* JarCommandText(int operation) {
   return kCommandTexts[operation];
 }
 
+int JarCommandClass(int operation) {
+  switch (operation) {
+    case opAdd: case opAddChapter: case opFreshen: case opMove: case opUpdate: return 0;
+    case opExtract: case opExtractWithFolders: return 1;
+    case opDelete: case opDeleteAllChapters: case opDeleteChapters: return 2;
+    default: return 3;
+  }
+}
+
+bool JarConsoleForcedHidden(int operation) {
+  return operation == opList || operation == opGenerateConfig || operation == opRecoverHeader;
+}
+
 TJar::TJar(TJarSettings& config, platform::Prompter& prompter) : config_(config), prompter_(prompter) {
   tempFolder = platform::SystemTempFolder();
   workingFolder = tempFolder;

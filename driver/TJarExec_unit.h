@@ -42,6 +42,10 @@ enum JarOperation : int {
 
 // The command text that begins the argument line of an operation ("" for a code outside the table).
 const char* JarCommandText(int operation);
+// The switch group of an operation: 0 add, 1 extract, 2 delete, 3 other.
+int JarCommandClass(int operation);
+// Runs of these operations never show a console (listing, configuration, header recovery).
+bool JarConsoleForcedHidden(int operation);
 
 // A failure of the driver. A non-empty text is for the caller to show; an empty one was already shown.
 struct JarFailure {

@@ -103,6 +103,18 @@ void TJarExecute::Body() {
   owner_.PostRunEnded(endCode_);
 }
 
+// True once the archiver was asked to end and the grace period since then has passed; the first
+// call after the request starts the period.
+bool TJarExecute::GraceOver(std::chrono::steady_clock::time_point& deadline) const {
+  if (!process_.terminateRequested()) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (deadline == std::chrono::steady_clock::time_point::max()) {
+    deadline = now + std::chrono::milliseconds(terminateGraceMs);
+    return false;
+  }
+  return now >= deadline;
+}
+
 // One-second steps until the child ends; a child asked to end gets a grace period, then is killed.
 int32_t TJarExecute::WaitForChild() {
   auto terminateDeadline = std::chrono::steady_clock::time_point::max();
@@ -117,13 +129,7 @@ int32_t TJarExecute::WaitForChild() {
       case platform::ChildProcess::WaitStatus::Timeout:
         break;
     }
-    if (process_.terminateRequested()) {
-      auto now = std::chrono::steady_clock::now();
-      if (terminateDeadline == std::chrono::steady_clock::time_point::max())
-        terminateDeadline = now + std::chrono::milliseconds(terminateGraceMs);
-      else if (now >= terminateDeadline)
-        process_.KillNow();
-    }
+    if (GraceOver(terminateDeadline)) process_.KillNow();
   }
 }
 
@@ -142,13 +148,7 @@ int32_t TJarExecute::WaitInTerminal() {
     auto terminateDeadline = std::chrono::steady_clock::time_point::max();
     while (!ReadNumber(exitCodeFile_, code) && Alive(static_cast<pid_t>(wrapper))) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      if (process_.terminateRequested()) {
-        auto now = std::chrono::steady_clock::now();
-        if (terminateDeadline == std::chrono::steady_clock::time_point::max())
-          terminateDeadline = now + std::chrono::milliseconds(terminateGraceMs);
-        else if (now >= terminateDeadline)
-          SignalTerminalGroup(SIGKILL);
-      }
+      if (GraceOver(terminateDeadline)) SignalTerminalGroup(SIGKILL);
     }
   }
   if (process_.terminateRequested()) return process_.terminateCode();

@@ -4,6 +4,7 @@
 // code to the owner.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -43,6 +44,7 @@ class TJarExecute {
 
  private:
   void Body();
+  bool GraceOver(std::chrono::steady_clock::time_point& deadline) const;
   int32_t WaitForChild();
   int32_t WaitInTerminal();
   void SignalTerminalGroup(int signal);
