@@ -12,7 +12,7 @@
 #include <QTextBlock>
 
 #include "platform/Files.h"
-#include "tests/config/ModalDriver.h"
+#include "tests/support/ModalDriver.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "tests/config/ModalDriver.h"
+#include "tests/support/ModalDriver.h"
 #include "tests/support/ScriptedPrompter.h"
 #include "tests/support/TempFolder.h"
 

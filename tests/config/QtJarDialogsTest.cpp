@@ -9,7 +9,7 @@
 #include "config/ErrorForm_unit.h"
 #include "config/PWDialog_unit.h"
 #include "platform/Files.h"
-#include "tests/config/ModalDriver.h"
+#include "tests/support/ModalDriver.h"
 #include "tests/support/ScriptedPrompter.h"
 #include "tests/support/TempFolder.h"
 
