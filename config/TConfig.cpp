@@ -105,7 +105,7 @@ bool TConfig::Save() {
 }
 
 bool TConfig::IsValidPassword(const std::string& text) {
-  return platform::Utf8Length(text) >= 8 && text.find(' ') == std::string::npos;
+  return platform::Utf8Length(text) >= 8 && text.find_first_of(" \"") == std::string::npos;
 }
 
 void TConfig::StorePassword(const std::string& text) {

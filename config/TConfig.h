@@ -54,8 +54,11 @@ class TConfig : public TJarSettings {
   // Writes every persistent value except RealTimeAllowed. False (after a message) when the store
   // cannot be written.
   bool Save();
-  // At least 8 characters and no space.
+  // At least 8 characters, no space, and no double quote (the argument file cannot carry one).
   static bool IsValidPassword(const std::string& text);
+  // Shown where a password is typed when it holds a double quote.
+  static constexpr const char* kPasswordQuoteMessage =
+      "A password cannot contain the character \" (the archiver's command file cannot carry it).";
   // The only way the password changes: a valid text replaces it, the empty text clears it.
   void StorePassword(const std::string& text);
 

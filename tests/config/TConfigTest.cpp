@@ -132,6 +132,7 @@ TEST_F(ConfigTest, PasswordRules) {
   EXPECT_FALSE(TConfig::IsValidPassword("1234567"));
   EXPECT_TRUE(TConfig::IsValidPassword("12345678"));
   EXPECT_FALSE(TConfig::IsValidPassword("1234 5678"));
+  EXPECT_FALSE(TConfig::IsValidPassword("my\"best\"pass"));
 
   platform::SettingsStore store(StorePath());
   TConfig config(store, prompter);
