@@ -75,7 +75,6 @@ class TConfig : public TJarSettings {
   bool SaveAndRepair();
 
   platform::SettingsStore& store() { return store_; }
-  const std::optional<DesktopPlaces>& desktop() const { return desktop_; }
 
  private:
   void CheckAssociationAtStartup();
