@@ -396,6 +396,12 @@ void TConfiguration::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
+void TConfiguration::done(int result) {
+  // Enter in the Jar box closes the dialog without moving the focus: that leaves the box too.
+  if (result == QDialog::Accepted && FE_JarExecutable->edit()->hasFocus()) FE_JarExecutableExit();
+  QDialog::done(result);
+}
+
 bool TConfiguration::eventFilter(QObject* watched, QEvent* event) {
   if (watched == FE_JarExecutable->edit() && event->type() == QEvent::FocusOut) FE_JarExecutableExit();
   return QDialog::eventFilter(watched, event);

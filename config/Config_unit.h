@@ -32,6 +32,7 @@ class TConfiguration : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void done(int result) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
