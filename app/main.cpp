@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("tamber");
   QApplication::setApplicationVersion("2.23");
+  QApplication::setWindowIcon(ProgramIcon());
   // Outside a desktop session no icon theme is chosen; the folder and toolbar icons come from Adwaita.
   if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") QIcon::setThemeName("Adwaita");
   platform::QtPrompter prompter(QString::fromUtf8(kAppTitle));
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
     platform::QtShellFileOperations fileOperations;
     // The arguments as bytes: a file name need not be valid text.
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    TMain main(MainServices{store, prompter, chooser, clipboard, fileOperations, arguments});
+    TMain main(MainServices{store, prompter, chooser, clipboard, fileOperations, arguments,
+                            DesktopPlaces::OfThisSession()});
     fileOperations.SetOwner(&main);
     main.show();
     return QApplication::exec();

@@ -16,7 +16,8 @@ AboutBox::AboutBox(QWidget* owner)
 
   auto* icon = new QLabel(this);
   icon->setObjectName("ProgramIcon");
-  const QIcon programIcon = windowIcon().isNull() ? style()->standardIcon(QStyle::SP_MessageBoxInformation) : windowIcon();
+  const QIcon programIcon = owner && !owner->windowIcon().isNull() ? owner->windowIcon()
+                                                                    : style()->standardIcon(QStyle::SP_MessageBoxInformation);
   icon->setPixmap(programIcon.pixmap(48, 48));
   icon->setAccessibleName("Tamber");
 

@@ -74,7 +74,9 @@ std::string TMain::ProgramFolder() const {
 }
 
 void TMain::FormActivate() {
-  if (!firstActivation_) return;
+  // The dialogs below activate the window again when they close: that is no first activation.
+  if (!firstActivation_ || activating_) return;
+  activating_ = true;
   openDialogFolder_ = saveDialogFolder_ = ProgramFolder();
 
   // A settings file that could not be used was set aside: say so once.
@@ -102,6 +104,7 @@ void TMain::FormActivate() {
 
   ApplyToolbarSettings();
   firstActivation_ = false;
+  activating_ = false;
   jar_->progressBar = progressSink_.get();
   jar_->statusBar = statusBar_;
   saveDialogFolder_ = platform::WithoutTrailingSeparator(platform::FolderPart(config_->theJar32Exe));

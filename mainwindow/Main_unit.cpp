@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "config/ShippedIcons.h"
 #include "mainwindow/ArchiveListModel.h"
 #include "mainwindow/ArchiveListView.h"
 #include "mainwindow/CommentLines.h"
@@ -31,6 +32,17 @@ std::string GroupSeparator() {
 
 }  // namespace
 
+// The application icon at every size the program carries.
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (const association::ShippedIcon& shipped : association::ShippedIcons()) {
+    QPixmap pixmap;
+    if (pixmap.loadFromData(reinterpret_cast<const uchar*>(shipped.bytes.data()), static_cast<uint>(shipped.bytes.size())))
+      icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
 TMain::TMain(MainServices services, QWidget* parent)
     : QMainWindow(parent), services_(std::move(services)), summary_(GroupSeparator()) {
   setObjectName("Main");
@@ -39,9 +51,10 @@ TMain::TMain(MainServices services, QWidget* parent)
   BuildMenus();
   BuildToolbar();
   setWindowTitle(QString::fromUtf8(kAppTitle) + " - ");
+  setWindowIcon(ProgramIcon());
 
   try {
-    config_ = std::make_unique<TConfig>(services_.store, services_.prompter);
+    config_ = std::make_unique<TConfig>(services_.store, services_.prompter, services_.desktop);
   } catch (...) {
     services_.prompter.error("Error in getting configuration");
     fallbackStore_ = std::make_unique<platform::SettingsStore>(std::string());

@@ -3,12 +3,15 @@
 // pane and the status bar; the archiver job and the configuration; start-up, the busy state while
 // the archiver runs, the archive file commands and the recent archives.
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "config/Association.h"
 #include "config/QtJarDialogs.h"
 #include "config/TConfig.h"
 #include "driver/TJarExec_unit.h"
@@ -42,7 +45,12 @@ struct MainServices {
   platform::Clipboard& clipboard;
   platform::ShellFileOperations& fileOperations;
   std::vector<std::string> arguments;  // without the program's own name
+  // The desktop's file-type registration to check and repair; none in tests of the window.
+  std::optional<DesktopPlaces> desktop = std::nullopt;
 };
+
+// The application icon, as the program carries it.
+QIcon ProgramIcon();
 
 class TMain : public QMainWindow {
   Q_OBJECT
@@ -206,6 +214,7 @@ class TMain : public QMainWindow {
 
   RecentArchives recentArchives_;
   bool firstActivation_ = true;
+  bool activating_ = false;
   bool shownOnce_ = false;
   bool archiveProtected_ = false;
   bool operationRunning_ = false;

@@ -1,13 +1,16 @@
 // The main window from its start to its closing: the first run, the recent list and the settings
 // kept for the window, the window-level commands.
 
+#include <QCheckBox>
 #include <QDesktopServices>
+#include <QPushButton>
 #include <QFontDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
 #include <QUrl>
 
+#include "config/Config_unit.h"
 #include "mainwindow/AboutBox.h"
 #include "tests/mainwindow/MainWindowFixture.h"
 #include "tests/support/LayoutCheck.h"
@@ -67,7 +70,14 @@ TEST_F(MainWindowTest, DroppingStaysOffUntilTheFirstActivation) {
 TEST_F(MainWindowTest, TheFirstRunSaysSoAndTheKeyComesOnlyWithSaving) {
   prompter.expect(BoxKind::Information,
                   "First time use of Tamber or information in registry was deleted!\nPlease set configuration.");
+  bool configured = false;
+  OnNextModal<TConfiguration>([&](TConfiguration& dialog) {
+    configured = dialog.parentWidget() == window.get();
+    dialog.findChild<QPushButton*>("CancelBtn")->click();
+  });
   TMain& main = Start();
+  EXPECT_TRUE(configured) << "the configuration dialog runs over the window";
+  EXPECT_TRUE(main.findChildren<TConfiguration*>().isEmpty()) << "and is gone again";
   EXPECT_EQ(main.width(), 470);
   EXPECT_EQ(main.height(), 400);
   EXPECT_FALSE(store.keyExists(TMain::kSettingsKey));
@@ -89,6 +99,7 @@ TEST_F(MainWindowTest, ADamagedSettingsFileIsReportedOnceAtTheFirstActivation) {
                   "First time use of Tamber or information in registry was deleted!\nPlease set configuration.");
   window = std::make_unique<TMain>(MainServices{damaged, prompter, chooser, clipboard, fileOperations, {}});
   window->show();
+  OnNextModal<TConfiguration>([](TConfiguration& dialog) { dialog.reject(); });
   window->FormActivate();
   window->FormActivate();  // later activations say nothing
   prompter.verifyDone();
@@ -154,6 +165,25 @@ TEST_F(MainWindowTest, ClosingSavesTheSettingsOnlyWhenAskedButAlwaysTheWindowSta
   platform::SettingsStore second(settingsFile());
   EXPECT_EQ(second.readString(TMain::kSettingsKey, "Recent0"), "/x/two.j");
   EXPECT_TRUE(second.value(TMain::kToolbarsKey, "State"));
+}
+
+TEST_F(MainWindowTest, TheConfigurationCommandAppliesTheToolbarSettings) {
+  NotTheFirstRun();
+  TMain& main = Start();
+  OnNextModal<TConfiguration>([](TConfiguration& dialog) {
+    dialog.findChild<QCheckBox*>("CB_LargeButtons")->setChecked(true);
+    dialog.findChild<QPushButton*>("OKBtn")->click();
+  });
+  Action("Mainmenu_Configure")->trigger();
+  EXPECT_TRUE(main.config().largeButtons);
+  EXPECT_EQ(main.findChild<QToolBar*>("ToolBar1")->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+  OnNextModal<TConfiguration>([](TConfiguration& dialog) {
+    dialog.findChild<QCheckBox*>("CB_LargeButtons")->setChecked(false);
+    dialog.findChild<QPushButton*>("CancelBtn")->click();
+  });
+  Action("Mainmenu_Configure")->trigger();
+  EXPECT_TRUE(main.config().largeButtons) << "cancelled";
+  EXPECT_TRUE(main.findChildren<TConfiguration*>().isEmpty());
 }
 
 TEST_F(MainWindowTest, ToolbarButtonsFollowTheSettings) {
