@@ -463,6 +463,115 @@ TEST_F(ListingTest, LinesLongerThanTheReadBlock) {
   EXPECT_TRUE(reader.AtEnd());
 }
 
+// A line whose line feed is the last byte of the first read block, with more than a block after it:
+// the parser must still see that line, not bytes from later in the file.
+constexpr size_t kReadBlock = size_t{1} << 20;
+
+// Member lines until the next one would pass `lastByte`, then one padded to end exactly there.
+void AddMembersUpTo(std::string& text, size_t lastByte, std::vector<std::string>& names) {
+  const size_t plain = Member("m0000000.txt").size();
+  while (text.size() + 2 * plain <= lastByte + 1) {
+    names.push_back("m" + std::to_string(10000000 + names.size()).substr(1) + ".txt");
+    text += Member(names.back());
+  }
+  const size_t padLength = lastByte + 1 - text.size() - Member("").size();
+  names.push_back("pad" + std::string(padLength - 3, 'p'));
+  text += Member(names.back());
+}
+
+void AddMembers(std::string& text, size_t bytes, std::vector<std::string>& names) {
+  AddMembersUpTo(text, text.size() + bytes, names);
+}
+
+void ExpectCaptions(const FakeList& list, const std::vector<std::string>& names) {
+  ASSERT_EQ(list.rows.size(), names.size());
+  for (size_t i = 0; i < names.size(); ++i)
+    if (list.rows.Row(i).caption != names[i]) {
+      ADD_FAILURE() << "row " << i << " is \"" << list.rows.Row(i).caption << "\", not \"" << names[i] << "\"";
+      return;
+    }
+}
+
+// Everything a listing gives, to compare two readings of it.
+std::string Results(const TJar& jar, const FakeList& list, const FakeMemo& memo) {
+  std::string out = jar.archiveFlags + "|" + jar.createdDate + "|" + jar.modifiedDate + "|" + jar.securitySignature +
+                    "|" + jar.currentChapters + "|" + jar.totalFiles + "|" + jar.totalBytes + "|" + jar.dataRatio +
+                    "|" + (jar.hasComment ? "comment" : "none") + "\n";
+  for (const std::string& line : memo.lines) out += line + "\n";
+  for (size_t i = 0; i < list.rows.size(); ++i) {
+    const ArchiveEntryRow& r = list.rows.Row(i);
+    out += std::string(r.caption) + "|" + std::string(r.size) + "|" + std::string(r.attributes) + "|" +
+           std::string(r.path) + "|" + std::string(r.chapters) + "|" + std::string(r.modified) + "|" +
+           std::to_string(r.imageIndex) + "\n";
+  }
+  return out;
+}
+
+TEST_F(ListingTest, MemberLineEndingAtTheBlockEdge) {
+  std::vector<std::string> names;
+  std::string listing = kHeader + "Root directory\n" + kHeadings;
+  AddMembersUpTo(listing, kReadBlock - 1, names);
+  ASSERT_EQ(listing.size(), kReadBlock);
+  AddMembers(listing, kReadBlock + 1000, names);
+  listing += "\n" + kTotals;
+  ASSERT_EQ(Parse(listing), "");
+  ExpectCaptions(list, names);
+}
+
+TEST_F(ListingTest, ChapterLineEndingAtTheBlockEdge) {
+  const std::string chapterLine = "Chapter range selected: 1-3\n";
+  std::string listing = Cut(kHeader, "Weekly backup");
+  // One long first comment line (it does not count against the limit) brings the chapter line to the edge.
+  listing += std::string(kReadBlock - listing.size() - chapterLine.size() - 1, 'c') + "\n" + chapterLine;
+  ASSERT_EQ(listing.size(), kReadBlock);
+  listing += "Analyzing archive...\n\nRoot directory\n" + kHeadings;
+  std::vector<std::string> names;
+  AddMembers(listing, kReadBlock + 1000, names);
+  listing += "\n" + kTotals;
+  ASSERT_EQ(Parse(listing), "");
+  EXPECT_EQ(jar.currentChapters, " 1-3");
+  EXPECT_EQ(memo.lines.size(), 1u);
+  ExpectCaptions(list, names);
+}
+
+TEST_F(ListingTest, CommentLineEndingAtTheBlockEdge) {
+  const std::string laterComment = "Second comment line.\n";
+  std::string listing = Cut(kHeader, "Weekly backup");
+  const std::string rest = kHeader.substr(kHeader.find("Chapter range selected"));
+  listing += std::string(kReadBlock - listing.size() - laterComment.size() - 1, 'c') + "\n" + laterComment;
+  ASSERT_EQ(listing.size(), kReadBlock);
+  listing += "Third comment line.\n" + rest + "Root directory\n" + kHeadings;
+  std::vector<std::string> names;
+  AddMembers(listing, kReadBlock + 1000, names);
+  listing += "\n" + kTotals;
+  ASSERT_EQ(Parse(listing), "");
+  ASSERT_EQ(memo.lines.size(), 3u);
+  EXPECT_EQ(memo.lines[1], "Second comment line.");
+  EXPECT_EQ(memo.lines[2], "Third comment line.");
+  ExpectCaptions(list, names);
+}
+
+TEST_F(ListingTest, EveryReadBlockSizeGivesTheSameListing) {
+  // Small blocks put a block edge at every place of these listings; every refill moves the data,
+  // so a line used after the next read would show.
+  std::string secured = Replace(kExample, "LOCKED, RECOVERY RECORDS", "SECURED");
+  secured += "*** Valid JAR SECURITY envelope signature:\n    Tamber developers 2026\n";
+  std::string current = Replace(kExample, "Chapter range selected: 1-3", "Current chapter: 2");
+  std::string groups = Replace(kExample, "notes.txt <3-3>\n\n", "notes.txt <3-3>\n12345678901234567890\n");
+  for (const std::string& listing : {kExample, WithCrLf(kExample), secured, current, groups}) {
+    ASSERT_EQ(Parse(listing), "");
+    const std::string expected = Results(jar, list, memo);
+    for (size_t block = 1; block <= 160; ++block) {
+      jar.listingStream.SetBlockSize(block);
+      jar.listingStream.SetMovingRefills(true);
+      ASSERT_EQ(Parse(listing), "") << "block " << block;
+      ASSERT_EQ(Results(jar, list, memo), expected) << "block " << block;
+    }
+    jar.listingStream.SetBlockSize(ListingReader::kBlockSize);
+    jar.listingStream.SetMovingRefills(false);
+  }
+}
+
 TEST_F(ListingTest, WorksWithoutSinks) {
   jar.listView = nullptr;
   jar.commentMemo = nullptr;
