@@ -189,6 +189,8 @@ class TJar {
   // anything. Throws JarFailure with the text to show.
   void BuildArguments(int operation);
   void WriteFiles();
+  // The name an entry of fileList is written as (made absolute or relative to sourceFolder).
+  std::string FileListName(const std::string& entry) const;
   // Starts the archiver and waits for it while handling the owner's events; the verdict of
   // CheckExitStatus.
   bool Execute(const JarCommandLine& commandLine);
@@ -227,6 +229,8 @@ class TJar {
  private:
   std::string CommentFileItem(const char* item, const std::string& comment, bool isText, const char* label);
 
+  // Throws the message naming the first item of the job that holds a double quote.
+  void RefuseQuotes(int operation) const;
   void AskPasswordAndRelist(bool& verdict);
   void ForgetArguments();
 
