@@ -196,8 +196,9 @@ class TJar {
   bool Execute(const JarCommandLine& commandLine);
   // The end-of-run event: stores the end code of the run in progress; ignored outside a run.
   void RunFinished(int32_t endCode);
-  // The cancel command of the owner while a run is in progress: stops the archiver, asks, and ends
-  // it (end code 13) or lets it go on.
+  // The cancel command of the owner while a run is in progress: stops the archiver, asks, and has it
+  // ended or lets it go on. Returns once answered; an ended run finishes with end code 13 when its
+  // end-of-run event comes.
   void CancelRun();
   // Judges exitCode and reports it; true for success.
   bool CheckExitStatus();

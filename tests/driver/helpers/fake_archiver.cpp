@@ -1,9 +1,12 @@
 // A stand-in archiver for the runner's tests. It reads "@file" like the real one and follows the
 // words in it: "out TEXT" and "err TEXT" print a word, "pwd" prints the current folder, "nice" prints
-// the scheduling niceness, "sleep MS" waits, "ignore-term" ignores SIGTERM, "exit N" ends with N.
+// the scheduling niceness, "sleep MS" waits, "ignore-term" ignores SIGTERM, "exit N" ends with N,
+// "die INT|KILL" ends by that signal. "signal PATH" writes a byte to PATH (a pipe the test reads)
+// and "wait PATH" reads one from it, so a test acts at a known point of the run.
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,6 +35,17 @@ int main(int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(word)));
     } else if (word == "ignore-term") {
       signal(SIGTERM, SIG_IGN);
+    } else if (word == "die" && in >> word) {
+      raise(word == "INT" ? SIGINT : SIGKILL);
+    } else if (word == "signal" && in >> word) {
+      const int fd = open(word.c_str(), O_WRONLY);
+      if (fd < 0 || write(fd, "!", 1) != 1) return 99;
+      close(fd);
+    } else if (word == "wait" && in >> word) {
+      const int fd = open(word.c_str(), O_RDONLY);
+      char byte;
+      if (fd < 0 || read(fd, &byte, 1) != 1) return 99;
+      close(fd);
     } else if (word == "exit" && in >> word) {
       return std::stoi(word);
     }
