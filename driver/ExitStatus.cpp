@@ -77,17 +77,20 @@ bool TJar::CheckExitStatus() {
   }
 }
 
-// The password dialog, then the archive listed again with the new password. The verdict is the
-// user's answer; the nested run reports its own failures.
+// The password dialog, then the archive listed again with the new password; a test is run again
+// instead, since a listing proves nothing about the members. The nested run reports its own
+// outcome. The verdict is the user's answer, except after a test: the nested test has said all.
 void TJar::AskPasswordAndRelist(bool& verdict) {
   verdict = dialogs && dialogs->AskPassword();
   if (!verdict) return;
   usePassword = true;
+  const bool test = runningOperation_ == opTest;
   try {
-    Run(opList);
+    Run(test ? opTest : opList);
   } catch (const JarFailure& failure) {
     if (!failure.text.empty()) prompter_.error(failure.text);
   }
+  if (test) verdict = false;
 }
 
 void TJar::ViewLastOutput() {

@@ -239,6 +239,7 @@ class TJar {
   platform::Prompter& prompter_;
   platform::RunEventLoop* owner_ = nullptr;
   bool argumentsHoldPassword_ = false;  // the argument file must not outlive the run
+  int runningOperation_ = -1;           // the operation Run is carrying out
 };
 
 // Shared helpers of every window.

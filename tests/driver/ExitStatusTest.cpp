@@ -157,3 +157,27 @@ TEST_F(ExitStatusTest, JarSignature) {
   prompter.expect(BoxKind::Error, "Can't open file: \"" + temp.path() + "/none.j\"");
   EXPECT_FALSE(jar.IsJarArchive(temp.path() + "/none.j"));
 }
+
+TEST_F(ExitStatusTest, TestThatNeedsAPasswordIsRunAgainWithIt) {
+  // The stand-in follows the words of the "archive": without a password it ends with ERROR #174.
+  jar.archiveName = temp.path() + "/protected.j";
+  dialogs.confirmWith = "secret12";
+  std::vector<std::string> lines;
+  jar.onRunStart = [&](TJar& j) { lines.push_back(j.ReadWholeFile(j.argumentsFile)); };
+
+  jar.WriteTextFile(jar.archiveName, "needs-password exit 0");
+  prompter.expect(BoxKind::Information, "No errors detected !");  // once, for the test that ran
+  jar.Run(opTest);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_THAT(lines[1], ::testing::StartsWith(" t \"" + jar.archiveName + "\" -g\"secret12\" "));
+  prompter.verifyDone();
+
+  // The test run with the password finds damage: that is the verdict, not a success.
+  lines.clear();
+  jar.usePassword = false;
+  jar.WriteTextFile(jar.archiveName, "needs-password exit 3");
+  prompter.expect(BoxKind::Error, "CRC error!\nDo you want to see the Jar32 output ?", ButtonNo);
+  jar.Run(opTest);
+  EXPECT_EQ(lines.size(), 2u);
+  EXPECT_EQ(dialogs.passwordAsked, 2);
+}
