@@ -1,6 +1,7 @@
 // Judging the archiver's end code and telling the user, in the archiver's own terms.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -107,7 +108,13 @@ void TJar::ViewLastOutput() {
 
 bool TJar::IsJarArchive(const std::string& fileName) {
   if (platform::IsFolder(fileName)) return false;
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a named pipe would wait for a writer. Only a regular file can be an archive.
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd);
+    fd = -1;
+  }
   if (fd < 0) {
     prompter_.error("Can't open file: \"" + fileName + "\"");
     return false;

@@ -1,4 +1,10 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 #include "tests/driver/JarTestFixture.h"
 
@@ -180,4 +186,16 @@ TEST_F(ExitStatusTest, TestThatNeedsAPasswordIsRunAgainWithIt) {
   jar.Run(opTest);
   EXPECT_EQ(lines.size(), 2u);
   EXPECT_EQ(dialogs.passwordAsked, 2);
+}
+
+TEST_F(ExitStatusTest, JarSignatureCheckNeverWaitsOnANamedPipe) {
+  const std::string pipe = temp.path() + "/pipe.j";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  prompter.expect(BoxKind::Error, "Can't open file: \"" + pipe + "\"");
+  auto answer = std::async(std::launch::async, [&] { return jar.IsJarArchive(pipe); });
+  if (answer.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    ADD_FAILURE() << "the check waits for a writer";
+    ::close(::open(pipe.c_str(), O_WRONLY));  // lets it go on
+  }
+  EXPECT_FALSE(answer.get());
 }
