@@ -140,6 +140,7 @@ bool ChildProcess::Start(const ChildSpec& spec, std::string& reason) {
     return false;
   }
   pidfd_ = OpenPidfd(pid);
+  if (terminateRequested()) Terminate(terminateCode_);  // asked to end before it had started
   return true;
 }
 
