@@ -141,7 +141,8 @@ QWidget* TExtractDialog::BuildFolderPane() {
     if (!scrollPending_ || !current.isValid()) return;
     const QString listed = folderModel_->filePath(current);
     const QString below = loaded.endsWith('/') ? loaded : loaded + '/';
-    if (listed == loaded || listed.startsWith(below)) folderTree_->scrollTo(current, QAbstractItemView::PositionAtCenter);
+    if (listed == loaded || listed.startsWith(below))
+      folderTree_->scrollTo(current, QAbstractItemView::PositionAtCenter);
   });
   // Sorting comes a moment after the reading.
   connect(folderModel_, &QAbstractItemModel::layoutChanged, this, [this] {

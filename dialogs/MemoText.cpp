@@ -20,7 +20,8 @@ std::vector<std::string> NonEmptyLines(const QString& text) {
 NameLines ReadNameLines(const QString& text) {
   NameLines result;
   for (const std::string& line : NonEmptyLines(text)) {
-    std::string name = line.size() >= 2 && line.front() == '"' && line.back() == '"' ? platform::StripQuotes(line) : line;
+    const bool quoted = line.size() >= 2 && line.front() == '"' && line.back() == '"';
+    std::string name = quoted ? platform::StripQuotes(line) : line;
     if (name.find('"') != std::string::npos) {
       result.refused = line;
       return result;

@@ -4,7 +4,6 @@
 
 #include <QSignalSpy>
 
-#include "dialogs/CopyDialogRules.h"
 #include "dialogs/DriveBox.h"
 #include "dialogs/MemoText.h"
 #include "dialogs/VolumeSize.h"
@@ -75,32 +74,6 @@ TEST(MemoLines, Utf8PrefixNeverSplitsACharacter) {
   EXPECT_EQ(Utf8Prefix(QString::fromUtf8("\xF0\x9F\x98\x80z"), 4), QString::fromUtf8("\xF0\x9F\x98\x80"));
   EXPECT_EQ(Utf8Prefix(QString::fromUtf8("\xF0\x9F\x98\x80z"), 3), "");
   EXPECT_EQ(Utf8Prefix("", 10), "");
-}
-
-TEST(CopyRules, FlagLineDecidesWhatShowsTicked) {
-  CopyFlagState s = CopyFlagStateOf("LOCKED, RECOVERY RECORDS, HIDDEN, PROTECTED, ENCRYPTED");
-  EXPECT_TRUE(s.protectedArchive);
-  EXPECT_TRUE(s.recoveryRecords);
-  EXPECT_TRUE(s.hidden);
-  EXPECT_EQ(s.lockItem, 0);
-  s = CopyFlagStateOf("AUTO_LOCK");
-  EXPECT_EQ(s.lockItem, 2);
-  EXPECT_FALSE(s.protectedArchive);
-  s = CopyFlagStateOf("");
-  EXPECT_EQ(s.lockItem, -1);
-  EXPECT_FALSE(s.recoveryRecords || s.hidden || s.protectedArchive);
-}
-
-TEST(CopyRules, LockModeAndStartFolder) {
-  EXPECT_EQ(LockModeOf(false, 2), 3);
-  EXPECT_EQ(LockModeOf(true, 1), 1);
-  EXPECT_EQ(LockModeOf(true, -1), 0);  // no item chosen: "Lock Archive"
-
-  EXPECT_EQ(CopySourceFolder("", "/a/b/c.j"), "/a/b/");
-  EXPECT_EQ(CopySourceFolder("copy.j", "/a/b/c.j"), "/a/b/");
-  EXPECT_EQ(CopySourceFolder("/x/y/copy.j", "/a/b/c.j"), "/x/y/");
-  EXPECT_EQ(CopySourceFolder("\"/x/y/copy.j\"", "/a/b/c.j"), "/x/y/");
-  EXPECT_EQ(CopySourceFolder("", ""), "");
 }
 
 TEST(CopyRules, VolumeSizeTableAsTheAddDialogs) {
