@@ -3,6 +3,7 @@
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
@@ -123,19 +124,20 @@ QWidget* TExtractDialog::BuildFolderPane() {
   folderTree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   folderTree_->header()->setStretchLastSection(false);
   folderTree_->setMinimumWidth(200);
+  folderTree_->viewport()->installEventFilter(this);
+  folderTree_->installEventFilter(this);
 
   driveBox_ = new DriveBox(pane);
 
   connect(folderTree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
             if (!current.isValid()) return;
-            if (!settingFolder_) scrollPending_ = false;  // the user moves on: stop following
             const QString folder = folderModel_->filePath(current);
             folderEdit_->setText(folder);
             driveBox_->ShowFolder(folder.toStdString());
           });
   // The list fills and sorts itself in the background: each folder read on the way to the listed
-  // one moves it, so it is shown again until the user picks another.
+  // one moves it, so it is shown again until the user takes over the list (see eventFilter).
   connect(folderModel_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
     const QModelIndex current = folderTree_->currentIndex();
     if (!scrollPending_ || !current.isValid()) return;
@@ -274,14 +276,25 @@ bool TExtractDialog::SetListedFolder(const std::string& folder) {
   const QString path = QDir::cleanPath(QFileInfo(QString::fromStdString(folder)).absoluteFilePath());
   const QModelIndex index = folderModel_->index(path);
   if (!index.isValid()) return false;
-  settingFolder_ = true;
   folderTree_->setCurrentIndex(index);
-  settingFolder_ = false;
   folderTree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
   scrollPending_ = true;
   folderEdit_->setText(folderModel_->filePath(index));
   driveBox_->ShowFolder(folderModel_->filePath(index).toStdString());
   return true;
+}
+
+bool TExtractDialog::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+      scrollPending_ = false;
+      break;
+    default:
+      break;
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void TExtractDialog::showEvent(QShowEvent* event) {

@@ -55,6 +55,8 @@ class TExtractDialog : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // The user's hand on the folder list ends keeping the listed folder in view.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
@@ -74,7 +76,6 @@ class TExtractDialog : public QDialog {
 
   JarOperation operation_ = opExtractWithFolders;
   bool scrollPending_ = false;  // the listed folder is kept in view while the list is read
-  bool settingFolder_ = false;  // the dialog itself moves the list
   std::string outputFolder_;
 
   QLabel* directoryLabel_;          // Label1

@@ -55,12 +55,12 @@ TEST_F(OpsDialogScreens, EveryTabAtBothFontSizes) {
     extract.show();
     auto* tree = Find<QTreeView>(extract, "DirBox");
     // The list reads its folders in the background; the picture shows it once the listed one is in view.
-    QTest::qWaitFor(
+    EXPECT_TRUE(QTest::qWaitFor(
         [tree] {
           const QRect row = tree->visualRect(tree->currentIndex());
           return tree->model()->rowCount(tree->currentIndex().parent()) > 1 && tree->viewport()->rect().contains(row);
         },
-        5000);
+        5000));
     Find<QPlainTextEdit>(extract, "Memo1")->setPlainText("*.bak\nold\\notes.txt");
     SaveTabs(extract, "extract", scale);
 
