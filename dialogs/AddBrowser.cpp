@@ -74,8 +74,9 @@ FolderBrowser::FolderBrowser(QWidget* parent) : QWidget(parent), icons_(std::mak
   details_->setAllColumnsShowFocus(true);
   details_->setSortingEnabled(true);
   details_->sortByColumn(0, Qt::AscendingOrder);
-  details_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   details_->header()->setStretchLastSection(false);
+  details_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  details_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   model_->sort(0, Qt::AscendingOrder);
 
   stack_ = new QStackedWidget(this);
@@ -124,6 +125,7 @@ void FolderBrowser::SetViewStyle(ViewStyle style) {
   switch (style) {
     case ViewStyle::LargeIcons:
       list_->setViewMode(QListView::IconMode);
+      list_->setFlow(QListView::LeftToRight);
       list_->setIconSize(QSize(32, 32));
       list_->setGridSize(QSize(metrics.averageCharWidth() * 14, 32 + line * 3));
       list_->setWordWrap(true);

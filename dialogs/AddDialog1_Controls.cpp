@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <initializer_list>
 
 #include "dialogs/AddBrowser.h"
@@ -103,6 +104,8 @@ QToolButton* Tool(QWidget* parent, const char* name, const char* hint, const QIc
   button->setAccessibleName(hint);
   button->setIcon(icon);
   button->setAutoRaise(true);
+  const int side = std::max(16, button->fontMetrics().height());
+  button->setIconSize(QSize(side, side));
   button->setFocusPolicy(Qt::TabFocus);
   return button;
 }

@@ -41,6 +41,13 @@ TEST_P(AddDialogLayoutTest, BothModesAndEveryTabLaidOutCleanly) {
   TAddDialog1 scaled(config, prompter, chooser, &owner);
   OnNextModal<TAddDialog1>([&](TAddDialog1& shown) {
     CheckEveryTab(shown, "browser-" + scale);
+    auto* browser = shown.findChild<adddialog::FolderBrowser*>("FilesListView1");
+    EXPECT_TRUE(WaitUntil([&] { return browser->Names().size() == 4; }));
+    for (const char* style : {"SpeedButton1", "SpeedButton2", "SpeedButton4", "SpeedButton3"}) {
+      shown.findChild<QToolButton*>(style)->click();
+      QApplication::processEvents();
+      EXPECT_TRUE(shown.grab().save(kPictures + "/browser-" + scale + "-" + style + ".png"));
+    }
     shown.reject();
   });
   scaled.Execute(tree(), {}, "", "", false);
