@@ -45,20 +45,25 @@ void TAddDialog1::SpanMultipleDiskClick(bool checked) {
   CB_Dosbox->setChecked(true);
 }
 
+namespace {
+
+// A comment group: "Use File:" once comments are added; the memo or else the file field.
+void CommentRule(QCheckBox* add, QCheckBox* useFile, QPlainTextEdit* memo, adddialog::PathField* file) {
+  const bool adding = add->isChecked();
+  const bool fromFile = useFile->isChecked();
+  useFile->setEnabled(adding);
+  memo->setEnabled(adding && !fromFile);
+  file->setEnabled(adding && fromFile);
+}
+
+}  // namespace
+
 void TAddDialog1::ArchiveCommentsClick() {
-  const bool add = CB_ArchiveComments->isChecked();
-  const bool fromFile = CB_ArchiveCommentsFile->isChecked();
-  CB_ArchiveCommentsFile->setEnabled(add);
-  ME_ArchiveComments->setEnabled(add && !fromFile);
-  FE_ArchiveCommentsFile->setEnabled(add && fromFile);
+  CommentRule(CB_ArchiveComments, CB_ArchiveCommentsFile, ME_ArchiveComments, FE_ArchiveCommentsFile);
 }
 
 void TAddDialog1::ChapterCommentsClick() {
-  const bool add = CB_ChapterComments->isChecked();
-  const bool fromFile = CB_ChapterCommentsFile->isChecked();
-  CB_ChapterCommentsFile->setEnabled(add);
-  ME_ChapterComments->setEnabled(add && !fromFile);
-  FE_ChapterCommentsFile->setEnabled(add && fromFile);
+  CommentRule(CB_ChapterComments, CB_ChapterCommentsFile, ME_ChapterComments, FE_ChapterCommentsFile);
 }
 
 // Ticking "Password:" checks a password already in the box (not while a settings file loads: a
