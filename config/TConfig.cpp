@@ -52,8 +52,9 @@ std::string ProgramFolderOf(const std::string& programPath) {
   return folder;
 }
 
-TConfig::TConfig(platform::SettingsStore& store, platform::Prompter& prompter)
-    : store_(store), prompter_(prompter) {
+TConfig::TConfig(platform::SettingsStore& store, platform::Prompter& prompter,
+                 std::optional<DesktopPlaces> desktop)
+    : store_(store), prompter_(prompter), desktop_(std::move(desktop)) {
   programFolder = ProgramFolderOf(platform::RunningProgramPath());
   systemTempFolder = platform::SystemTempFolder();
   if (!platform::IsFolder(systemTempFolder)) systemTempFolder = programFolder;
@@ -115,5 +116,24 @@ void TConfig::StorePassword(const std::string& text) {
 }
 
 void TConfig::CheckAssociationAtStartup() {
-  // The desktop file-type registration is checked here once it exists.
+  if (!checkAssociations || AssociationOk()) return;
+  if (prompter_.ask(platform::BoxKind::Error, "Tamber is not properly associated to \".j\"\nDo you want it corrected ?",
+                    platform::ButtonYes | platform::ButtonNo) == platform::ButtonYes)
+    Associate();
+  else
+    checkAssociations = false;  // not asked again in this run; once saved, not at later starts
+}
+
+bool TConfig::AssociationOk() {
+  return !desktop_ || association::AssociationOk(*desktop_, associateToJ, checkAssociations, prompter_);
+}
+
+void TConfig::Associate() {
+  if (desktop_) association::Associate(*desktop_, associateToJ, prompter_);
+}
+
+bool TConfig::SaveAndRepair() {
+  Save();
+  if (!AssociationOk()) Associate();
+  return true;
 }
