@@ -1,5 +1,10 @@
 #include "config/TConfig.h"
 
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
@@ -91,7 +96,60 @@ void TConfig::Load() {
   }
 }
 
+namespace {
+
+// The configuration's values in the store as they were before a save, to put back when it fails.
+class StoreSnapshot {
+ public:
+  StoreSnapshot(platform::SettingsStore& store, std::vector<std::string> names) : store_(store) {
+    // The first missing key on the way down is where a failed save's creation began.
+    std::string path;
+    for (std::string_view part : {"\\Software", "\\TAMBER", "\\Configuration"}) {
+      path += part;
+      if (!store.keyExists(path)) {
+        createdKey_ = path;
+        return;
+      }
+    }
+    for (std::string& name : names) {
+      auto value = store.value(TConfig::kKey, name);
+      values_.emplace_back(std::move(name), std::move(value));
+    }
+  }
+
+  void Restore() {
+    if (!createdKey_.empty()) {
+      store_.deleteKey(createdKey_);
+      return;
+    }
+    for (const auto& [name, value] : values_) {
+      if (!value) {
+        store_.deleteValue(TConfig::kKey, name);
+        continue;
+      }
+      switch (value->type) {
+        case platform::ValueType::String: store_.writeString(TConfig::kKey, name, value->text); break;
+        case platform::ValueType::Number: store_.writeNumber(TConfig::kKey, name, value->number); break;
+        case platform::ValueType::Binary: store_.writeBinary(TConfig::kKey, name, value->bytes); break;
+      }
+    }
+  }
+
+ private:
+  platform::SettingsStore& store_;
+  std::string createdKey_;
+  std::vector<std::pair<std::string, std::optional<platform::SettingsValue>>> values_;
+};
+
+}  // namespace
+
 bool TConfig::Save() {
+  std::vector<std::string> names;
+  for (const StringValue& v : kStrings) names.emplace_back(v.name);
+  for (const NumberValue& v : kNumbers) names.emplace_back(v.name);
+  for (const FlagValue& v : kFlags) names.emplace_back(v.name);
+  StoreSnapshot before(store_, std::move(names));
+
   store_.createKey(kKey);
   for (const StringValue& v : kStrings) store_.writeString(kKey, v.name, this->*v.field);
   for (const NumberValue& v : kNumbers)
@@ -99,6 +157,7 @@ bool TConfig::Save() {
                        static_cast<uint32_t>(v.number ? this->*v.number : static_cast<int32_t>(this->*v.choice)));
   for (const FlagValue& v : kFlags) store_.writeNumber(kKey, v.name, this->*v.field ? 1 : 0);
   if (!store_.save()) {
+    before.Restore();  // nothing of this save may reach the file with a later one
     prompter_.plain("Error opening registry for saving!");
     return false;
   }
