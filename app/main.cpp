@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/AddDialog1_unit.h"
 #include "driver/AppTitle.h"
 #include "mainwindow/Main_unit.h"
 #include "platform/qt/FileOperationWindow.h"
@@ -74,6 +75,8 @@ int main(int argc, char** argv) {
     TMain main(MainServices{store, prompter, chooser, clipboard, fileOperations, arguments,
                             DesktopPlaces::OfThisSession()});
     fileOperations.SetOwner(&main);
+    TAddDialog1 addDialog(main.config(), prompter, chooser, &main);
+    main.SetAddDialog(&addDialog);
     main.show();
     return QApplication::exec();
   } catch (const std::exception& failure) {

@@ -165,6 +165,8 @@ QLabel* TInfoDialog::ValueLabel(const char* name) {
 
 // The Part's size, or more when the layout needs more at the current font.
 void TInfoDialog::FixSize() {
+  ensurePolished();  // the fonts the labels are shown with decide their size
+  layout()->invalidate();
   layout()->activate();
   setFixedSize(layout()->sizeHint().expandedTo(QSize(kClientWidth, kClientHeight)));
 }
@@ -201,6 +203,11 @@ void TInfoDialog::FillInfo(const std::string& archiveName, const std::string& fl
   secured_->setText(Contains(flags, "SECURED") ? "Yes" : "No");
   setLong(securityEnvelope_, signature);
   FixSize();
+}
+
+void TInfoDialog::showEvent(QShowEvent* event) {
+  FixSize();
+  QDialog::showEvent(event);
 }
 
 void TInfoDialog::ShowInfo(const std::string& archiveName, const std::string& flags, const std::string& signature,

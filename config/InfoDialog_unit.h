@@ -35,6 +35,9 @@ class TInfoDialog : public QDialog {
                 const std::string& modifiedDate, const std::string& createdDate, const std::string& ratio,
                 const std::string& totalBytes, int64_t fileSize, const std::string& files, bool hasComment);
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   QLabel* ValueLabel(const char* name);
   void FixSize();

@@ -48,6 +48,6 @@ AboutBox::AboutBox(QWidget* owner)
   layout->addLayout(top);
   layout->addLayout(buttons);
   text->setMinimumWidth(fontMetrics().averageCharWidth() * 50);
-  setFixedSize(sizeHint());
+  layout->setSizeConstraint(QLayout::SetFixedSize);
   platform::PlaceDialog(this, owner);
 }

@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include "config/Config_unit.h"
+#include "dialogs/AddDialog1_unit.h"
 #include "mainwindow/Main_unit.h"
 #include "platform/qt/PlaceDialogWidget.h"
 
@@ -21,4 +22,6 @@ void TMain::ShowConfiguration() {
 
 void TMain::SaveConfiguration() { config_->SaveAndRepair(); }
 
-void TMain::ResetAddChoices() {}
+void TMain::ResetAddChoices() {
+  if (addDialog_) addDialog_->ResetChoices();
+}

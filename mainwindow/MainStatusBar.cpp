@@ -8,10 +8,11 @@
 
 namespace {
 
-// The width of each panel; a panel grows with its text, the summary panel with the window. The
-// summary panel may shrink below its width so that the window still fits its first-run size.
+// The width of each panel; a panel grows with its text, the summary panel with the window. The last
+// panel shows nothing: it gives its room to the summary when the window is narrow.
 constexpr int kPanelWidths[MainStatusBar::kPanelCount] = {50, 100, 44, 180, 50};
 constexpr int kSummaryLeast = 120;
+constexpr int kLastLeast = 8;
 
 }  // namespace
 
@@ -21,10 +22,11 @@ MainStatusBar::MainStatusBar(QWidget* parent) : QStatusBar(parent) {
   for (int i = 0; i < kPanelCount; ++i) {
     auto* panel = new QLabel(this);
     panel->setObjectName(QString("StatusBar1Panel%1").arg(i));
-    panel->setMinimumWidth(i == 3 ? kSummaryLeast : kPanelWidths[i]);
+    panel->setMinimumWidth(i == 3 ? kSummaryLeast : i == 4 ? kLastLeast : kPanelWidths[i]);
     panel->setAlignment((i <= 2 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     panel->setFrameStyle(i == 4 ? QFrame::NoFrame : QFrame::StyledPanel | QFrame::Sunken);
     panel->setContentsMargins(3, 0, 3, 0);
+    if (i == 4) panel->setMaximumWidth(kPanelWidths[i]);
     addWidget(panel, i == 3 ? 1 : 0);
     panels_[static_cast<size_t>(i)] = panel;
   }

@@ -52,6 +52,8 @@ struct MainServices {
 // The application icon, as the program carries it.
 QIcon ProgramIcon();
 
+class TAddDialog1;
+
 class TMain : public QMainWindow {
   Q_OBJECT
 
@@ -64,6 +66,9 @@ class TMain : public QMainWindow {
   ~TMain() override;
 
   TConfig& config() { return *config_; }
+  // The Add dialog the program makes at start and keeps until it ends; not owned.
+  void SetAddDialog(TAddDialog1* dialog) { addDialog_ = dialog; }
+  TAddDialog1* addDialog() const { return addDialog_; }
   TJar& jar() { return *jar_; }
   platform::Prompter& prompter() { return services_.prompter; }
 
@@ -212,6 +217,7 @@ class TMain : public QMainWindow {
   QActionGroup* sortGroup_ = nullptr;
   std::vector<QAction*> sortItems_;
 
+  TAddDialog1* addDialog_ = nullptr;
   RecentArchives recentArchives_;
   bool firstActivation_ = true;
   bool activating_ = false;
