@@ -2,6 +2,7 @@
 // kept for the window, the window-level commands.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QPushButton>
 #include <QFontDialog>
@@ -11,6 +12,7 @@
 #include <QUrl>
 
 #include "config/Config_unit.h"
+#include "dialogs/AddDialog1_unit.h"
 #include "mainwindow/AboutBox.h"
 #include "tests/mainwindow/MainWindowFixture.h"
 #include "tests/support/LayoutCheck.h"
@@ -65,6 +67,21 @@ TEST_F(MainWindowTest, DroppingStaysOffUntilTheFirstActivation) {
   EXPECT_FALSE(main.acceptDrops());
   main.FormActivate();
   EXPECT_TRUE(main.acceptDrops());
+}
+
+TEST_F(MainWindowTest, TheFirstActivationResetsTheAddDialogsChoices) {
+  NotTheFirstRun();
+  TMain main(MainServices{store, prompter, chooser, clipboard, fileOperations, {}});
+  TAddDialog1 add(main.config(), prompter, chooser, &main);
+  main.SetAddDialog(&add);
+  auto* action = add.findChild<QComboBox*>("CO_Action");
+  auto* compression = add.findChild<QComboBox*>("CO_Compression");
+  action->setCurrentIndex(3);
+  compression->setCurrentIndex(0);
+  main.FormActivate();
+  EXPECT_EQ(action->currentIndex(), 0);
+  EXPECT_EQ(compression->currentText(), "Best");
+  EXPECT_EQ(main.addDialog(), &add);
 }
 
 TEST_F(MainWindowTest, TheFirstRunSaysSoAndTheKeyComesOnlyWithSaving) {
