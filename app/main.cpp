@@ -13,6 +13,7 @@
 
 #include "dialogs/AddDialog1_unit.h"
 #include "driver/AppTitle.h"
+#include "mainwindow/ArchiveChooser.h"
 #include "mainwindow/Main_unit.h"
 #include "platform/qt/FileOperationWindow.h"
 #include "platform/qt/QtClipboard.h"
@@ -68,11 +69,12 @@ int main(int argc, char** argv) {
   try {
     platform::SettingsStore store(platform::SettingsStore::DefaultFilePath());
     platform::QtFileChooser chooser;
+    ArchiveChooser archiveChooser;
     platform::QtClipboard clipboard;
     platform::QtShellFileOperations fileOperations;
     // The arguments as bytes: a file name need not be valid text.
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    TMain main(MainServices{store, prompter, chooser, clipboard, fileOperations, arguments,
+    TMain main(MainServices{store, prompter, archiveChooser, clipboard, fileOperations, arguments,
                             DesktopPlaces::OfThisSession()});
     fileOperations.SetOwner(&main);
     TAddDialog1 addDialog(main.config(), prompter, chooser, &main);

@@ -28,7 +28,7 @@ void ArchiveListModel::EndUpdate() {
   if (updateDepth_ == 0) return;
   if (--updateDepth_ > 0) return;
   if (sorting_ && key_ != kSortNone) {
-    SortRows(order_, store_, key_);
+    SortRows(order_, store_, key_, key_ == kSortSize ? &Sizes() : nullptr);
     if (!ascending_) std::reverse(order_.begin(), order_.end());
   }
   endResetModel();
@@ -39,6 +39,8 @@ void ArchiveListModel::Clear() {
   store_.Clear();
   order_.clear();
   order_.shrink_to_fit();
+  sizes_.clear();
+  sizes_.shrink_to_fit();
   if (updateDepth_ == 0) endResetModel();
 }
 
@@ -47,6 +49,7 @@ void ArchiveListModel::AddRow(const ArchiveEntryRow& row) {
   if (updateDepth_ == 0) beginInsertRows(QModelIndex(), at, at);
   store_.Add(row);
   order_.push_back(static_cast<uint32_t>(store_.size() - 1));
+  if (!sizes_.empty()) sizes_.push_back(SizeValue(row.size));
   if (updateDepth_ == 0) endInsertRows();
 }
 
@@ -55,7 +58,7 @@ void ArchiveListModel::SetSortingEnabled(bool enabled) {
   sorting_ = enabled;
   if (!resort) return;
   ChangeLayout([this] {
-    SortRows(order_, store_, key_);
+    SortRows(order_, store_, key_, key_ == kSortSize ? &Sizes() : nullptr);
     if (!ascending_) std::reverse(order_.begin(), order_.end());
   });
 }
@@ -68,7 +71,7 @@ void ArchiveListModel::Sort(int key, bool ascending) {
   ascending_ = ascending;
   if (same) return;
   ChangeLayout([this, reverse] {
-    if (!reverse) SortRows(order_, store_, key_);
+    if (!reverse) SortRows(order_, store_, key_, key_ == kSortSize ? &Sizes() : nullptr);
     if (reverse || !ascending_) std::reverse(order_.begin(), order_.end());
   });
 }
@@ -128,7 +131,15 @@ QVariant ArchiveListModel::headerData(int section, Qt::Orientation orientation, 
   return {};
 }
 
-int64_t ArchiveListModel::SizeOf(int row) const { return SizeValue(Row(row).size); }
+const std::vector<int64_t>& ArchiveListModel::Sizes() const {
+  if (sizes_.size() != store_.size()) {
+    sizes_.resize(store_.size());
+    for (size_t i = 0; i < store_.size(); ++i) sizes_[i] = SizeValue(store_.Row(i).size);
+  }
+  return sizes_;
+}
+
+int64_t ArchiveListModel::SizeOf(int row) const { return Sizes()[order_[static_cast<size_t>(row)]]; }
 
 template <class Each>
 void ArchiveListModel::ForEachSpan(const QItemSelection& selection, Each each) const {
@@ -151,7 +162,8 @@ std::pair<int64_t, uint64_t> ArchiveListModel::Total(const QItemSelection& selec
   uint64_t bytes = 0;
   ForEachSpan(selection, [&](int top, int bottom) {
     rows += bottom - top + 1;
-    for (int row = top; row <= bottom; ++row) bytes += static_cast<uint64_t>(SizeOf(row));
+    const std::vector<int64_t>& sizes = Sizes();
+    for (int row = top; row <= bottom; ++row) bytes += static_cast<uint64_t>(sizes[order_[static_cast<size_t>(row)]]);
   });
   return {rows, bytes};
 }

@@ -56,8 +56,10 @@ class ArchiveListModel : public QAbstractTableModel, public JarListSink {
   int Count() const { return static_cast<int>(order_.size()); }
 
   void SetIcons(const QIcon& file, const QIcon& folder);
-  // Bytes held for the rows (store and order), for measurements.
-  size_t MemoryBytes() const { return store_.MemoryBytes() + order_.capacity() * sizeof(uint32_t); }
+  // Bytes held for the rows (store, order, sizes), for measurements.
+  size_t MemoryBytes() const {
+    return store_.MemoryBytes() + order_.capacity() * sizeof(uint32_t) + sizes_.capacity() * sizeof(int64_t);
+  }
 
  private:
   // Reorders with the persistent indexes (selection, current row) kept on their rows.
@@ -67,8 +69,12 @@ class ArchiveListModel : public QAbstractTableModel, public JarListSink {
   template <class Each>
   void ForEachSpan(const QItemSelection& selection, Each each) const;
 
+  // SizeValue of every store row, made when first needed.
+  const std::vector<int64_t>& Sizes() const;
+
   ArchiveRowStore store_;
   std::vector<uint32_t> order_;  // shown row -> store row
+  mutable std::vector<int64_t> sizes_;
   int updateDepth_ = 0;
   bool sorting_ = false;
   int key_ = 0;

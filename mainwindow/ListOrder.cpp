@@ -1,11 +1,11 @@
 #include "mainwindow/ListOrder.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <thread>
 #include <unordered_map>
 
 #include "driver/ArchiveRowStore.h"
@@ -49,8 +49,13 @@ ChapterKey ChapterKeyOf(std::string_view text) {
   return {2, range->first, range->second};
 }
 
-// The first eight bytes of a text as a number that orders like the bytes.
-uint64_t Prefix(std::string_view text, size_t offset = 0) {
+// Eight bytes of a text from an offset as a number that orders like the bytes (zeros past the end).
+uint64_t Prefix(std::string_view text, size_t offset) {
+  if (offset + 8 <= text.size()) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + offset, 8);
+    return __builtin_bswap64(word);  // the first byte the most significant
+  }
   uint64_t key = 0;
   for (size_t i = 0; i < 8; ++i) {
     key <<= 8;
@@ -60,34 +65,54 @@ uint64_t Prefix(std::string_view text, size_t offset = 0) {
 }
 
 struct Keyed {
-  uint64_t high, low;
+  uint64_t key;
   uint32_t row;
 };
 
-// A stable sort of keyed rows; ties on both key words go to `less`. Large inputs are sorted in two
-// halves on two threads and merged (the merge keeps the first half first on ties, so the result is
-// the same stable order).
-template <class Less>
-void StableSortKeyed(std::vector<Keyed>& keyed, Less less) {
-  auto before = [&less](const Keyed& a, const Keyed& b) {
-    if (a.high != b.high) return a.high < b.high;
-    if (a.low != b.low) return a.low < b.low;
-    return less(a.row, b.row);
-  };
-  constexpr size_t kParallelFrom = 200'000;
-  if (keyed.size() >= kParallelFrom && std::thread::hardware_concurrency() > 1) {
-    const auto middle = keyed.begin() + static_cast<std::ptrdiff_t>(keyed.size() / 2);
-    std::thread firstHalf([&] { std::stable_sort(keyed.begin(), middle, before); });
-    std::stable_sort(middle, keyed.end(), before);
-    firstHalf.join();
-    std::inplace_merge(keyed.begin(), middle, keyed.end(), before);
-  } else {
-    std::stable_sort(keyed.begin(), keyed.end(), before);
-  }
+// Keys and rows of one sort, and the room a radix pass writes into; kept between sorts so that a
+// sort of a million rows does not fault in fresh memory each time.
+struct Scratch {
+  std::vector<Keyed> keyed, buffer;
+  std::vector<std::string_view> texts;
+};
+Scratch& TheScratch() {
+  static Scratch scratch;
+  return scratch;
 }
 
-void Apply(std::vector<uint32_t>& order, const std::vector<Keyed>& keyed) {
-  for (size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].row;
+// A stable sort by key: least significant byte first, passing over the bytes that are the same
+// in every key (the high bytes of small numbers, a first letter all names share).
+void RadixSort(Keyed* data, size_t n, std::vector<Keyed>& buffer) {
+  if (n < 2) return;
+  std::array<std::array<uint32_t, 256>, 8> counts{};
+  for (size_t i = 0; i < n; ++i)
+    for (int d = 0; d < 8; ++d) ++counts[static_cast<size_t>(d)][(data[i].key >> (8 * d)) & 0xFF];
+  if (buffer.size() < n) buffer.resize(n);
+  Keyed* from = data;
+  Keyed* to = buffer.data();
+  for (int d = 0; d < 8; ++d) {
+    const auto& count = counts[static_cast<size_t>(d)];
+    if (std::find(count.begin(), count.end(), static_cast<uint32_t>(n)) != count.end()) continue;
+    std::array<uint32_t, 256> next;
+    uint32_t sum = 0;
+    for (size_t b = 0; b < 256; ++b) {
+      next[b] = sum;
+      sum += count[b];
+    }
+    for (size_t i = 0; i < n; ++i) to[next[(from[i].key >> (8 * d)) & 0xFF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != data) std::copy(from, from + n, data);
+}
+
+// Sorts rows by a key each, stably, and writes the new order.
+template <class KeyOf>
+void SortByKey(std::vector<uint32_t>& order, KeyOf keyOf) {
+  Scratch& scratch = TheScratch();
+  scratch.keyed.resize(order.size());
+  for (size_t i = 0; i < order.size(); ++i) scratch.keyed[i] = {keyOf(order[i]), order[i]};
+  RadixSort(scratch.keyed.data(), scratch.keyed.size(), scratch.buffer);
+  for (size_t i = 0; i < order.size(); ++i) order[i] = scratch.keyed[i].row;
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -108,27 +133,52 @@ std::optional<uint64_t> PackedTime(std::string_view text) {
   return value;
 }
 
-void SortByText(std::vector<uint32_t>& order, const ArchiveRowStore& store, int key) {
-  std::vector<std::string_view> texts(store.size());
-  for (size_t i = 0; i < texts.size(); ++i) texts[i] = SortText(store.Row(i), key);
-  std::vector<Keyed> keyed(order.size());
-  for (size_t i = 0; i < order.size(); ++i) {
-    const std::string_view text = texts[order[i]];
-    keyed[i] = {Prefix(text), Prefix(text, 8), order[i]};
+// Sorts rows whose texts agree in their first `offset` bytes by the rest: by the next eight bytes,
+// then each run that agrees in those too by what follows (a most-significant-first radix sort).
+// Small runs are sorted by comparing the rest of the texts.
+void SortTextRange(Keyed* begin, Keyed* end, const std::vector<std::string_view>& texts, size_t offset,
+                   std::vector<Keyed>& buffer) {
+  const size_t n = static_cast<size_t>(end - begin);
+  if (n < 2) return;
+  constexpr size_t kCompareBelow = 48;
+  if (n < kCompareBelow) {
+    std::stable_sort(begin, end, [&texts, offset](const Keyed& a, const Keyed& b) {
+      const std::string_view x = texts[a.row], y = texts[b.row];
+      return (offset < x.size() ? x.substr(offset) : std::string_view{}) <
+             (offset < y.size() ? y.substr(offset) : std::string_view{});
+    });
+    return;
   }
-  StableSortKeyed(keyed, [&texts](uint32_t a, uint32_t b) { return texts[a] < texts[b]; });
-  Apply(order, keyed);
+  bool longer = false;  // some text goes on past these eight bytes
+  for (Keyed* k = begin; k < end; ++k) {
+    const std::string_view text = texts[k->row];
+    k->key = Prefix(text, offset);
+    longer = longer || text.size() > offset + 8;
+  }
+  RadixSort(begin, n, buffer);
+  if (!longer) return;
+  for (Keyed* run = begin; run < end;) {
+    Keyed* stop = run + 1;
+    while (stop < end && stop->key == run->key) ++stop;
+    if (stop - run > 1) SortTextRange(run, stop, texts, offset + 8, buffer);
+    run = stop;
+  }
+}
+
+void SortByText(std::vector<uint32_t>& order, const ArchiveRowStore& store, int key) {
+  Scratch& scratch = TheScratch();
+  scratch.texts.resize(store.size());
+  for (size_t i = 0; i < store.size(); ++i) scratch.texts[i] = SortText(store.Row(i), key);
+  scratch.keyed.resize(order.size());
+  for (size_t i = 0; i < order.size(); ++i) scratch.keyed[i] = {0, order[i]};
+  SortTextRange(scratch.keyed.data(), scratch.keyed.data() + scratch.keyed.size(), scratch.texts, 0, scratch.buffer);
+  for (size_t i = 0; i < order.size(); ++i) order[i] = scratch.keyed[i].row;
 }
 
 void SortByTime(std::vector<uint32_t>& order, const ArchiveRowStore& store) {
-  std::vector<Keyed> keyed(order.size());
-  for (size_t i = 0; i < order.size(); ++i) {
-    auto packed = PackedTime(store.Row(order[i]).modified);
-    if (!packed) return SortByText(order, store, kSortModified);
-    keyed[i] = {*packed, 0, order[i]};
-  }
-  StableSortKeyed(keyed, [](uint32_t, uint32_t) { return false; });
-  Apply(order, keyed);
+  for (size_t row = 0; row < store.size(); ++row)
+    if (!PackedTime(store.Row(row).modified)) return SortByText(order, store, kSortModified);
+  SortByKey(order, [&store](uint32_t row) { return *PackedTime(store.Row(row).modified); });
 }
 
 // Folder texts are shared by the rows of a folder: each distinct one is ranked once.
@@ -139,19 +189,21 @@ void SortByPath(std::vector<uint32_t>& order, const ArchiveRowStore& store) {
     const std::string_view path = store.Row(i).path;
     if (rankOf.emplace(path.data(), 0).second) distinct.push_back(path);
   }
-  std::sort(distinct.begin(), distinct.end());
-  // Equal texts at different places (never made by the store) share the rank of the first.
-  for (size_t i = 0; i < distinct.size(); ++i) {
-    const size_t first = i > 0 && distinct[i] == distinct[i - 1] ? rankOf[distinct[i - 1].data()] : i;
-    rankOf[distinct[i].data()] = first;
-  }
-  std::vector<Keyed> keyed(order.size());
-  for (size_t i = 0; i < order.size(); ++i) keyed[i] = {rankOf[store.Row(order[i]).path.data()], 0, order[i]};
-  StableSortKeyed(keyed, [](uint32_t, uint32_t) { return false; });
-  Apply(order, keyed);
+  std::stable_sort(distinct.begin(), distinct.end());
+  // Equal texts at different places (the store never makes them) share the rank of the first.
+  for (size_t i = 0; i < distinct.size(); ++i)
+    rankOf[distinct[i].data()] = i > 0 && distinct[i] == distinct[i - 1] ? rankOf[distinct[i - 1].data()] : i;
+  SortByKey(order, [&](uint32_t row) { return rankOf[store.Row(row).path.data()]; });
 }
 
 uint64_t Biased(int64_t value) { return static_cast<uint64_t>(value) ^ (uint64_t{1} << 63); }
+
+// Rank (2 bits), first and last chapter (31 bits each, as far as they go) in one number.
+uint64_t ChapterNumber(std::string_view text) {
+  const ChapterKey c = ChapterKeyOf(text);
+  auto part = [](int32_t v) { return static_cast<uint64_t>(std::clamp<int64_t>(int64_t{v} + (1 << 30), 0, (1u << 31) - 1)); };
+  return uint64_t{c.rank} << 62 | part(c.first) << 31 | part(c.last);
+}
 
 }  // namespace
 
@@ -207,31 +259,18 @@ int ListViewCompare(const ArchiveEntryRow& a, const ArchiveEntryRow& b, int key,
   return ascending ? result : 1 - result;
 }
 
-void SortRows(std::vector<uint32_t>& order, const ArchiveRowStore& store, int key) {
+void SortRows(std::vector<uint32_t>& order, const ArchiveRowStore& store, int key, const std::vector<int64_t>* sizes) {
   switch (key) {
     case kSortName:
-    case kSortAttributes: SortByText(order, store, key); return;
-    case kSortModified: SortByTime(order, store); return;
-    case kSortPath: SortByPath(order, store); return;
-    case kSortSize: {
-      std::vector<Keyed> keyed(order.size());
-      for (size_t i = 0; i < order.size(); ++i)
-        keyed[i] = {Biased(SizeValue(store.Row(order[i]).size)), 0, order[i]};
-      StableSortKeyed(keyed, [](uint32_t, uint32_t) { return false; });
-      Apply(order, keyed);
-      return;
-    }
-    case kSortChapters: {
-      std::vector<Keyed> keyed(order.size());
-      for (size_t i = 0; i < order.size(); ++i) {
-        const ChapterKey c = ChapterKeyOf(store.Row(order[i]).chapters);
-        keyed[i] = {uint64_t{c.rank} << 32 | (static_cast<uint32_t>(c.first) ^ 0x80000000u),
-                    static_cast<uint32_t>(c.last) ^ 0x80000000u, order[i]};
-      }
-      StableSortKeyed(keyed, [](uint32_t, uint32_t) { return false; });
-      Apply(order, keyed);
-      return;
-    }
+    case kSortAttributes: return SortByText(order, store, key);
+    case kSortModified: return SortByTime(order, store);
+    case kSortPath: return SortByPath(order, store);
+    case kSortSize:
+      return SortByKey(order, [&](uint32_t row) {
+        return Biased(sizes ? (*sizes)[row] : SizeValue(store.Row(row).size));
+      });
+    case kSortChapters:
+      return SortByKey(order, [&store](uint32_t row) { return ChapterNumber(store.Row(row).chapters); });
     default: return;
   }
 }

@@ -37,5 +37,7 @@ int ListViewCompare(const ArchiveEntryRow& a, const ArchiveEntryRow& b, int key,
 std::string_view SortText(const ArchiveEntryRow& row, int key);
 
 // Sorts a permutation of the store's rows ascending by key, stably: rows with equal keys keep the
-// order they have in `order`. The order for a descending sort is this one reversed.
-void SortRows(std::vector<uint32_t>& order, const ArchiveRowStore& store, int key);
+// order they have in `order`. The order for a descending sort is this one reversed. `sizes`, when
+// given, holds SizeValue of every store row.
+void SortRows(std::vector<uint32_t>& order, const ArchiveRowStore& store, int key,
+              const std::vector<int64_t>* sizes = nullptr);

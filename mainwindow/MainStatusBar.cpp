@@ -57,6 +57,7 @@ void MainStatusBar::resizeEvent(QResizeEvent* event) {
 void ProgressBarSink::SetMaximum(int64_t maximum) {
   bar_.setMaximum(static_cast<int>(std::clamp<int64_t>(maximum, 0, INT_MAX)));
   shownPercent_ = -1;
+  sincePaint_.invalidate();
 }
 
 int64_t ProgressBarSink::Maximum() const { return bar_.maximum(); }
@@ -65,10 +66,12 @@ void ProgressBarSink::SetPosition(int64_t position) {
   const int64_t maximum = bar_.maximum();
   position = std::clamp<int64_t>(position, 0, maximum);
   const int percent = maximum > 0 ? static_cast<int>(position * 100 / maximum) : 0;
-  if (percent == shownPercent_) return;
+  constexpr qint64 kFrameMs = 40;
+  if (percent == shownPercent_ || (sincePaint_.isValid() && sincePaint_.elapsed() < kFrameMs)) return;
   shownPercent_ = percent;
   bar_.setValue(static_cast<int>(position));
   if (bar_.isVisible()) bar_.repaint();
+  sincePaint_.start();
 }
 
 void ProgressBarSink::Show() {

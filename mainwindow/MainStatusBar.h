@@ -4,6 +4,7 @@
 // reported (it cancels a run).
 
 #include <QStatusBar>
+#include <QElapsedTimer>
 #include <array>
 #include <cstdint>
 
@@ -37,7 +38,8 @@ class MainStatusBar : public QStatusBar, public JarStatusSink {
 };
 
 // The job's progress while it reads a listing: the bar is repainted at once, since the listing is
-// read without returning to the event loop, but only when the shown percentage changes.
+// read without returning to the event loop, but only when the shown percentage changed and not
+// more often than a screen needs to show movement.
 class ProgressBarSink : public JarProgressSink {
  public:
   explicit ProgressBarSink(QProgressBar& bar) : bar_(bar) {}
@@ -50,4 +52,5 @@ class ProgressBarSink : public JarProgressSink {
  private:
   QProgressBar& bar_;
   int shownPercent_ = -1;
+  QElapsedTimer sincePaint_;
 };

@@ -1,7 +1,9 @@
 // The archive view of a real listing: sorting from the menu and the header, and the selection
 // summary after clicks, keys and the selection commands.
 
+#include <QAccessible>
 #include <QHeaderView>
+#include <QLabel>
 
 #include "mainwindow/ListOrder.h"
 #include "tests/mainwindow/MainWindowFixture.h"
@@ -132,4 +134,30 @@ TEST_F(ViewTest, AnEmptyListClearsTheSummary) {
   ASSERT_EQ(window->RowCount(), 0);
   QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
   EXPECT_EQ(Panel(3), "");
+}
+
+TEST_F(ViewTest, AScreenReaderReadsEachRowsColumns) {
+  QApplication::processEvents();  // the view lays out its rows
+  QAccessibleInterface* list = QAccessible::queryAccessibleInterface(List());
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->text(QAccessible::Name), "Archive contents");
+  QAccessibleTableInterface* table = list->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->rowCount(), 6);
+  EXPECT_EQ(table->columnCount(), 6);
+  EXPECT_EQ(table->columnDescription(1), "Size");
+  ASSERT_EQ(table->rowCount(), 6);
+  const int guide = RowOf("docs\\guide.txt");
+  auto cell = [table, guide](int column) {
+    QAccessibleInterface* at = table->cellAt(guide, column);
+    return at ? at->text(QAccessible::Name) : QString("no cell");
+  };
+  EXPECT_EQ(cell(0), "guide.txt");
+  EXPECT_EQ(cell(1), "5000");
+  EXPECT_EQ(cell(3), "docs\\");
+  EXPECT_EQ(cell(4), "<1-2>");
+  // The status panels keep their text as what is read out.
+  ClickRow(guide);
+  QAccessibleInterface* summary = QAccessible::queryAccessibleInterface(window->findChild<QLabel*>("StatusBar1Panel3"));
+  EXPECT_EQ(summary->text(QAccessible::Name), "Selected 1 file(s); 5,000 bytes");
 }

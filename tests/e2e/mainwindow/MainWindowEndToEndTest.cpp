@@ -100,3 +100,44 @@ TEST(MainWindowEndToEnd, AnArchiveFromTheCommandLineShowsItsRowsPaneAndTotals) {
   EXPECT_EQ(main.SelectedMemberNames(), (V{"docs\\letters\\letter one.txt", "photos\\2026\\summer.jpg"}));
   main.close();
 }
+
+// Archive names a file system allows but text does not expect: each opens as itself, or is
+// refused with a clear message.
+TEST(MainWindowEndToEnd, OddArchiveNamesOpenAsTheyAreOrAreRefusedClearly) {
+  TempFolder home;
+  ScopedEnv config("TAMBER_CONFIG_HOME", home.path());
+  Write(home.path() + "/src/a.txt", "a");
+  platform::SettingsStore store(home.path() + "/registry.reg");
+  store.createKey(TMain::kSettingsKey);
+  testsupport::ScriptedPrompter prompter;
+  testsupport::ScriptedFileChooser chooser;
+  testsupport::FakeClipboard clipboard;
+  platform::QtShellFileOperations operations;
+  TMain main(MainServices{store, prompter, chooser, clipboard, operations, {}});
+  main.config().theJar32Exe = kJar32;
+  main.jar().tempFolder = home.path() + "/";
+  main.show();
+  main.FormActivate();
+
+  for (const std::string name : {"with  blanks <and> angles.j", "line\nbreak.j", "caf\xE9 latin1.j", "tab\there.j"}) {
+    const std::string archive = home.path() + "/" + name;
+    ASSERT_EQ(Jar("a '" + archive + "' a.txt", home.path() + "/src"), 0) << name;
+    EXPECT_TRUE(main.OpenArchive(archive, true)) << name;
+    EXPECT_EQ(main.config().currentArchive, archive);
+    EXPECT_EQ(main.RowCount(), 1) << name;
+    EXPECT_FALSE(main.windowTitle().contains('\n'));
+  }
+
+  const std::string quoted = home.path() + "/my \"best\".j";
+  ASSERT_EQ(Jar("a '" + quoted + "' a.txt", home.path() + "/src"), 0);
+  const std::string before = main.config().currentArchive;
+  prompter.expect(platform::BoxKind::Error,
+                  "The archive name cannot contain the character \" (the archiver's command file cannot carry it):\n" +
+                      quoted);
+  prompter.expect(testsupport::PlainBox, "588");
+  prompter.expect(platform::BoxKind::Error, "Could not open archive: " + quoted);
+  EXPECT_FALSE(main.OpenArchive(quoted, true));
+  EXPECT_EQ(main.config().currentArchive, before);
+  EXPECT_EQ(main.RowCount(), 1);
+  main.close();
+}
