@@ -12,6 +12,7 @@
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddDialog1_unit.h"
 #include "dialogs/AddPathField.h"
+#include "platform/qt/HashMask.h"
 
 void TAddDialog1::RunEnableRules() {
   for (const auto& [box, control] : std::initializer_list<std::pair<QCheckBox*, QWidget*>>{
@@ -75,7 +76,7 @@ void TAddDialog1::PasswordClick(bool checked) {
 }
 
 void TAddDialog1::PasswordHideClick() {
-  CO_Password->setEchoMode(CB_PasswordHide->isChecked() ? QLineEdit::Password : QLineEdit::Normal);
+  platform::SetMasked(CO_Password, CB_PasswordHide->isChecked());
 }
 
 bool TAddDialog1::PasswordExitCheck() {
