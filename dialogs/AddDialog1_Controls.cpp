@@ -23,6 +23,7 @@
 #include "dialogs/AddIcons.h"
 #include "dialogs/AddMemo.h"
 #include "dialogs/AddPathField.h"
+#include "dialogs/DriveBox.h"
 #include "platform/qt/HashMask.h"
 
 namespace {
@@ -130,9 +131,9 @@ QWidget* TAddDialog1::BuildBrowserArea() {
   auto* area = new QWidget(this);
   area->setObjectName("BrowserArea");
 
-  driveBox_ = new adddialog::VolumeBox(area);
+  driveBox_ = new DriveBox(area);
   driveBox_->setObjectName("RzDriveComboBox1");
-  driveBox_->setAccessibleName("Drive");
+  driveBox_->setMinimumContentsLength(16);
   upButton_ = Tool(area, "SpeedButton5", "Up one level", style()->standardIcon(QStyle::SP_FileDialogToParent));
   selectAllButton_ = Tool(area, "SpeedButton6", "(De)Select All", adddialog::SelectAllIcon(palette()));
   selectAllButton_->setCheckable(true);

@@ -12,6 +12,7 @@
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddDialog1_unit.h"
 #include "dialogs/AddPathField.h"
+#include "dialogs/DriveBox.h"
 #include "platform/qt/HashMask.h"
 
 void TAddDialog1::RunEnableRules() {
@@ -157,14 +158,14 @@ void TAddDialog1::SelectAllClick() {
 void TAddDialog1::DriveChange(int index) {
   if (settingUp_ || index < 0) return;
   const QString before = browser_->Folder();
-  QString root = driveBox_->CurrentRoot();
+  QString root = QString::fromStdString(driveBox_->rootPath());
   if (root.isEmpty()) root = "/";
   if (browser_->SetFolder(root)) return;
   prompter_.plain("error");
-  if (!browser_->SetFolder(before)) driveBox_->FollowFolder(before);
+  if (!browser_->SetFolder(before)) driveBox_->ShowFolder(before.toStdString());
 }
 
 void TAddDialog1::BrowserFolderChanged() {
   currentFolderEdit_->setText(browser_->Folder());
-  driveBox_->FollowFolder(browser_->Folder());
+  driveBox_->ShowFolder(browser_->Folder().toStdString());
 }

@@ -9,6 +9,7 @@
 #include "dialogs/AddDialog1_unit.h"
 #include "dialogs/AddMemo.h"
 #include "dialogs/AddPathField.h"
+#include "dialogs/DriveBox.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ addsettings::Snapshot TAddDialog1::TakeSnapshot() const {
   using Kind = addsettings::ControlKind;
   addsettings::Snapshot snapshot;
   snapshot.folder = browser_->Folder().toStdString();
-  snapshot.drive = driveBox_->CurrentRoot().toStdString();
+  snapshot.drive = driveBox_->rootPath();
   for (const SavedControl& control : SavedControls()) {
     addsettings::ControlState state;
     state.kind = control.kind;
@@ -117,8 +118,8 @@ void TAddDialog1::LoadFolder(const addsettings::Reader& reader) {
   if (folder.empty() || !IsFolder(folder)) return;
   currentFolder_ = platform::WithoutTrailingSeparator(folder);
   browser_->SetFolder(QString::fromStdString(currentFolder_));
-  const QString drive = QString::fromStdString(reader.Drive());
-  if (drive.isEmpty() || drive == driveBox_->CurrentRoot()) return;
+  const std::string drive = reader.Drive();
+  if (drive.empty() || drive == driveBox_->rootPath()) return;
   if (driveBox_->SelectRoot(drive)) DriveChange(driveBox_->currentIndex());
 }
 

@@ -15,6 +15,7 @@
 #include "config/ErrorForm_unit.h"
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddPathField.h"
+#include "dialogs/DriveBox.h"
 #include "driver/AppTitle.h"
 #include "platform/qt/PlaceDialogWidget.h"
 
@@ -37,7 +38,6 @@ TAddDialog1::TAddDialog1(TConfig& config, platform::Prompter& prompter, platform
   ConnectHandlers();
   RunEnableRules();
   ApplyMode(false);
-  driveBox_->SetVolumes(adddialog::MountedVolumes());
   currentFolder_ = config_.programFolder;
 }
 
@@ -124,8 +124,8 @@ bool TAddDialog1::Execute(const std::string& startFolder, const std::vector<std:
   }
   if (!droppedMode) {
     currentFolder_ = platform::WithoutTrailingSeparator(currentFolder_);
-    driveBox_->SetVolumes(adddialog::MountedVolumes());
-    driveBox_->FollowFolder(Q(startFolder));
+    driveBox_->SetVolumes(MountedVolumes());
+    driveBox_->ShowFolder(startFolder);
     browser_->DeselectAll();
   }
 

@@ -25,11 +25,11 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
+class DriveBox;
 
 namespace adddialog {
 class FolderBrowser;
 class PathField;
-class VolumeBox;
 }  // namespace adddialog
 
 class TAddDialog1 : public QDialog {
@@ -143,7 +143,7 @@ class TAddDialog1 : public QDialog {
   QWidget* browserArea_ = nullptr;
   QWidget* droppedArea_ = nullptr;
   QWidget* panel_ = nullptr;
-  adddialog::VolumeBox* driveBox_ = nullptr;              // RzDriveComboBox1
+  DriveBox* driveBox_ = nullptr;                          // RzDriveComboBox1
   QToolButton* upButton_ = nullptr;                       // SpeedButton5
   QToolButton* selectAllButton_ = nullptr;                // SpeedButton6
   QToolButton* styleButtons_[4] = {};                     // SpeedButton1..4

@@ -19,6 +19,7 @@
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddDialog1_unit.h"
 #include "dialogs/AddPathField.h"
+#include "dialogs/DriveBox.h"
 #include "tests/support/ModalDriver.h"
 #include "tests/support/ScriptedFileChooser.h"
 #include "tests/support/ScriptedPrompter.h"

@@ -93,7 +93,7 @@ TEST_F(AddDialogTest, LoadDirDecidesAboutTheBrowsersFolder) {
     EXPECT_EQ(Browser()->Folder().toStdString(), tree() + "/docs");
     // The saved volume differs from the folder's: the browser goes to that volume's root.
     Write(file, "[DIRECTORY]\nFilesListView1=" + tree() + "\nRzDriveComboBox1=/\n");
-    Find<adddialog::VolumeBox>("RzDriveComboBox1")->SetVolumes({{"/", "/"}, {QString::fromStdString(temp.path()), "t"}});
+    Find<DriveBox>("RzDriveComboBox1")->SetVolumes({{"/", "/"}, {temp.path(), "t"}});
     ASSERT_TRUE(dialog.LoadSettings(file));
     EXPECT_EQ(Browser()->Folder(), "/");
   }, false);
