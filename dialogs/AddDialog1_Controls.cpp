@@ -22,13 +22,11 @@
 #include "dialogs/AddDialog1_unit.h"
 #include "dialogs/AddIcons.h"
 #include "dialogs/AddMemo.h"
-#include "dialogs/AddPathField.h"
 #include "dialogs/DriveBox.h"
+#include "dialogs/PathField.h"
 #include "platform/qt/HashMask.h"
 
 namespace {
-
-using adddialog::PathField;
 
 // Hints are written with the line breaks of the texts they come from.
 QString HintText(const char* text) { return QString::fromUtf8(text).remove('\r'); }

@@ -11,8 +11,8 @@
 
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddDialog1_unit.h"
-#include "dialogs/AddPathField.h"
 #include "dialogs/DriveBox.h"
+#include "dialogs/PathField.h"
 #include "platform/qt/HashMask.h"
 
 void TAddDialog1::RunEnableRules() {
@@ -50,7 +50,7 @@ void TAddDialog1::SpanMultipleDiskClick(bool checked) {
 namespace {
 
 // A comment group: "Use File:" once comments are added; the memo or else the file field.
-void CommentRule(QCheckBox* add, QCheckBox* useFile, QPlainTextEdit* memo, adddialog::PathField* file) {
+void CommentRule(QCheckBox* add, QCheckBox* useFile, QPlainTextEdit* memo, PathField* file) {
   const bool adding = add->isChecked();
   const bool fromFile = useFile->isChecked();
   useFile->setEnabled(adding);

@@ -8,8 +8,8 @@
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddDialog1_unit.h"
 #include "dialogs/AddMemo.h"
-#include "dialogs/AddPathField.h"
 #include "dialogs/DriveBox.h"
+#include "dialogs/PathField.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ addsettings::Snapshot TAddDialog1::TakeSnapshot() const {
         state.text = static_cast<QLineEdit*>(control.widget)->text().toStdString();
         break;
       case Kind::Field:
-        state.text = static_cast<adddialog::PathField*>(control.widget)->text().toStdString();
+        state.text = static_cast<PathField*>(control.widget)->text().toStdString();
         break;
       case Kind::Memo:
         state.lines = adddialog::MemoLines(static_cast<QPlainTextEdit*>(control.widget));
@@ -146,7 +146,7 @@ void TAddDialog1::ApplySettings(const addsettings::Reader& reader) {
         break;
       case Kind::Field:
         if (const auto text = reader.Text(control.kind, name))
-          static_cast<adddialog::PathField*>(control.widget)->setText(QString::fromStdString(*text));
+          static_cast<PathField*>(control.widget)->setText(QString::fromStdString(*text));
         break;
       case Kind::Memo:
         if (const auto lines = reader.MemoLines(name))

@@ -18,8 +18,8 @@
 
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddDialog1_unit.h"
-#include "dialogs/AddPathField.h"
 #include "dialogs/DriveBox.h"
+#include "dialogs/PathField.h"
 #include "tests/support/ModalDriver.h"
 #include "tests/support/ScriptedFileChooser.h"
 #include "tests/support/ScriptedPrompter.h"
@@ -54,7 +54,7 @@ class AddDialogTest : public ::testing::Test {
   QComboBox* Combo(const char* name) { return Find<QComboBox>(name); }
   QLineEdit* Edit(const char* name) { return Find<QLineEdit>(name); }
   QPlainTextEdit* Memo(const char* name) { return Find<QPlainTextEdit>(name); }
-  adddialog::PathField* Field(const char* name) { return Find<adddialog::PathField>(name); }
+  PathField* Field(const char* name) { return Find<PathField>(name); }
   QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
   adddialog::FolderBrowser* Browser() { return Find<adddialog::FolderBrowser>("FilesListView1"); }
 
