@@ -20,12 +20,10 @@
 #include "dialogs/AddDialog1_unit.h"
 #include "dialogs/DriveBox.h"
 #include "dialogs/PathField.h"
+#include "tests/config/ConfigFixture.h"
 #include "tests/support/ModalDriver.h"
-#include "tests/support/ScriptedFileChooser.h"
-#include "tests/support/ScriptedPrompter.h"
-#include "tests/support/TempFolder.h"
 
-class AddDialogTest : public ::testing::Test {
+class AddDialogTest : public ConfigFixture {
  protected:
   AddDialogTest() {
     config.jar = &jar;
@@ -102,12 +100,6 @@ class AddDialogTest : public ::testing::Test {
   std::string FilesLine() { return jar.ReadWholeFile(jar.filesFile); }
 
   TempFolder temp;
-  TempFolder home;
-  platform::SettingsStore store{home.path() + "/registry.reg"};
-  testsupport::ScriptedPrompter prompter;
-  testsupport::ScriptedFileChooser chooser;
-  TConfig config{store, prompter};
   TJar jar{config, prompter};
-  QWidget owner;
   TAddDialog1 dialog{config, prompter, chooser, &owner};
 };

@@ -1,7 +1,6 @@
 #pragma once
-// A configuration with its own store, a job whose work files go to a temporary folder, the
-// scripted prompter and file chooser, and an owner window: what the Extract, Delete and Copy
-// dialogs are built on.
+// What the Extract, Delete and Copy dialogs are built on in tests: the configuration fixture and a
+// job whose work files go to a temporary folder.
 
 #include <gtest/gtest.h>
 
@@ -15,14 +14,11 @@
 #include <QWidget>
 #include <string>
 
-#include "config/TConfig.h"
 #include "driver/TJarExec_unit.h"
 #include "platform/Files.h"
-#include "tests/support/ScriptedFileChooser.h"
-#include "tests/support/ScriptedPrompter.h"
-#include "tests/support/TempFolder.h"
+#include "tests/config/ConfigFixture.h"
 
-class OpsDialogTest : public ::testing::Test {
+class OpsDialogTest : public ConfigFixture {
  protected:
   OpsDialogTest() {
     jar.tempFolder = work.path() + "/";
@@ -50,14 +46,8 @@ class OpsDialogTest : public ::testing::Test {
     Find<QPlainTextEdit>(d, memoName)->setPlainText(text);
   }
 
-  TempFolder home;
   TempFolder work;
-  platform::SettingsStore store{home.path() + "/registry.reg"};
-  testsupport::ScriptedPrompter prompter;
-  testsupport::ScriptedFileChooser chooser;
-  TConfig config{store, prompter};
   TJar jar{config, prompter};
-  QWidget owner;
 };
 
 // Every control a user can reach has a name a screen reader can say; walking the focus chain
