@@ -7,11 +7,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QWidget>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "driver/TJarExec_unit.h"
@@ -45,6 +48,9 @@ class OpsDialogTest : public ConfigFixture {
   static void Type(QWidget& d, const char* memoName, const QString& text) {
     Find<QPlainTextEdit>(d, memoName)->setPlainText(text);
   }
+  // At the normal font and at 1.5 times its size, every tab of the dialog that make builds: no
+  // control clipped, and every control reachable by Tab with a name.
+  static void ExpectEveryTabLaidOutCleanlyAndReachable(const std::function<std::unique_ptr<QDialog>()>& make);
 
   TempFolder work;
   TJar jar{config, prompter};
