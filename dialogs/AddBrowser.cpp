@@ -22,15 +22,15 @@ namespace {
 // always look like folders.
 class FileIcons : public QFileIconProvider {
  public:
-  QIcon icon(IconType type) const override {
-    const QIcon themed = QFileIconProvider::icon(type);
-    if (!themed.isNull()) return themed;
-    return QApplication::style()->standardIcon(type == Folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
-  }
+  QIcon icon(IconType type) const override { return OrStandard(QFileIconProvider::icon(type), type == Folder); }
   QIcon icon(const QFileInfo& info) const override {
-    const QIcon themed = QFileIconProvider::icon(info);
+    return OrStandard(QFileIconProvider::icon(info), info.isDir());
+  }
+
+ private:
+  static QIcon OrStandard(const QIcon& themed, bool folder) {
     if (!themed.isNull()) return themed;
-    return QApplication::style()->standardIcon(info.isDir() ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+    return QApplication::style()->standardIcon(folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
   }
 };
 
