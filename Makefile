@@ -5,8 +5,7 @@ CMAKE_FLAGS ?=
 .PHONY: run test build deps clean bench
 
 run: build
-	@echo "Starting the archiver stand-in's help: $(BUILD)/bin/jar32.exe --help"
-	@$(BUILD)/bin/jar32.exe --help
+	@$(BUILD)/bin/tamber
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j2

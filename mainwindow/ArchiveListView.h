@@ -1,0 +1,21 @@
+#pragma once
+// The list view of the archive's rows: a flat tree view that tells its owner about mouse presses
+// (after the view has applied them to the selection) and key releases.
+
+#include <QTreeView>
+
+class ArchiveListView : public QTreeView {
+  Q_OBJECT
+
+ public:
+  explicit ArchiveListView(QWidget* parent = nullptr);
+
+ signals:
+  // pos is in the viewport; the row under it, if any, is indexAt(pos).
+  void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
+  void keyReleased(int key, Qt::KeyboardModifiers modifiers);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+};
