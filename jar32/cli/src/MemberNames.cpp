@@ -8,6 +8,9 @@ namespace {
 
 bool isControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
+// The listing's reader takes a line holding this for the totals.
+constexpr std::string_view kTotalsMarker = "Total files listed";
+
 bool isDriveLetter(std::string_view part) {
   return part.size() >= 2 && part[1] == ':' &&
          ((part[0] >= 'a' && part[0] <= 'z') || (part[0] >= 'A' && part[0] <= 'Z'));
@@ -29,13 +32,18 @@ std::vector<std::string_view> splitAny(std::string_view text, std::string_view s
 
 }  // namespace
 
-std::optional<std::string> hostComponentProblem(std::string_view component) {
+std::optional<std::string> hostComponentProblem(std::string_view component, bool isFolder) {
   for (unsigned char c : component) {
     if (isControl(c)) return std::string("it holds a control character");
     if (c == '\\') return std::string("it holds a backslash");
     if (c == '"' || c == '*' || c == '?')
       return std::string("it holds the character ") + static_cast<char>(c);
   }
+  if (!component.empty() && component.front() == ' ') return std::string("it begins with a blank");
+  if (!isFolder && !component.empty() && component.back() == ' ')
+    return std::string("it ends with a blank");
+  if (isFolder && component.find(kTotalsMarker) != std::string_view::npos)
+    return "it holds \"" + std::string(kTotalsMarker) + "\"";
   return std::nullopt;
 }
 
@@ -127,7 +135,7 @@ std::optional<std::string> normalizeBaseFolder(std::string_view outputPath) {
   std::string base;
   for (std::string_view part : splitAny(outputPath, "\\/")) {
     if (part.empty()) continue;
-    if (part == "." || part == ".." || hostComponentProblem(part)) return std::nullopt;
+    if (part == "." || part == ".." || hostComponentProblem(part, true)) return std::nullopt;
     base.append(part);
     base.push_back('\\');
   }
@@ -149,6 +157,15 @@ bool linkTargetStaysInside(std::string_view memberName, std::string_view target)
     }
   }
   return true;
+}
+
+std::string joinMemberName(const std::vector<std::string>& parts) {
+  std::string name;
+  for (const std::string& part : parts) {
+    if (!name.empty()) name.push_back('\\');
+    name += part;
+  }
+  return name;
 }
 
 std::string printable(std::string_view text) {

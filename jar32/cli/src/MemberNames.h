@@ -10,8 +10,11 @@ namespace jar32::cli {
 
 /// Why a host file name (one path component) cannot become part of a member name, or nothing.
 /// Refused: backslash, control characters, and the characters '"', '*', '?' that the argument
-/// protocol cannot carry or that would read as wildcards when the name is given back.
-std::optional<std::string> hostComponentProblem(std::string_view component);
+/// protocol cannot carry or that would read as wildcards when the name is given back; and what
+/// the listing cannot carry: a name beginning with a blank, a file or link name ending with one
+/// (the listing's reader trims names), a folder name holding "Total files listed" (its folder
+/// line would read as the end of the listing).
+std::optional<std::string> hostComponentProblem(std::string_view component, bool isFolder);
 
 /// A pattern or name given for delete, extract or list: '/' becomes '\', leading backslashes
 /// (the root) go. A trailing backslash stays: it names a folder.
@@ -48,6 +51,9 @@ std::optional<std::string> normalizeBaseFolder(std::string_view outputPath);
 /// member name before the last), never leaves the extraction folder. Only the canonical form
 /// is accepted: all ".." parts first, then plain names.
 bool linkTargetStaysInside(std::string_view memberName, std::string_view target);
+
+/// Parts joined with backslashes into a member name.
+std::string joinMemberName(const std::vector<std::string>& parts);
 
 /// Text safe for one output line: control characters become '?'.
 std::string printable(std::string_view text);

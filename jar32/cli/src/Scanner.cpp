@@ -148,7 +148,7 @@ class Scanner {
   bool descendable(const std::string& path, const std::string& name, const struct stat&) {
     if (excluded(path, name)) return false;
     if (!s_.includeHidden && name[0] == '.') return false;
-    if (auto problem = hostComponentProblem(name)) {
+    if (auto problem = hostComponentProblem(name, true)) {
       warn_("skipped " + printable(path) + ": the name cannot be stored (" + *problem + ")");
       return false;
     }
@@ -162,7 +162,7 @@ class Scanner {
     if (excluded(path, name) || skipped(st)) return false;
     const bool isDir = S_ISDIR(st.st_mode);
     if (!s_.includeHidden && name[0] == '.') return false;
-    if (auto problem = hostComponentProblem(name)) {
+    if (auto problem = hostComponentProblem(name, isDir)) {
       warn_("skipped " + printable(path) + ": the name cannot be stored (" + *problem + ")");
       return false;
     }
@@ -178,8 +178,8 @@ class Scanner {
       if (!s_.includeReadOnly && (attrs & kAttrReadOnly)) return true;
     }
     std::vector<std::string> parts = s_.fullPath ? fullPathParts(path) : rel;
-    for (const std::string& p : parts) {
-      if (auto problem = hostComponentProblem(p)) {
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (auto problem = hostComponentProblem(parts[i], isDir || i + 1 < parts.size())) {
         warn_("skipped " + printable(path) + ": the name cannot be stored (" + *problem + ")");
         return false;
       }
