@@ -14,6 +14,7 @@
 #include "UsageError.h"
 #include "Usage.h"
 #include "jar32/Interrupt.h"
+#include "jar32/TestHooks.h"
 
 namespace jar32::cli {
 
@@ -77,6 +78,7 @@ std::string currentFolder() {
 
 int runProgram(int argc, char** argv) {
   installInterruptHandlers();
+  installTestHooksFromEnvironment();
   Output out(stdout);
   Reporter report(stderr);
   if (argc < 2 || std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h" ||

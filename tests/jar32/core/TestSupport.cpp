@@ -1,6 +1,11 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -57,6 +62,23 @@ std::string randomBytes(size_t size, unsigned seed) {
   std::string s(size, '\0');
   for (auto& c : s) c = char(rng());
   return s;
+}
+
+int waitChild(int pid, int seconds) {
+  const int fd = int(syscall(SYS_pidfd_open, pid, 0));
+  if (fd >= 0) {
+    pollfd p{fd, POLLIN, 0};
+    const int ready = poll(&p, 1, seconds * 1000);
+    close(fd);
+    if (ready == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      return -1;
+    }
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return status;
 }
 
 SourceFile source(const std::string& hostPath, const std::string& name, int64_t mtime) {
