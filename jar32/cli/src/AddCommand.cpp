@@ -11,6 +11,7 @@
 #include "Run.h"
 #include "Scanner.h"
 #include "UsageError.h"
+#include "jar32/TestHooks.h"
 
 namespace jar32::cli {
 
@@ -86,6 +87,7 @@ void runAdd(RunContext& run) {
   const WriteSettings settings = writeSettingsOf(o);
   std::vector<ScannedFile> found =
       scanSources(inv.names, scan, [&](const std::string& w) { run.report.warning(w); });
+  testPoint("scanned");
 
   if (o.query) {
     std::vector<ScannedFile> chosen;

@@ -1,4 +1,6 @@
 // e, x: extraction into a target folder, never outside it.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -20,8 +22,9 @@ bool isWriteFailure(int err) { return err == ENOSPC || err == EDQUOT || err == E
 
 class Extractor : public MemberVisitor {
  public:
-  Extractor(RunContext& run, ExtractFolder& target, bool withFolders)
-      : run_(run), o_(run.inv.options), target_(target), withFolders_(withFolders) {}
+  Extractor(RunContext& run, ExtractFolder& target, bool withFolders, const struct stat& archive)
+      : run_(run), o_(run.inv.options), target_(target), withFolders_(withFolders),
+        archive_(archive) {}
 
   bool begin(size_t, const MemberInfo& m) override {
     const std::string shown = printable(m.name);
@@ -47,9 +50,12 @@ class Extractor : public MemberVisitor {
     parent_ = target_.openParent(parts, true, problem);
     if (!parent_) return refuse(shown, problem);
     const Existing existing = ExtractFolder::inspect(parent_.get(), parts.back());
+    if (existing.exists && existing.device == archive_.st_dev && existing.inode == archive_.st_ino)
+      return refuse(shown, "it would replace the archive being read");
     if (!mayWrite(m, existing, shown)) return false;
     if (m.kind == MemberKind::Symlink) {
-      if (!linkTargetStaysInside(m.name, m.linkTarget) ||
+      // Judged where the link is placed: e puts it at the top of the target folder.
+      if (!linkTargetStaysInside(joinMemberName(parts), m.linkTarget) ||
           target_.linkPassesForeignLink(parts, m.linkTarget))
         return refuse(shown, "its link target leads outside the target folder");
       if (!target_.makeLink(parent_.get(), parts, m.linkTarget, m.mtime, problem))
@@ -140,6 +146,7 @@ class Extractor : public MemberVisitor {
   const Options& o_;
   ExtractFolder& target_;
   bool withFolders_;
+  const struct stat& archive_;
   Fd parent_;
   ExtractFolder::PendingFile pending_;
   std::vector<FolderTodo> folders_;
@@ -152,6 +159,9 @@ void runExtract(RunContext& run) {
   const Invocation& inv = run.inv;
   const Options& o = inv.options;
   auto archive = Archive::open(inv.archive, passwordOf(o));
+  struct stat archiveFile{};
+  if (stat(inv.archive.c_str(), &archiveFile) != 0)
+    throw JarError(kOpenError, "cannot open " + inv.archive + ": " + std::strerror(errno));
   const auto& members = archive->members();
   const ChapterRange range = selectChapters(o.chapters, archive->info().chapterCount);
   const bool withFolders = inv.command == Command::ExtractFolders;
@@ -173,15 +183,16 @@ void runExtract(RunContext& run) {
   which.reserve(chosen.size());
   for (const auto& [name, index] : chosen) which.push_back(index);
   std::sort(which.begin(), which.end());
+  // Damage counts before anything else: an archive whose directory is lost may show no member.
+  if (archive->info().directoryRebuilt)
+    run.report.problem(kCrcError, "the archive's directory is damaged; its members were found by scanning (rh rebuilds the archive)");
   if (which.empty()) {
     run.report.warning("nothing in the selected chapters matches the names given");
     return;
   }
   ExtractFolder target(o.outputPath);
-  Extractor extractor(run, target, withFolders);
+  Extractor extractor(run, target, withFolders, archiveFile);
   archive->read(which, extractor, o.recoverBroken);
-  if (archive->info().directoryRebuilt)
-    run.report.problem(kCrcError, "the archive's directory is damaged; its members were found by scanning (rh rebuilds the archive)");
   extractor.finishFolders();
   run.out.put("Extracted ").put(std::to_string(extractor.extracted()))
       .put(" of ").put(std::to_string(which.size())).line(".");

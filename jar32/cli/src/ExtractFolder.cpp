@@ -25,6 +25,8 @@ std::string join(const std::vector<std::string>& parts, size_t count) {
   return out;
 }
 
+constexpr const char* kPartialPrefix = ".~jar32x-";
+
 timespec toTimespec(int64_t seconds) {
   timespec t{};
   t.tv_sec = static_cast<time_t>(seconds);
@@ -46,6 +48,11 @@ ExtractFolder::ExtractFolder(const std::string& path) : path_(path.empty() ? "."
     throw JarError(kOpenError, "cannot open the target folder " + path_ + ": " + std::strerror(errno));
   path_ = std::filesystem::absolute(path_).lexically_normal().string();
   if (path_.size() > 1 && path_.back() == '/') path_.pop_back();
+  clearLeftovers("", root_.get());
+}
+
+void ExtractFolder::clearLeftovers(const std::string& key, int folder) {
+  if (cleared_.insert(key).second) removeFilesOfDeadProcesses(folder, kPartialPrefix, "");
 }
 
 Fd ExtractFolder::openParent(const std::vector<std::string>& parts, bool create, std::string& problem) {
@@ -72,6 +79,7 @@ Fd ExtractFolder::openParent(const std::vector<std::string>& parts, bool create,
     }
     current = Fd(fd);
   }
+  clearLeftovers(key, current.get());
   cachedFolder_ = key;
   cachedFd_ = Fd(::dup(current.get()));
   return current;
@@ -87,11 +95,13 @@ Existing ExtractFolder::inspect(int parent, const std::string& leaf) {
   e.readOnly = !e.isLink && !(st.st_mode & S_IWUSR);
   e.mtime = st.st_mtim.tv_sec;
   e.size = static_cast<uint64_t>(st.st_size);
+  e.device = st.st_dev;
+  e.inode = st.st_ino;
   return e;
 }
 
 std::string ExtractFolder::tempName() {
-  return ".~jar32x-" + std::to_string(::getpid()) + "-" + std::to_string(++counter_);
+  return kPartialPrefix + std::to_string(::getpid()) + "-" + std::to_string(++counter_);
 }
 
 ExtractFolder::PendingFile::PendingFile(PendingFile&& o) noexcept { *this = std::move(o); }
@@ -200,7 +210,7 @@ void ExtractFolder::finishFolder(const std::vector<std::string>& parts, uint32_t
   const int fd = ::openat(parent.get(), parts.back().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return;
   const timespec times[2] = {toTimespec(mtime), toTimespec(mtime)};
-  ::fchmod(fd, (mode & 0777) | S_IRWXU);  // the owner keeps access to what was extracted
+  ::fchmod(fd, mode & 01777);
   ::futimens(fd, times);
   ::close(fd);
 }

@@ -1,12 +1,14 @@
 // Writes extracted members strictly inside one target folder. Every path step is opened with
 // O_NOFOLLOW relative to the folder above it, so a link (from the archive or already on disk)
-// can never redirect a write; files are written to a temporary name and renamed into place.
+// can never redirect a write; files are written to a temporary name (".~jar32x-<pid>-<n>") and
+// renamed into place. Such names left by killed runs are removed from each folder written into.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace jar32::cli {
@@ -46,6 +48,8 @@ struct Existing {
   bool readOnly = false;
   int64_t mtime = 0;
   uint64_t size = 0;
+  dev_t device = 0;
+  ino_t inode = 0;
 };
 
 class ExtractFolder {
@@ -89,7 +93,8 @@ class ExtractFolder {
   /// Creates a link (replacing what is at its place unless that is a folder).
   bool makeLink(int parent, const std::vector<std::string>& parts, const std::string& target,
                 int64_t mtime, std::string& problem);
-  /// Sets a folder's mode and time (done after its contents were written).
+  /// Sets a folder's mode (the sticky bit included, never set-user/group-id) and time; done
+  /// after its contents were written, deepest folders first.
   void finishFolder(const std::vector<std::string>& parts, uint32_t mode, int64_t mtime);
 
   /// Whether the walk from the target folder along the link's target (read from the link's
@@ -98,11 +103,14 @@ class ExtractFolder {
 
  private:
   std::string tempName();
+  /// Removes the partly written files that killed runs left in a folder (once per folder).
+  void clearLeftovers(const std::string& key, int folder);
   std::string path_;
   Fd root_;
   std::string cachedFolder_;  // parts of the cached parent, joined with '/'
   Fd cachedFd_;
   std::vector<std::string> madeLinks_;  // parts joined with '/'
+  std::unordered_set<std::string> cleared_;  // folders already freed of leftovers
   unsigned counter_ = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "BlockBuilder.h"
 
+#include "FaultInjection.h"
 #include "Reader.h"
 
 namespace jar32 {
@@ -93,6 +94,7 @@ Built BlockBuilder::encode(const Job& job) const {
       size_t at = raw.size();
       raw.resize(at + p.length);
       if (p.length) {
+        fault::point("source");
         File f = File::openRead(e.hostPath);
         if (!f.readAt(p.memberOffset, raw.data() + at, p.length))
           throw JarError(kFatal, "File changed while it was read: " + e.hostPath);

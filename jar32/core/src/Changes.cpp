@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "Chapters.h"
+#include "FaultInjection.h"
 #include "Checksum.h"
 #include "Reader.h"
 #include "Writer.h"
@@ -36,7 +37,8 @@ bool changesArchiveSettings(const WriteSettings& s) {
 
 std::unique_ptr<ArchiveReader> openForChange(const std::string& path, const WriteSettings& s,
                                              bool mustExist, bool allowLocked) {
-  if (!pathExists(path)) {
+  // A link to an archive not made yet makes it where the link points.
+  if (!pathExists(followLinks(path))) {
     if (mustExist) throw JarError(kOpenError, "Cannot open " + path + ": No such file");
     return nullptr;
   }
@@ -151,14 +153,14 @@ struct NullVisitor : MemberVisitor {
 void writeAndCommit(const std::string& output, const ArchiveReader* source,
                     std::vector<NewEntry>& entries, const ArchiveInfo& info,
                     const Protection& prot, const std::string& password, const WriteSettings& s,
-                    bool recompressAll, Progress* progress) {
+                    bool recompressAll, bool replaceExisting, Progress* progress) {
   std::vector<size_t> fresh;
   for (size_t i = 0; i < entries.size(); ++i)
     if (entries[i].origin == NewEntry::Origin::Host) fresh.push_back(i);
   struct stat before;
   bool hadFile = ::stat(output.c_str(), &before) == 0;
 
-  ArchiveWriter writer(output, s.workFolder);
+  ArchiveWriter writer(output, s.workFolder, replaceExisting);
   WriteJobSettings js;
   js.method = s.method ? s.method : kDefaultMethod;
   js.recompressAll = recompressAll;
@@ -268,9 +270,13 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
   if (!newChapter && chapters && chapters <= info.lockedChapters)
     throw JarError(kFatal, "Chapter " + std::to_string(chapters) +
                                " is locked and cannot be changed (add a chapter with ac)");
+  if (newChapter && chapters == kMaxChapters)
+    throw JarError(kFatal, "The archive already holds " + std::to_string(kMaxChapters) +
+                               " chapters, the most it can hold; nothing was changed");
 
   AddReport report;
   std::vector<Candidate> candidates = prepare(files, report, progress);
+  fault::point("prepared");
   size_t skippedEarly = report.skipped;
   report = applyAdd(entries, chapters, candidates, mode, onlyNew, newChapter, compare, hashHostFile,
                     progress);
@@ -283,7 +289,7 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
   Protection prot = decideProtection(source.get(), settings, false, progress, &password);
   applySettings(info, settings, entries, source != nullptr);
   writeAndCommit(archivePath, source.get(), entries, info, prot, password, settings, false,
-                 progress);
+                 source != nullptr, progress);
   report.archiveWritten = true;
   return report;
 }
@@ -302,7 +308,7 @@ size_t deleteMembers(const std::string& archivePath,
   Protection prot = decideProtection(source.get(), settings, false, progress, &password);
   applySettings(info, settings, entries, true);
   writeAndCommit(archivePath, source.get(), entries, info, prot, password, settings, false,
-                 progress);
+                 true, progress);
   return changed;
 }
 
@@ -318,7 +324,7 @@ void deleteChapters(const std::string& archivePath, ChapterRange range,
   Protection prot = decideProtection(source.get(), settings, false, progress, &password);
   applySettings(info, settings, entries, true);
   writeAndCommit(archivePath, source.get(), entries, info, prot, password, settings, false,
-                 progress);
+                 true, progress);
 }
 
 void copyArchive(const std::string& archivePath, const std::string& outputPath,
@@ -338,8 +344,9 @@ void copyArchive(const std::string& archivePath, const std::string& outputPath,
   std::string password;
   Protection prot = decideProtection(source.get(), settings, true, progress, &password);
   applySettings(info, settings, entries, true);
+  // Replacing another existing file was agreed to by the caller.
   writeAndCommit(inPlace ? archivePath : outputPath, source.get(), entries, info, prot, password,
-                 settings, settings.method != 0, progress);
+                 settings, settings.method != 0, inPlace || pathExists(outputPath), progress);
 }
 
 size_t recoverHeader(const std::string& damagedPath, const std::string& outputPath,
@@ -380,7 +387,8 @@ size_t recoverHeader(const std::string& damagedPath, const std::string& outputPa
   prot.sameKeysAsSource = true;
   WriteSettings s;
   s.password = password;
-  writeAndCommit(outputPath, source.get(), kept, info, prot, password, s, false, progress);
+  writeAndCommit(outputPath, source.get(), kept, info, prot, password, s, false,
+                 pathExists(outputPath), progress);
   return kept.size();
 }
 

@@ -262,6 +262,7 @@ bool SectionReader::readChunk(Bytes& out, bool& final, bool decode) {
 
 Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& h, size_t tagBytes,
                const Keys* keys) {
+  if (h.metaRaw > metaLimitFor(file.size())) damaged("meta data larger than the archive allows");
   SectionReader reader(file, blockOffset + kBlockHeaderSize, h.metaStored, Guard(h.metaGuard),
                        tagBytes, keys, h.metaNonce, h.type, kSectionMeta);
   ZSTD_DCtx* dctx = ZSTD_createDCtx();

@@ -1,6 +1,8 @@
 #include "Writer.h"
 
+#include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -74,11 +76,34 @@ std::string makeTempName(const std::string& folder) {
          std::to_string(counter++) + kTempSuffix;
 }
 
-ArchiveWriter::ArchiveWriter(const std::string& finalPath, const std::string& workFolder)
-    : finalPath_(finalPath) {
-  std::string folder = workFolder.empty() ? folderOf(finalPath) : workFolder;
+ArchiveWriter::ArchiveWriter(const std::string& finalPath, const std::string& workFolder,
+                             bool replaceExisting)
+    : finalPath_(followLinks(finalPath)), replaceExisting_(replaceExisting) {
+  struct stat st;
+  if (replaceExisting_ && ::stat(finalPath_.c_str(), &st) == 0) {
+    mode_ = st.st_mode & 07777;
+    owner_ = st.st_uid;
+    group_ = st.st_gid;
+  } else {
+    mode_ = 0666 & ~processUmask();
+  }
+  std::string folder = workFolder.empty() ? folderOf(finalPath_) : workFolder;
   removeStaleTemporaries(folder.c_str());
   tempPath_ = makeTempName(folder);
+}
+
+void ArchiveWriter::applyOwnership(int fd) const {
+  unsigned mode = mode_;
+  if (owner_ != uid_t(-1)) {
+    // Only root may give a file away; others can still keep the group if they belong to it.
+    const bool root = ::geteuid() == 0;
+    if (::fchown(fd, root ? owner_ : uid_t(-1), group_) != 0) {
+      if (root || ::fchown(fd, uid_t(-1), group_) != 0)
+        mode &= ~0070u;  // another group must not get the old group's rights
+    }
+  }
+  if (::fchmod(fd, mode) != 0)
+    throw JarError(kWriteError, "Cannot set the mode of " + tempPath_ + ": " + std::strerror(errno));
 }
 
 ArchiveWriter::~ArchiveWriter() {
@@ -322,21 +347,81 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   encodeInfo(info, iw);
   Trailer trailer;
   trailer.infoOffset = writeMetaBlock(kBlockInfo, infoRaw);
-  trailer.directoryOffset = writeMetaBlock(kBlockDirectory, encodeDirectory(dir));
+  const Bytes directoryRaw = encodeDirectory(dir);
+  trailer.directoryOffset = writeMetaBlock(kBlockDirectory, directoryRaw);
   trailer.directorySize = out.writePosition() - trailer.directoryOffset;
   trailer.fileSize = out.writePosition() + kTrailerSize;
   uint8_t tb[kTrailerSize];
   trailer.encode(tb);
   out.write(tb, sizeof tb);
+  verifyWrittenDirectory(out, directoryRaw, prot.keys.get(), tagBytesFor(prot.header.method));
+  applyOwnership(out.fd());
   out.sync();
   out.close();
 }
 
+void verifyWrittenDirectory(const File& file, const Bytes& directoryRaw, const Keys* keys,
+                            size_t tagBytes) {
+  auto fail = [](const std::string& why) {
+    throw JarError(kInternal, "The new archive does not read back (" + why +
+                                  "); the old archive is unchanged");
+  };
+  const uint64_t size = file.size();
+  uint8_t tb[kTrailerSize];
+  Trailer t;
+  if (size < kFileHeaderSize + kTrailerSize || !file.readAt(size - kTrailerSize, tb, sizeof tb) ||
+      !Trailer::decode(tb, t) || t.fileSize != size ||
+      t.directoryOffset + t.directorySize != size - kTrailerSize)
+    fail("trailer");
+  uint8_t hb[kBlockHeaderSize];
+  BlockHeader h;
+  if (!file.readAt(t.directoryOffset, hb, sizeof hb) || !BlockHeader::decode(hb, h) ||
+      h.type != kBlockDirectory)
+    fail("directory header");
+  try {
+    if (readMeta(file, t.directoryOffset, h, tagBytes, keys) != directoryRaw)
+      fail("directory bytes");
+    decodeDirectory(directoryRaw, size);
+  } catch (const JarError& e) {
+    if (e.exitCode == kInternal) throw;
+    fail(e.what());
+  }
+}
+
+namespace {
+
+[[noreturn]] void createdMeanwhile(const std::string& path) {
+  throw JarError(kFatal, "Archive is being changed by another program: " + path +
+                             " was created meanwhile; nothing was written");
+}
+
+}  // namespace
+
 void ArchiveWriter::commit() {
   fault::point("rename");
-  if (::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
-    if (errno != EXDEV)
-      throw JarError(kWriteError, "Cannot replace " + finalPath_ + ": " + std::strerror(errno));
+  // False when `from` is on another file system than the archive.
+  auto place = [&](const std::string& from) -> bool {
+    if (!replaceExisting_) {
+      // A new archive never replaces one that another program created meanwhile.
+      if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, finalPath_.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+      if (errno == EXDEV) return false;
+      if (errno == EEXIST) createdMeanwhile(finalPath_);
+      if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        throw JarError(kWriteError, "Cannot create " + finalPath_ + ": " + std::strerror(errno));
+      // The file system cannot rename without replacing: a hard link fails on an existing name.
+      if (::link(from.c_str(), finalPath_.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+      }
+      if (errno == EEXIST) createdMeanwhile(finalPath_);
+      throw JarError(kWriteError, "Cannot create " + finalPath_ + ": " + std::strerror(errno));
+    }
+    if (::rename(from.c_str(), finalPath_.c_str()) == 0) return true;
+    if (errno == EXDEV) return false;
+    throw JarError(kWriteError, "Cannot replace " + finalPath_ + ": " + std::strerror(errno));
+  };
+  if (!place(tempPath_)) {
     // The work folder is on another file system: copy beside the archive, then rename.
     std::string near = makeTempName(folderOf(finalPath_));
     registerCleanupPath(near.c_str());
@@ -350,10 +435,11 @@ void ArchiveWriter::commit() {
         copy.write(buf.data(), got);
         at += got;
       }
+      applyOwnership(copy.fd());
       copy.sync();
       copy.close();
-      if (::rename(near.c_str(), finalPath_.c_str()) != 0)
-        throw JarError(kWriteError, "Cannot replace " + finalPath_ + ": " + std::strerror(errno));
+      if (!place(near))
+        throw JarError(kWriteError, "Cannot replace " + finalPath_ + ": " + std::strerror(EXDEV));
     } catch (...) {
       ::unlink(near.c_str());
       unregisterCleanupPath(near.c_str());
@@ -365,6 +451,7 @@ void ArchiveWriter::commit() {
   committed_ = true;
   unregisterCleanupPath(tempPath_.c_str());
   syncFolder(folderOf(finalPath_));
+  fault::point("committed");
 }
 
 }  // namespace jar32

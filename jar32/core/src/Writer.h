@@ -1,6 +1,8 @@
 // Writing a complete archive into a temporary file and putting it in place.
 #pragma once
 
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,8 +44,11 @@ struct WriteJobSettings {
 
 class ArchiveWriter {
  public:
-  /// The temporary file goes into workFolder, or beside finalPath when that is empty.
-  ArchiveWriter(const std::string& finalPath, const std::string& workFolder);
+  /// The temporary file goes into workFolder, or beside the file finalPath names (a symbolic
+  /// link is followed: the file it points to is replaced, the link stays) when that is empty.
+  /// replaceExisting: the caller holds the old archive (or was allowed to replace the file);
+  /// otherwise the final file must not exist when the new one is put in place.
+  ArchiveWriter(const std::string& finalPath, const std::string& workFolder, bool replaceExisting);
   ~ArchiveWriter();  // removes the temporary file unless committed
   ArchiveWriter(const ArchiveWriter&) = delete;
   ArchiveWriter& operator=(const ArchiveWriter&) = delete;
@@ -55,14 +60,29 @@ class ArchiveWriter {
              std::vector<size_t>* newIndex);
 
   const std::string& tempPath() const { return tempPath_; }
-  /// Renames the temporary file over the final path and makes that durable.
+  /// Renames the temporary file over the final path and makes that durable. Without
+  /// replaceExisting, a file that appeared at the final path meanwhile (another program
+  /// created the archive) is kept and the change refused with kFatal.
   void commit();
 
  private:
+  /// The replaced file's mode, owner and group (group and mode only as far as allowed), or
+  /// the mode a new file gets.
+  void applyOwnership(int fd) const;
+
   std::string finalPath_;
   std::string tempPath_;
+  bool replaceExisting_;
+  unsigned mode_ = 0644;
+  uid_t owner_ = uid_t(-1);
+  gid_t group_ = gid_t(-1);
   bool committed_ = false;
 };
+
+/// Reads the trailer and the directory of a just written archive back and checks that they
+/// are what was meant to be written. Throws kInternal when they are not.
+void verifyWrittenDirectory(const File& file, const Bytes& directoryRaw, const Keys* keys,
+                            size_t tagBytes);
 
 /// Name of a fresh temporary archive in `folder` ("~jar32-<pid>-<n>.tmp").
 std::string makeTempName(const std::string& folder);

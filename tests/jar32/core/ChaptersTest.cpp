@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "TestSupport.h"
+#include "Writer.h"
 
 namespace jar32::test {
 namespace {
@@ -215,6 +218,54 @@ TEST_F(Chapters, TimeStampModes) {
   EXPECT_EQ(open()->info().modified, 2345678);
   ASSERT_EQ(stat(arc().c_str(), &st), 0);
   EXPECT_EQ(st.st_mtime, 2345678);
+}
+
+}  // namespace
+}  // namespace jar32::test
+
+namespace jar32::test {
+namespace {
+
+// Writes an archive with no members whose information is taken as given.
+void writeRaw(const std::string& path, const ArchiveInfo& info) {
+  ArchiveWriter writer(path, "", false);
+  std::vector<NewEntry> none;
+  writer.write(nullptr, none, info, Protection{}, WriteJobSettings{}, nullptr, nullptr);
+  writer.commit();
+}
+
+TEST(ChapterLimit, AddingAChapterToAFullArchiveIsRefused) {
+  TempDir dir;
+  ArchiveInfo info;
+  info.chapterCount = kMaxChapters;
+  writeRaw(dir / "full.j", info);
+  EXPECT_EQ(Archive::open(dir / "full.j", "")->info().chapterCount, kMaxChapters);
+  const auto before = readBytes(dir / "full.j");
+  writeFile(dir / "f", "f");
+  try {
+    addChapter(dir / "full.j", {source(dir / "f", "f")});
+    ADD_FAILURE() << "a chapter was added";
+  } catch (const JarError& e) {
+    EXPECT_EQ(e.exitCode, kFatal) << e.what();
+  }
+  EXPECT_EQ(readBytes(dir / "full.j"), before);
+  // The last chapter itself can still be changed.
+  add(dir / "full.j", {source(dir / "f", "f")});
+  EXPECT_EQ(listing(*Archive::open(dir / "full.j", "")),
+            std::vector<std::string>{"f <4294967295-4294967295>"});
+}
+
+TEST(ReadBack, ANewArchiveWhoseDirectoryDoesNotReadBackIsNeverPutInPlace) {
+  TempDir dir;
+  ArchiveInfo info;
+  info.chapterCount = 0;  // what a wrapped count would write
+  try {
+    writeRaw(dir / "bad.j", info);
+    ADD_FAILURE() << "the archive was written";
+  } catch (const JarError& e) {
+    EXPECT_EQ(e.exitCode, kInternal) << e.what();
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 }  // namespace

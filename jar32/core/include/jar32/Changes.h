@@ -116,5 +116,7 @@ size_t recoverHeader(const std::string& damagedPath, const std::string& outputPa
 
 /// Longest archive or chapter comment in bytes.
 inline constexpr size_t kMaxCommentBytes = 4096;
+/// Most chapters an archive holds; ac on an archive with this many is refused (kFatal).
+inline constexpr uint32_t kMaxChapters = 0xFFFFFFFFu;
 
 }  // namespace jar32
