@@ -63,6 +63,11 @@ std::vector<size_t> countPieces(const ArchiveReader& source) {
   return perBlock;
 }
 
+// Memory for blocks being built at once: their data before and after compression and the
+// encoders' state (a 64 MiB window).
+constexpr uint64_t kBuildBudget = 1ull << 30;
+uint64_t buildCost(const Job& job) { return 2 * job.dataRaw + (64ull << 20); }
+
 std::string baseName(const std::string& memberName) {
   auto sep = memberName.find_last_of('\\');
   return sep == std::string::npos ? memberName : memberName.substr(sep + 1);
@@ -246,10 +251,15 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
       }
     } abortOnExit{abort, chains};
     size_t launched = 0;
+    uint64_t inFlight = 0;
     for (size_t j = 0; j < jobs.size(); ++j) {
-      // At most `threads` blocks are being built or wait to be written (bounded memory).
+      // At most `threads` blocks are being built or wait to be written, and together they stay
+      // within a memory budget that does not grow with the machine.
       for (; launched < jobs.size() && launched < j + threads; ++launched) {
         if (jobs[launched].kind == JobKind::Copy) continue;
+        const uint64_t cost = buildCost(jobs[launched]);
+        if (launched > j && inFlight + cost > kBuildBudget) break;
+        inFlight += cost;
         auto task = std::make_shared<std::packaged_task<Built()>>(
             [&builder, &job = jobs[launched]] { return builder.build(job); });
         futures[launched] = task->get_future();
@@ -291,6 +301,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
           at += p.length;
         }
       }
+      if (job.kind != JobKind::Copy) inFlight -= buildCost(job);
       ref.size = out.writePosition() - ref.offset;
       for (size_t k = 0; k < job.pieces.size(); ++k) {
         const PiecePlan& p = job.pieces[k];
