@@ -44,15 +44,15 @@ void removeSources(RunContext& run, const std::vector<ScannedFile>& files,
     if (lstat(f.hostPath.c_str(), &st) != 0) continue;
     if (st.st_dev != f.device || st.st_ino != f.inode || st.st_mtim.tv_sec != f.meta.mtime ||
         (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) != f.meta.size)) {
-      run.report.warning("kept " + printable(f.hostPath) + ": it changed while it was added");
+      run.report.warning("kept " + escaped(f.hostPath) + ": it changed while it was added");
       continue;
     }
     if ((f.meta.attributes & kAttrReadOnly) && !run.inv.options.ignoreReadOnly) {
-      run.report.warning("kept the read-only file " + printable(f.hostPath) + " (-ha removes it)");
+      run.report.warning("kept the read-only file " + escaped(f.hostPath) + " (-ha removes it)");
       continue;
     }
     if (unlink(f.hostPath.c_str()) != 0)
-      run.report.warning("cannot remove " + printable(f.hostPath) + ": " + std::strerror(errno));
+      run.report.warning("cannot remove " + escaped(f.hostPath) + ": " + std::strerror(errno));
   }
   std::sort(folders.begin(), folders.end(), [](const ScannedFile* a, const ScannedFile* b) {
     return a->hostPath.size() > b->hostPath.size();
@@ -92,7 +92,7 @@ void runAdd(RunContext& run) {
   if (o.query) {
     std::vector<ScannedFile> chosen;
     for (ScannedFile& f : found)
-      if (run.asker.ask("Add " + printable(f.hostPath) + "?") == Asker::Answer::Yes)
+      if (run.asker.ask("Add " + escaped(f.hostPath) + "?") == Asker::Answer::Yes)
         chosen.push_back(std::move(f));
     found = std::move(chosen);
   }

@@ -8,6 +8,7 @@
 
 #include "ExtractFolder.h"
 #include "MemberNames.h"
+#include "MemberSelection.h"
 #include "Run.h"
 
 namespace jar32::cli {
@@ -27,7 +28,7 @@ class Extractor : public MemberVisitor {
         archive_(archive) {}
 
   bool begin(size_t, const MemberInfo& m) override {
-    const std::string shown = printable(m.name);
+    const std::string shown = escaped(m.name);
     std::vector<std::string> parts;
     if (withFolders_) {
       SafePath safe = safeRelativePath(m.name);
@@ -85,15 +86,15 @@ class Extractor : public MemberVisitor {
   void end(size_t, const MemberInfo& m, MemberStatus status) override {
     if (status == MemberStatus::Damaged) {
       pending_.discard();
-      run_.report.warning("not extracted, damaged: " + printable(m.name));
+      run_.report.warning("not extracted, damaged: " + escaped(m.name));
       return;
     }
     if (!pending_.open()) return;
     if (!pending_.commit(m.mode, m.mtime)) {
       const int err = errno;
       pending_.discard();
-      if (isWriteFailure(err)) throw JarError(kWriteError, "cannot write " + printable(m.name) + ": " + std::strerror(err));
-      run_.report.warning("cannot place " + printable(m.name) + ": " + std::strerror(err));
+      if (isWriteFailure(err)) throw JarError(kWriteError, "cannot write " + escaped(m.name) + ": " + std::strerror(err));
+      run_.report.warning("cannot place " + escaped(m.name) + ": " + std::strerror(err));
       return;
     }
     done(m);
@@ -136,7 +137,7 @@ class Extractor : public MemberVisitor {
 
   void done(const MemberInfo& m) {
     ++extracted_;
-    run_.out.put("Extracting ").put(printable(m.name));
+    run_.out.put("Extracting ").put(escaped(m.name));
     if (m.kind == MemberKind::Folder) run_.out.put('\\');
     run_.out.put('\n');
     run_.processed.push_back(m.name);
@@ -165,8 +166,7 @@ void runExtract(RunContext& run) {
   const auto& members = archive->members();
   const ChapterRange range = selectChapters(o.chapters, archive->info().chapterCount);
   const bool withFolders = inv.command == Command::ExtractFolders;
-  std::vector<std::string> patterns;
-  for (const std::string& n : inv.names) patterns.push_back(normalizeMemberPattern(n));
+  const MemberSelection selection(inv.names);
 
   // For each name, its newest version within the selected chapters.
   std::unordered_map<std::string_view, size_t> chosen;
@@ -174,7 +174,7 @@ void runExtract(RunContext& run) {
     const MemberInfo& m = members[i];
     const bool folder = m.kind == MemberKind::Folder;
     if (!overlaps(m.chapters, range) || (folder && !withFolders)) continue;
-    if (!memberMatchesAny(patterns, m.name, folder) || memberExcluded(o.excludes, m.name, folder))
+    if (!selection.matches(m.name, folder) || memberExcluded(o.excludes, m.name, folder))
       continue;
     auto [it, isNew] = chosen.try_emplace(m.name, i);
     if (!isNew && members[it->second].chapters.last < m.chapters.last) it->second = i;

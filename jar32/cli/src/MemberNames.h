@@ -55,8 +55,14 @@ bool linkTargetStaysInside(std::string_view memberName, std::string_view target)
 /// Parts joined with backslashes into a member name.
 std::string joinMemberName(const std::vector<std::string>& parts);
 
-/// Text safe for one output line: control characters become '?'.
+/// Text for the listing and the list file: every byte of a control character (C0, DEL and the
+/// C1 controls) or of a sequence that is not UTF-8 becomes '?', so the line stays one line and
+/// the name given back still matches the member ('?' matches any one byte).
 std::string printable(std::string_view text);
+
+/// Text for messages and progress lines: the same bytes are written as \xNN, so a terminal
+/// never obeys them and the reader still sees what they were.
+std::string escaped(std::string_view text);
 
 /// The folder part of a member name ("docs\sub\" for "docs\sub\a.txt", "" for a root name) and
 /// the last part.

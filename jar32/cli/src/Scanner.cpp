@@ -67,7 +67,7 @@ class Scanner {
       struct stat st;
       const std::string path = folder + leaf;
       if (lstat(path.c_str(), &st) != 0) {
-        warn_("cannot find " + printable(path) + ": " + std::strerror(errno));
+        warn_("cannot find " + escaped(path) + ": " + std::strerror(errno));
         return;
       }
       if (leaf == "." || leaf == "..") {
@@ -79,7 +79,7 @@ class Scanner {
     }
     if (found_.size() == before && !reportedEmpty_.count(rawPattern)) {
       reportedEmpty_.insert(rawPattern);
-      warn_("no files match " + printable(rawPattern));
+      warn_("no files match " + escaped(rawPattern));
     }
   }
 
@@ -93,7 +93,7 @@ class Scanner {
     const std::string open = folder.empty() ? "." : folder;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(open.c_str()), &closedir);
     if (!dir) {
-      warn_("cannot read the folder " + printable(open) + ": " + std::strerror(errno));
+      warn_("cannot read the folder " + escaped(open) + ": " + std::strerror(errno));
       return;
     }
     std::vector<std::string> names;
@@ -108,7 +108,7 @@ class Scanner {
       const std::string path = folder + name;
       struct stat st;
       if (lstat(path.c_str(), &st) != 0) {
-        warn_("cannot read " + printable(path) + ": " + std::strerror(errno));
+        warn_("cannot read " + escaped(path) + ": " + std::strerror(errno));
         continue;
       }
       std::vector<std::string> rel = relParts;
@@ -149,7 +149,7 @@ class Scanner {
     if (excluded(path, name)) return false;
     if (!s_.includeHidden && name[0] == '.') return false;
     if (auto problem = hostComponentProblem(name, true)) {
-      warn_("skipped " + printable(path) + ": the name cannot be stored (" + *problem + ")");
+      warn_("skipped " + escaped(path) + ": the name cannot be stored (" + *problem + ")");
       return false;
     }
     return true;
@@ -163,12 +163,12 @@ class Scanner {
     const bool isDir = S_ISDIR(st.st_mode);
     if (!s_.includeHidden && name[0] == '.') return false;
     if (auto problem = hostComponentProblem(name, isDir)) {
-      warn_("skipped " + printable(path) + ": the name cannot be stored (" + *problem + ")");
+      warn_("skipped " + escaped(path) + ": the name cannot be stored (" + *problem + ")");
       return false;
     }
     rel.push_back(name);
     if (!isDir && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-      warn_("skipped " + printable(path) + ": not a file, folder or link");
+      warn_("skipped " + escaped(path) + ": not a file, folder or link");
       return false;
     }
     const uint32_t attrs = hostAttributes(st.st_mode, name);
@@ -180,7 +180,7 @@ class Scanner {
     std::vector<std::string> parts = s_.fullPath ? fullPathParts(path) : rel;
     for (size_t i = 0; i < parts.size(); ++i) {
       if (auto problem = hostComponentProblem(parts[i], isDir || i + 1 < parts.size())) {
-        warn_("skipped " + printable(path) + ": the name cannot be stored (" + *problem + ")");
+        warn_("skipped " + escaped(path) + ": the name cannot be stored (" + *problem + ")");
         return false;
       }
     }
@@ -191,7 +191,7 @@ class Scanner {
       member += parts[i];
     }
     if (safeRelativePath(member).problem.size()) {
-      warn_("skipped " + printable(path) + ": the name cannot be stored (" + printable(member) + ")");
+      warn_("skipped " + escaped(path) + ": the name cannot be stored (" + escaped(member) + ")");
       return false;
     }
     if (!names_.insert(member).second) return true;
@@ -209,7 +209,7 @@ class Scanner {
       std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 256) + 1, '\0');
       const ssize_t n = readlink(path.c_str(), target.data(), target.size());
       if (n < 0) {
-        warn_("cannot read the link " + printable(path) + ": " + std::strerror(errno));
+        warn_("cannot read the link " + escaped(path) + ": " + std::strerror(errno));
         names_.erase(f.meta.name);
         return false;
       }
@@ -252,11 +252,10 @@ std::string absolutePath(const std::string& path, const std::string& currentFold
   return result.empty() ? "/" : result;
 }
 
-std::vector<ScannedFile> scanSources(const std::vector<std::string>& patterns,
-                                     const ScanSettings& settings,
+std::vector<ScannedFile> scanSources(const NameList& patterns, const ScanSettings& settings,
                                      const std::function<void(const std::string&)>& warn) {
   Scanner scanner(settings, warn);
-  for (const std::string& p : patterns) scanner.scanPattern(p);
+  for (std::string_view p : patterns) scanner.scanPattern(std::string(p));
   return scanner.result();
 }
 

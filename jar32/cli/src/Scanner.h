@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "NameList.h"
 #include "Options.h"
 #include "jar32/Member.h"
 
@@ -33,7 +34,7 @@ struct ScanSettings {
 
 /// Scans the disk for the patterns. Names that cannot be stored, and patterns that match
 /// nothing, are reported through warn and left out. Duplicated member names keep the first.
-std::vector<ScannedFile> scanSources(const std::vector<std::string>& patterns,
+std::vector<ScannedFile> scanSources(const NameList& patterns,
                                      const ScanSettings& settings,
                                      const std::function<void(const std::string&)>& warn);
 

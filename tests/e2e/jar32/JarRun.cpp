@@ -164,6 +164,16 @@ void HeldRun::resume() {
 
 void HeldRun::signal(int sig) { kill(pid_, sig); }
 
+long HeldRun::peakKb() const {
+  // The high-water mark of the program's own memory (a count taken when a process ends would
+  // include the memory of the test that started it).
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
 Result HeldRun::finish() {
   Result r;
   close(resume_);  // a run still held goes on

@@ -47,6 +47,8 @@ class HeldRun {
   bool waitUntilHeld(int seconds = 60);
   void resume();
   void signal(int sig);
+  /// The largest resident size of the held program since it started, in KB.
+  long peakKb() const;
   /// Waits for the end (with a deadline) and returns the code and both outputs.
   Result finish();
 

@@ -210,3 +210,15 @@ TEST(Safety, FolderModesComeBackAfterTheirContents) {
   EXPECT_EQ(mode("team"), 0775u);  // set-group-id stays stripped
   EXPECT_EQ(readFile(t / "out/readonly/b.txt"), "b");
 }
+
+TEST(Safety, TheListFileNeverSplitsAName) {
+  TempDir t;
+  hostileArchive(t / "odd.j", t / "src", {{"two\nlines.txt", "x"}, {"plain.txt", "y"}}, {});
+  const Result r = jar({"t", "odd.j", "-llist"}, t.path());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.find("two\nlines"), std::string::npos);  // progress lines are escaped too
+  EXPECT_NE(r.out.find("two\\x0alines.txt"), std::string::npos) << r.out;
+  const Result d = jar({"d", "odd.j", "*", "-llist"}, t.path());
+  ASSERT_EQ(d.code, 0) << d.err;
+  EXPECT_EQ(readFile(t / "list"), "plain.txt\ntwo?lines.txt\n");
+}

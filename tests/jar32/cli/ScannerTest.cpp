@@ -41,7 +41,9 @@ class Scan : public ::testing::Test {
   std::vector<std::string> names(const std::vector<std::string>& patterns) {
     warnings_.clear();
     std::vector<std::string> out;
-    for (const auto& f : scanSources(patterns, settings_,
+    NameList list;
+    for (const auto& p : patterns) list.push_back(p);
+    for (const auto& f : scanSources(list, settings_,
                                      [&](const std::string& w) { warnings_.push_back(w); }))
       out.push_back(f.meta.name);
     return out;
