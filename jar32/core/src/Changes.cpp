@@ -13,6 +13,7 @@
 
 #include "Chapters.h"
 #include "FaultInjection.h"
+#include "HostFile.h"
 #include "Checksum.h"
 #include "Reader.h"
 #include "Writer.h"
@@ -149,8 +150,9 @@ struct NullVisitor : MemberVisitor {
   void end(size_t, const MemberInfo&, MemberStatus) override {}
 };
 
-/// Writes, optionally tests, and puts the new archive in place of `output`.
-void writeAndCommit(const std::string& output, const ArchiveReader* source,
+/// Writes, optionally tests, and puts the new archive in place of `output`. Returns the
+/// entries left out because their files could not be read.
+std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReader* source,
                     std::vector<NewEntry>& entries, const ArchiveInfo& info,
                     const Protection& prot, const std::string& password, const WriteSettings& s,
                     bool recompressAll, bool replaceExisting, Progress* progress) {
@@ -167,6 +169,7 @@ void writeAndCommit(const std::string& output, const ArchiveReader* source,
   js.threads = threadsFor(s);
   std::vector<size_t> newIndex;
   writer.write(source, entries, info, prot, js, progress, &newIndex);
+  std::erase_if(fresh, [&](size_t i) { return newIndex[i] == SIZE_MAX; });
 
   if (s.testBeforeCommit || (s.testNewMembers && !fresh.empty())) {
     auto check = ArchiveReader::open(writer.tempPath(), password);
@@ -199,6 +202,7 @@ void writeAndCommit(const std::string& output, const ArchiveReader* source,
     }
     ::utimensat(AT_FDCWD, output.c_str(), times, 0);
   }
+  return writer.dropped();
 }
 
 /// Checks each file to add: readable, its size now, what kind of content.
@@ -218,10 +222,23 @@ std::vector<Candidate> prepare(const std::vector<SourceFile>& files, AddReport& 
     c.file = f;
     if (f.meta.kind == MemberKind::File) {
       try {
-        File in = File::openRead(f.hostPath);
-        c.file.meta.size = in.size();
+        HostFile in = HostFile::open(f.hostPath);
+        c.state = in.opened();
+        if (f.inode && (c.state.device != f.device || c.state.inode != f.inode))
+          throw JarError(kOpenError, "Cannot read " + f.hostPath +
+                                         ": it was replaced by another file since it was found");
+        // What is stored is the file as it is now.
+        MemberInfo& m = c.file.meta;
+        m.size = c.state.size;
+        m.mtime = c.state.mtime;
+        m.mtimeNsec = c.state.mtimeNsec;
+        m.preciseTime = true;
+        m.sparse = c.state.sparse;
         uint8_t head[4];
-        size_t got = in.readSomeAt(0, head, sizeof head);
+        size_t got = in.readAt(0, head, sizeof head);
+        if (m.size == 0 && got > 0 && progress)
+          progress->warning(f.hostPath + ": it tells no size but holds data (a /proc or /sys "
+                                         "file?); it was stored empty");
         c.cls = classify(name, head, got);
       } catch (const JarError& e) {
         ++report.skipped;
@@ -236,11 +253,11 @@ std::vector<Candidate> prepare(const std::vector<SourceFile>& files, AddReport& 
 
 std::optional<uint64_t> hashHostFile(const std::string& path) {
   try {
-    File in = File::openRead(path);
+    HostFile in = HostFile::open(path);
     ContentHash h;
     Bytes buf(1 << 20);
     for (uint64_t at = 0;;) {
-      size_t got = in.readSomeAt(at, buf.data(), buf.size());
+      size_t got = in.readAt(at, buf.data(), buf.size());
       if (!got) break;
       h.update(buf.data(), got);
       at += got;
@@ -278,8 +295,14 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
   std::vector<Candidate> candidates = prepare(files, report, progress);
   fault::point("prepared");
   size_t skippedEarly = report.skipped;
-  report = applyAdd(entries, chapters, candidates, mode, onlyNew, newChapter, compare, hashHostFile,
-                    progress);
+  AddRules rules;
+  rules.mode = mode;
+  rules.onlyNew = onlyNew;
+  rules.newChapter = newChapter;
+  rules.compare = compare;
+  rules.verifyContent = settings.verifyContent;
+  rules.extendedAttributes = settings.extendedAttributes;
+  report = applyAdd(entries, chapters, candidates, rules, hashHostFile, progress);
   report.skipped += skippedEarly;
   bool changes = report.added || report.replaced || newChapter;
   if (!changes && !(source && changesArchiveSettings(settings))) return report;
@@ -288,8 +311,16 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
   std::string password;
   Protection prot = decideProtection(source.get(), settings, false, progress, &password);
   applySettings(info, settings, entries, source != nullptr);
-  writeAndCommit(archivePath, source.get(), entries, info, prot, password, settings, false,
-                 source != nullptr, progress);
+  const std::vector<size_t> dropped = writeAndCommit(
+      archivePath, source.get(), entries, info, prot, password, settings, false, source != nullptr,
+      progress);
+  for (size_t i : dropped) {
+    // Reported as added or replaced, but its file could not be read: its old version stays.
+    if (entries[i].displaced) --report.replaced;
+    else --report.added;
+    ++report.skipped;
+    report.notStored.push_back(entries[i].info.name);
+  }
   report.archiveWritten = true;
   return report;
 }

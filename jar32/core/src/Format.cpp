@@ -135,7 +135,7 @@ bool BlockHeader::decode(const uint8_t in[kBlockHeaderSize], BlockHeader& h) {
 void Trailer::encode(uint8_t out[kTrailerSize]) const {
   std::memset(out, 0, kTrailerSize);
   std::memcpy(out, kTrailerMagic, 4);
-  putU16(out + 4, kFormatVersion);
+  putU16(out + 4, kTrailerVersion);
   putU16(out + 6, kTrailerSize);
   putU64(out + 8, infoOffset);
   putU64(out + 16, directoryOffset);

@@ -12,7 +12,8 @@ namespace jar32 {
 
 class File;
 
-inline constexpr uint16_t kFormatVersion = 1;
+inline constexpr uint16_t kFormatVersion = 2;  // written; 1 is still read
+inline constexpr uint16_t kTrailerVersion = 1;
 inline constexpr size_t kFileHeaderSize = 96;
 inline constexpr size_t kBlockHeaderSize = 112;
 inline constexpr size_t kTrailerSize = 48;

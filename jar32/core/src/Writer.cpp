@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <future>
+#include <map>
+#include <set>
 
 #include "BlockBuilder.h"
 #include "Checksum.h"
@@ -20,6 +22,18 @@
 
 namespace jar32 {
 namespace {
+
+// Where a stored version's data lies in the source archive.
+struct Location {
+  uint32_t block;
+  uint64_t offset, size;
+  auto operator<=>(const Location&) const = default;
+};
+
+Location locationOf(const ArchiveReader& source, size_t oldIndex) {
+  const Entry& e = source.directory().entries[oldIndex];
+  return {e.block, e.offset, e.info.size};
+}
 
 std::vector<std::vector<PiecePlan>> oldPieces(const ArchiveReader& source,
                                              const std::vector<size_t>& keptAs) {
@@ -49,11 +63,15 @@ std::vector<std::vector<PiecePlan>> oldPieces(const ArchiveReader& source,
   return pieces;
 }
 
-// How many pieces of each old entry exist in the whole source archive (to tell partial blocks).
+// How many pieces of data each block of the source holds (versions sharing their data count
+// once), to tell blocks that keep all of it.
 std::vector<size_t> countPieces(const ArchiveReader& source) {
   const Directory& dir = source.directory();
   std::vector<size_t> perBlock(dir.blocks.size(), 0);
-  for (const Entry& e : dir.entries) {
+  std::set<Location> seen;
+  for (size_t i = 0; i < dir.entries.size(); ++i) {
+    const Entry& e = dir.entries[i];
+    if (e.info.size == 0 || !seen.insert(locationOf(source, i)).second) continue;
     uint64_t left = e.info.size, offset = e.offset;
     for (uint32_t b = e.block; left && b < dir.blocks.size(); ++b, offset = 0) {
       left -= std::min(left, dir.blocks[b].dataRaw - offset);
@@ -71,6 +89,111 @@ uint64_t buildCost(const Job& job) { return 2 * job.dataRaw + (64ull << 20); }
 std::string baseName(const std::string& memberName) {
   auto sep = memberName.find_last_of('\\');
   return sep == std::string::npos ? memberName : memberName.substr(sep + 1);
+}
+
+// New files, similar ones together, big ones split at the block limit.
+std::vector<Job> planHostJobs(const std::vector<NewEntry>& entries, int method, uint64_t limit,
+                              std::vector<std::unique_ptr<HashChain>>& chains) {
+  std::vector<size_t> hosts;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].origin == NewEntry::Origin::Host && entries[i].info.size > 0) hosts.push_back(i);
+  std::vector<std::string> exts(entries.size()), bases(entries.size());
+  for (size_t i : hosts) {
+    exts[i] = extensionOf(entries[i].info.name);
+    bases[i] = baseName(entries[i].info.name);
+  }
+  std::stable_sort(hosts.begin(), hosts.end(), [&](size_t a, size_t b) {
+    const NewEntry& x = entries[a];
+    const NewEntry& y = entries[b];
+    if (x.cls != y.cls) return x.cls < y.cls;
+    if (exts[a] != exts[b]) return exts[a] < exts[b];
+    if (bases[a] != bases[b]) return bases[a] < bases[b];
+    return x.info.name < y.info.name;
+  });
+  std::vector<Job> jobs;
+  Job current;
+  auto close = [&] {
+    if (!current.pieces.empty()) jobs.push_back(std::move(current));
+    current = Job{};
+  };
+  for (size_t i : hosts) {
+    const NewEntry& e = entries[i];
+    CodecChoice codec = codecFor(method, e.cls);
+    if (!current.pieces.empty() &&
+        (current.codec.codec != codec.codec || current.codec.level != codec.level ||
+         current.codec.x86Filter != codec.x86Filter || current.dataRaw + e.info.size > limit))
+      close();
+    current.kind = JobKind::EncodeHost;
+    current.codec = codec;
+    if (e.info.size > limit) chains[i] = std::make_unique<HashChain>();
+    uint64_t done = 0;
+    int pieceNo = 0;
+    while (done < e.info.size) {
+      if (current.dataRaw == limit) {
+        close();
+        current.kind = JobKind::EncodeHost;
+        current.codec = codec;
+      }
+      PiecePlan p;
+      p.entry = i;
+      p.memberOffset = done;
+      p.sourceOffset = done;
+      p.length = std::min(e.info.size - done, limit - current.dataRaw);
+      p.first = done == 0;
+      done += p.length;
+      p.last = done == e.info.size;
+      p.chainPiece = chains[i] ? pieceNo++ : -1;
+      current.dataRaw += p.length;
+      current.pieces.push_back(p);
+    }
+  }
+  close();
+  return jobs;
+}
+
+// Blocks of the source archive: copy, re-protect, re-compress or drop.
+std::vector<Job> planOldJobs(const ArchiveReader& source, const std::vector<NewEntry>& entries,
+                             int method, bool recompressAll, const Protection& prot) {
+  std::vector<Job> jobs;
+  std::vector<size_t> keptAs(source.directory().entries.size(), SIZE_MAX);
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].origin == NewEntry::Origin::Old && !entries[i].dropped)
+      keptAs[entries[i].oldIndex] = i;
+  auto pieces = oldPieces(source, keptAs);
+  auto total = countPieces(source);
+  const bool sourceProtected = source.header().protectedArchive;
+  for (uint32_t b = 0; b < pieces.size(); ++b) {
+    if (pieces[b].empty()) continue;
+    Job job;
+    job.oldBlock = b;
+    job.pieces = std::move(pieces[b]);
+    for (const auto& p : job.pieces) job.dataRaw += p.length;
+    if (job.pieces.size() == total[b] && !recompressAll) {
+      bool copyable = sourceProtected ? (prot.keys && prot.sameKeysAsSource) : !prot.keys;
+      job.kind = copyable ? JobKind::Copy : JobKind::Reseal;
+    } else {
+      job.kind = JobKind::EncodeOld;
+      const std::string& name = entries[job.pieces.front().entry].info.name;
+      job.codec = codecFor(method, classify(name, nullptr, 0));
+    }
+    jobs.push_back(std::move(job));
+  }
+  return jobs;
+}
+
+// Old versions whose data lies where another kept one's does share it instead of storing it
+// twice (hard links, versions whose mode alone changed).
+void shareEqualOldData(const ArchiveReader& source, std::vector<NewEntry>& entries) {
+  std::map<Location, size_t> first;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    NewEntry& e = entries[i];
+    if (e.origin != NewEntry::Origin::Old || e.dropped || e.info.size == 0) continue;
+    auto [it, isNew] = first.try_emplace(locationOf(source, e.oldIndex), i);
+    if (!isNew) {
+      e.origin = NewEntry::Origin::Shared;
+      e.sharedWith = it->second;
+    }
+  }
 }
 
 }  // namespace
@@ -124,132 +247,42 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
                           std::vector<size_t>* newIndex) {
   const int method = settings.method >= 1 && settings.method <= 4 ? settings.method : kDefaultMethod;
   const uint64_t limit = blockLimitFor(method);
-  std::vector<Job> jobs;
+  dropped_.clear();
 
-  // 1. Blocks of the source archive: copy, re-protect, re-compress or drop.
-  if (source) {
-    std::vector<size_t> keptAs(source->directory().entries.size(), SIZE_MAX);
-    for (size_t i = 0; i < entries.size(); ++i)
-      if (entries[i].origin == NewEntry::Origin::Old) keptAs[entries[i].oldIndex] = i;
-    auto pieces = oldPieces(*source, keptAs);
-    auto total = countPieces(*source);
-    const bool sourceProtected = source->header().protectedArchive;
-    for (uint32_t b = 0; b < pieces.size(); ++b) {
-      if (pieces[b].empty()) continue;
-      Job job;
-      job.oldBlock = b;
-      job.pieces = std::move(pieces[b]);
-      for (const auto& p : job.pieces) job.dataRaw += p.length;
-      if (job.pieces.size() == total[b] && !settings.recompressAll) {
-        bool copyable = sourceProtected ? (prot.keys && prot.sameKeysAsSource) : !prot.keys;
-        job.kind = copyable ? JobKind::Copy : JobKind::Reseal;
-      } else {
-        job.kind = JobKind::EncodeOld;
-        const std::string& name = entries[job.pieces.front().entry].info.name;
-        job.codec = codecFor(method, classify(name, nullptr, 0));
-      }
-      jobs.push_back(std::move(job));
-    }
-  }
-
-  // 2. New files, similar ones together, big ones split at the block limit.
-  std::vector<size_t> hosts;
-  for (size_t i = 0; i < entries.size(); ++i)
-    if (entries[i].origin == NewEntry::Origin::Host && entries[i].info.size > 0) hosts.push_back(i);
-  std::vector<std::string> exts(entries.size()), bases(entries.size());
-  for (size_t i : hosts) {
-    exts[i] = extensionOf(entries[i].info.name);
-    bases[i] = baseName(entries[i].info.name);
-  }
-  std::stable_sort(hosts.begin(), hosts.end(), [&](size_t a, size_t b) {
-    const NewEntry& x = entries[a];
-    const NewEntry& y = entries[b];
-    if (x.cls != y.cls) return x.cls < y.cls;
-    if (exts[a] != exts[b]) return exts[a] < exts[b];
-    if (bases[a] != bases[b]) return bases[a] < bases[b];
-    return x.info.name < y.info.name;
-  });
-  std::vector<std::unique_ptr<HashChain>> chains(entries.size());
-  Job current;
-  auto close = [&] {
-    if (!current.pieces.empty()) jobs.push_back(std::move(current));
-    current = Job{};
-  };
-  for (size_t i : hosts) {
-    const NewEntry& e = entries[i];
-    CodecChoice codec = codecFor(method, e.cls);
-    if (!current.pieces.empty() &&
-        (current.codec.codec != codec.codec || current.codec.level != codec.level ||
-         current.codec.x86Filter != codec.x86Filter || current.dataRaw + e.info.size > limit))
-      close();
-    current.kind = JobKind::EncodeHost;
-    current.codec = codec;
-    if (e.info.size > limit) chains[i] = std::make_unique<HashChain>();
-    uint64_t done = 0;
-    int pieceNo = 0;
-    while (done < e.info.size) {
-      if (current.dataRaw == limit) {
-        close();
-        current.kind = JobKind::EncodeHost;
-        current.codec = codec;
-      }
-      PiecePlan p;
-      p.entry = i;
-      p.memberOffset = done;
-      p.sourceOffset = done;
-      p.length = std::min(e.info.size - done, limit - current.dataRaw);
-      p.first = done == 0;
-      done += p.length;
-      p.last = done == e.info.size;
-      p.chainPiece = chains[i] ? pieceNo++ : -1;
-      current.dataRaw += p.length;
-      current.pieces.push_back(p);
-    }
-  }
-  close();
-
-  // 3. Versions without data (folders, links, empty files) share one block of records.
-  Job empty;
-  empty.kind = JobKind::Empty;
-  ContentHash emptyHash;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    if (entries[i].info.size) continue;
-    if (entries[i].origin != NewEntry::Origin::Old) entries[i].checksum = emptyHash.digest();
-    PiecePlan p;
-    p.entry = i;
-    p.first = p.last = true;
-    empty.pieces.push_back(p);
-  }
-  if (!empty.pieces.empty()) jobs.push_back(std::move(empty));
-
-  // 4. Write: workers build blocks ahead, this thread writes them in order.
   registerCleanupPath(tempPath_.c_str());
   File out = File::create(tempPath_);
   uint8_t fh[kFileHeaderSize];
-  prot.header.encode(fh);
+  FileHeader header = prot.header;
+  header.version = kFormatVersion;  // a change of an older archive writes the current format
+  header.encode(fh);
   out.write(fh, sizeof fh);
 
+  std::vector<std::unique_ptr<HashChain>> chains(entries.size());
+  std::vector<Job> jobs = planHostJobs(entries, method, limit, chains);
   std::atomic<bool> abort{false};
   BlockBuilder builder(source, entries, prot, chains, abort);
-  std::vector<BlockRef> blocks(jobs.size());
+  std::vector<BlockRef> blocks;
   std::vector<uint32_t> entryBlock(entries.size(), kNoBlock);
   std::vector<uint64_t> entryOffset(entries.size(), 0);
-  {
-    const unsigned threads = std::max(1u, settings.threads);
+
+  const unsigned threads = std::max(1u, settings.threads);
+  WorkerPool pool(threads);
+  struct AbortOnExit {
+    std::atomic<bool>& abort;
+    std::vector<std::unique_ptr<HashChain>>& chains;
+    ~AbortOnExit() {
+      abort = true;
+      for (auto& c : chains)
+        if (c) {
+          std::lock_guard lock(c->mutex);
+          c->cv.notify_all();
+        }
+    }
+  } abortOnExit{abort, chains};
+
+  // Workers build blocks ahead, this thread writes them in order.
+  auto run = [&](std::vector<Job>& jobs) {
     std::vector<std::future<Built>> futures(jobs.size());
-    WorkerPool pool(threads);
-    struct AbortOnExit {
-      std::atomic<bool>& abort;
-      std::vector<std::unique_ptr<HashChain>>& chains;
-      ~AbortOnExit() {
-        abort = true;
-        for (auto& c : chains)
-          if (c) {
-            std::lock_guard lock(c->mutex);
-            c->cv.notify_all();
-          }
-      }
-    } abortOnExit{abort, chains};
     size_t launched = 0;
     uint64_t inFlight = 0;
     for (size_t j = 0; j < jobs.size(); ++j) {
@@ -268,7 +301,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
       if (progress && progress->interrupted()) throw JarError(kInterrupted, "Interrupted");
       fault::point("block");
       const Job& job = jobs[j];
-      BlockRef& ref = blocks[j];
+      BlockRef ref;
       ref.offset = out.writePosition();
       std::vector<uint64_t> offsets;
       if (job.kind == JobKind::Copy) {
@@ -291,6 +324,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
         ref.dataStored = old.dataStored;
       } else {
         Built b = futures[j].get();
+        inFlight -= buildCost(job);
         out.write(b.head.data(), b.head.size());
         if (!b.data.empty()) out.write(b.data.data(), b.data.size());
         ref.dataRaw = b.header.dataRaw;
@@ -301,21 +335,85 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
           at += p.length;
         }
       }
-      if (job.kind != JobKind::Copy) inFlight -= buildCost(job);
       ref.size = out.writePosition() - ref.offset;
       for (size_t k = 0; k < job.pieces.size(); ++k) {
         const PiecePlan& p = job.pieces[k];
         if (p.first) {
-          entryBlock[p.entry] = uint32_t(j);
+          entryBlock[p.entry] = uint32_t(blocks.size());
           entryOffset[p.entry] = entries[p.entry].info.size ? offsets[k] : 0;
         }
       }
+      blocks.push_back(ref);
     }
+  };
+
+  // 1. New files first: what cannot be read is known before the old blocks are planned.
+  run(jobs);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    std::string failure;
+    for (const std::string& note : builder.sourceNotes(i, failure))
+      if (progress) progress->warning(entries[i].hostPath + ": " + note);
+    if (!failure.empty()) {
+      entries[i].dropped = true;
+      dropped_.push_back(i);
+      if (progress) progress->warning("skipped " + entries[i].hostPath + ": " + failure);
+    }
+  }
+  for (size_t i = 0; i < entries.size(); ++i) {  // other names of a file that was not read
+    NewEntry& e = entries[i];
+    if (e.origin == NewEntry::Origin::Shared && !e.dropped && entries[e.sharedWith].dropped) {
+      e.dropped = true;
+      dropped_.push_back(i);
+      if (progress) progress->warning("skipped " + e.hostPath + ": its other name was not read");
+    }
+  }
+  for (size_t i : dropped_) {
+    const std::shared_ptr<const NewEntry> displaced = entries[i].displaced;
+    if (!displaced) continue;
+    auto back = std::find_if(entries.begin(), entries.end(), [&](const NewEntry& e) {
+      return e.origin == NewEntry::Origin::Old && e.oldIndex == displaced->oldIndex;
+    });
+    if (back != entries.end()) back->info.chapters = displaced->info.chapters;
+    else entries.push_back(*displaced);
+  }
+  entryBlock.resize(entries.size(), kNoBlock);
+  entryOffset.resize(entries.size(), 0);
+
+  // 2. Blocks of the source archive, then the versions without data (folders, links, empty
+  // files), which share one block of records.
+  jobs.clear();
+  if (source) {
+    shareEqualOldData(*source, entries);
+    jobs = planOldJobs(*source, entries, method, settings.recompressAll, prot);
+  }
+  Job empty;
+  empty.kind = JobKind::Empty;
+  ContentHash emptyHash;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].info.size || entries[i].dropped) continue;
+    if (entries[i].origin != NewEntry::Origin::Old) entries[i].checksum = emptyHash.digest();
+    PiecePlan p;
+    p.entry = i;
+    p.first = p.last = true;
+    empty.pieces.push_back(p);
+  }
+  if (!empty.pieces.empty()) jobs.push_back(std::move(empty));
+  builder.noteSharedData();
+  run(jobs);
+
+  // Versions sharing data lie where the version they share it with does.
+  for (size_t i = 0; i < entries.size(); ++i) {
+    NewEntry& e = entries[i];
+    if (e.origin != NewEntry::Origin::Shared || e.dropped || e.info.size == 0) continue;
+    entryBlock[i] = entryBlock[e.sharedWith];
+    entryOffset[i] = entryOffset[e.sharedWith];
+    e.checksum = entries[e.sharedWith].checksum;
   }
 
   // 5. Archive info, directory (entries in storage order), trailer.
-  std::vector<size_t> order(entries.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::vector<size_t> order;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!entries[i].dropped) order.push_back(i);
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
     if (entryBlock[a] != entryBlock[b]) return entryBlock[a] < entryBlock[b];
     return entryOffset[a] < entryOffset[b];
@@ -324,7 +422,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   dir.info = info;
   dir.blocks = std::move(blocks);
   dir.entries.reserve(entries.size());
-  if (newIndex) newIndex->assign(entries.size(), 0);
+  if (newIndex) newIndex->assign(entries.size(), SIZE_MAX);
   for (size_t k = 0; k < order.size(); ++k) {
     size_t i = order[k];
     Entry e;

@@ -11,6 +11,7 @@
 #include "Directory.h"
 #include "FileIo.h"
 #include "Format.h"
+#include "HostFile.h"
 #include "Methods.h"
 #include "jar32/Progress.h"
 
@@ -20,13 +21,19 @@ class ArchiveReader;
 
 /// A version in the archive being written and where its data comes from.
 struct NewEntry {
-  enum class Origin { None, Old, Host };
+  enum class Origin { None, Old, Host, Shared };
   MemberInfo info;         // final metadata, chapters included; info.size = data bytes
   uint64_t checksum = 0;   // known for Old, computed while writing for Host
   Origin origin = Origin::None;
   size_t oldIndex = 0;     // Old: index in the source archive's directory
   std::string hostPath;    // Host
+  HostState expected;      // Host: the file as it was checked (the read must find it so)
   ContentClass cls = ContentClass::General;
+  size_t sharedWith = SIZE_MAX;  // Shared: the entry whose data this version shares
+  /// Host: the version of the name that this one took the chapter from, as it was before, so
+  /// that it comes back when the file cannot be read after all.
+  std::shared_ptr<const NewEntry> displaced;
+  bool dropped = false;    // the file could not be read: this version is not written
 };
 
 /// Protection of the archive being written.
@@ -53,13 +60,17 @@ class ArchiveWriter {
   ArchiveWriter(const ArchiveWriter&) = delete;
   ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 
-  /// Writes the archive. entries are reordered into storage order; newIndex[i] tells where
-  /// entries[i] (as given) ended up.
+  /// Writes the archive: the new files first (a file that cannot be read is marked dropped,
+  /// its displaced version restored, a warning given), then the blocks of the source archive.
+  /// newIndex[i] tells where entries[i] (as given) ended up in the directory (SIZE_MAX when
+  /// dropped). entries may grow by restored versions.
   void write(const ArchiveReader* source, std::vector<NewEntry>& entries, const ArchiveInfo& info,
              const Protection& protection, const WriteJobSettings& settings, Progress* progress,
              std::vector<size_t>* newIndex);
 
   const std::string& tempPath() const { return tempPath_; }
+  /// The entries that write() left out because their file could not be read.
+  const std::vector<size_t>& dropped() const { return dropped_; }
   /// Renames the temporary file over the final path and makes that durable. Without
   /// replaceExisting, a file that appeared at the final path meanwhile (another program
   /// created the archive) is kept and the change refused with kFatal.
@@ -77,6 +88,7 @@ class ArchiveWriter {
   uid_t owner_ = uid_t(-1);
   gid_t group_ = gid_t(-1);
   bool committed_ = false;
+  std::vector<size_t> dropped_;
 };
 
 /// Reads the trailer and the directory of a just written archive back and checks that they

@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -82,6 +84,9 @@ int waitChild(int pid, int seconds) {
 }
 
 SourceFile source(const std::string& hostPath, const std::string& name, int64_t mtime) {
+  // The engine stores the time the file has when it is read: give it the one wanted.
+  const timespec times[2] = {{time_t(mtime), 0}, {time_t(mtime), 0}};
+  ::utimensat(AT_FDCWD, hostPath.c_str(), times, 0);
   SourceFile f;
   f.hostPath = hostPath;
   f.meta.name = name;
