@@ -42,8 +42,8 @@ void removeSources(RunContext& run, const std::vector<ScannedFile>& files,
     }
     struct stat st;
     if (lstat(f.hostPath.c_str(), &st) != 0) continue;
-    if (st.st_dev != f.device || st.st_ino != f.inode || st.st_mtim.tv_sec != f.meta.mtime ||
-        (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) != f.meta.size)) {
+    // Only the file that was found and read, untouched since to the nanosecond.
+    if (!f.unchangedOnDisk()) {
       run.report.warning("kept " + escaped(f.hostPath) + ": it changed while it was added");
       continue;
     }
@@ -80,13 +80,17 @@ void runAdd(RunContext& run) {
   scan.includeHidden = o.includeHidden;
   scan.includeReadOnly = o.includeReadOnly;
   scan.currentFolder = run.currentFolder;
+  scan.extendedAttributes = o.extendedAttributes;
   for (const std::string& own : {inv.archive, o.listFile}) {
     struct stat st;
     if (!own.empty() && stat(own.c_str(), &st) == 0) scan.skipFiles.emplace_back(st.st_dev, st.st_ino);
   }
-  const WriteSettings settings = writeSettingsOf(o);
-  std::vector<ScannedFile> found =
-      scanSources(inv.names, scan, [&](const std::string& w) { run.report.warning(w); });
+  WriteSettings settings = writeSettingsOf(o);
+  const bool deleting = inv.command == Command::Move || o.withDelete;
+  settings.verifyContent = deleting;  // a source goes only when its bytes are known stored
+  settings.extendedAttributes = o.extendedAttributes;
+  ScanReport scanned{[&](const std::string& w) { run.report.warning(w); }};
+  std::vector<ScannedFile> found = scanSources(inv.names, scan, scanned);
   testPoint("scanned");
 
   if (o.query) {
@@ -98,7 +102,9 @@ void runAdd(RunContext& run) {
   }
   std::vector<SourceFile> sources;
   sources.reserve(found.size());
-  for (const ScannedFile& f : found) sources.push_back(SourceFile{f.hostPath, f.meta});
+  for (const ScannedFile& f : found)
+    sources.push_back(SourceFile{f.hostPath, f.meta, static_cast<uint64_t>(f.device),
+                                 static_cast<uint64_t>(f.inode)});
 
   AddMode mode = AddMode::Add;
   if (inv.command == Command::Update) mode = AddMode::Update;
@@ -112,9 +118,10 @@ void runAdd(RunContext& run) {
   run.out.put(std::to_string(report.replaced));
   if (inv.command == Command::AddChapter)
     run.out.put(", unchanged ").put(std::to_string(report.unchanged));
-  run.out.put(", skipped ").put(std::to_string(report.skipped)).line(".");
+  run.out.put(", skipped ").put(std::to_string(report.skipped + scanned.skipped)).line(".");
+  for (const std::string& name : report.notStored) progress.stored.erase(name);
   // The new archive is in place: only now may the sources go.
-  if (inv.command == Command::Move || o.withDelete) removeSources(run, found, progress.stored);
+  if (deleting) removeSources(run, found, progress.stored);
   writeListFile(run);
 }
 

@@ -1,10 +1,12 @@
 // e, x: extraction into a target folder, never outside it.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "ExtractFolder.h"
 #include "MemberNames.h"
@@ -23,9 +25,11 @@ bool isWriteFailure(int err) { return err == ENOSPC || err == EDQUOT || err == E
 
 class Extractor : public MemberVisitor {
  public:
-  Extractor(RunContext& run, ExtractFolder& target, bool withFolders, const struct stat& archive)
+  /// linkTargets: members that others name as their hard link's file.
+  Extractor(RunContext& run, ExtractFolder& target, bool withFolders, const struct stat& archive,
+            std::unordered_set<std::string> linkTargets)
       : run_(run), o_(run.inv.options), target_(target), withFolders_(withFolders),
-        archive_(archive) {}
+        archive_(archive), linkTargets_(std::move(linkTargets)) {}
 
   bool begin(size_t, const MemberInfo& m) override {
     const std::string shown = escaped(m.name);
@@ -44,7 +48,7 @@ class Extractor : public MemberVisitor {
     std::string problem;
     if (m.kind == MemberKind::Folder) {
       if (!target_.makeFolder(parts, problem)) return refuse(shown, problem);
-      folders_.push_back({parts, m.mode, m.mtime});
+      folders_.push_back({parts, m});
       done(m);
       return false;
     }
@@ -59,12 +63,20 @@ class Extractor : public MemberVisitor {
       if (!linkTargetStaysInside(joinMemberName(parts), m.linkTarget) ||
           target_.linkPassesForeignLink(parts, m.linkTarget))
         return refuse(shown, "its link target leads outside the target folder");
-      if (!target_.makeLink(parent_.get(), parts, m.linkTarget, m.mtime, problem))
-        return refuse(shown, problem);
+      if (!target_.makeLink(parent_.get(), parts, m, problem)) return refuse(shown, problem);
       done(m);
       return false;
     }
-    pending_ = target_.startFile(parent_.get(), parts);
+    // Another name of a file this run wrote: a hard link, no second copy of the data.
+    if (auto placed = placed_.find(m.hardLinkTarget);
+        !m.hardLinkTarget.empty() && placed != placed_.end() &&
+        target_.makeHardLink(placed->second.parts, placed->second.written, parent_.get(), parts,
+                             problem)) {
+      done(m);
+      return false;
+    }
+    pending_ = target_.startFile(parent_.get(), parts, m.sparse);
+    pendingParts_ = parts;
     if (!pending_.open()) {
       const int err = errno;
       if (isWriteFailure(err)) throw JarError(kWriteError, "cannot write " + shown + ": " + std::strerror(err));
@@ -90,12 +102,19 @@ class Extractor : public MemberVisitor {
       return;
     }
     if (!pending_.open()) return;
-    if (!pending_.commit(m.mode, m.mtime)) {
+    std::string note;
+    if (!pending_.commit(m, note)) {
       const int err = errno;
       pending_.discard();
       if (isWriteFailure(err)) throw JarError(kWriteError, "cannot write " + escaped(m.name) + ": " + std::strerror(err));
       run_.report.warning("cannot place " + escaped(m.name) + ": " + std::strerror(err));
       return;
+    }
+    if (!note.empty()) run_.report.warning("extracted " + m.name + ", but " + note);
+    if (linkTargets_.count(m.name)) {
+      std::string problem;
+      Fd parent = target_.openParent(pendingParts_, false, problem);
+      if (parent) placed_[m.name] = {pendingParts_, ExtractFolder::inspect(parent.get(), pendingParts_.back())};
     }
     done(m);
   }
@@ -104,7 +123,11 @@ class Extractor : public MemberVisitor {
   void finishFolders() {
     std::sort(folders_.begin(), folders_.end(),
               [](const FolderTodo& a, const FolderTodo& b) { return a.parts.size() > b.parts.size(); });
-    for (const FolderTodo& f : folders_) target_.finishFolder(f.parts, f.mode, f.mtime);
+    for (const FolderTodo& f : folders_) {
+      std::string note;
+      target_.finishFolder(f.parts, f.member, note);
+      if (!note.empty()) run_.report.warning("extracted " + f.member.name + "\\, but " + note);
+    }
   }
 
   size_t extracted() const { return extracted_; }
@@ -112,8 +135,11 @@ class Extractor : public MemberVisitor {
  private:
   struct FolderTodo {
     std::vector<std::string> parts;
-    uint32_t mode;
-    int64_t mtime;
+    MemberInfo member;
+  };
+  struct Placed {
+    std::vector<std::string> parts;
+    Existing written;
   };
 
   bool refuse(const std::string& shown, const std::string& why) {
@@ -148,6 +174,9 @@ class Extractor : public MemberVisitor {
   ExtractFolder& target_;
   bool withFolders_;
   const struct stat& archive_;
+  std::unordered_set<std::string> linkTargets_;
+  std::unordered_map<std::string, Placed> placed_;  // link targets written by this run
+  std::vector<std::string> pendingParts_;
   Fd parent_;
   ExtractFolder::PendingFile pending_;
   std::vector<FolderTodo> folders_;
@@ -190,8 +219,14 @@ void runExtract(RunContext& run) {
     run.report.warning("nothing in the selected chapters matches the names given");
     return;
   }
-  ExtractFolder target(o.outputPath);
-  Extractor extractor(run, target, withFolders, archiveFile);
+  std::unordered_set<std::string> linkTargets;
+  for (size_t i : which)
+    if (!members[i].hardLinkTarget.empty()) linkTargets.insert(members[i].hardLinkTarget);
+  RestoreRules rules;
+  rules.owner = geteuid() == 0;  // only root can give files to their owners
+  rules.xattrs = o.extendedAttributes;
+  ExtractFolder target(o.outputPath, rules);
+  Extractor extractor(run, target, withFolders, archiveFile, std::move(linkTargets));
   archive->read(which, extractor, o.recoverBroken);
   extractor.finishFolders();
   run.out.put("Extracted ").put(std::to_string(extractor.extracted()))

@@ -52,6 +52,7 @@ void BlockBuilder::readPiece(const PiecePlan& p, uint8_t* out) const {
     try {
       src.file = HostFile::open(e.hostPath);
       src.opened = true;
+      fault::point("opened");
       const HostState& now = src.file.opened();
       if (!now.sameFile(e.expected))
         src.failure = "it was replaced by another file since it was checked";

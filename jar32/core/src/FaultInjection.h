@@ -10,7 +10,8 @@ namespace jar32::fault {
 /// its countdown reaches zero; waits when a pause was set for it. Steps: "write", "sync",
 /// "block", "directory", "rename", "committed" (the new archive is in place), "scanned" (the
 /// sources were found), "prepared" (they were checked, nothing read yet), "source" (a source
-/// file is about to be opened for its data), "read" (a source's data was read, not yet checked),
+/// file is about to be opened for its data), "opened" (it was opened, nothing read yet), "read"
+/// (a source's data was read, not yet checked),
 /// "finished" (jar32.exe did its work and is about to end).
 void point(const char* step);
 /// Arms `step` to fail on its n-th occurrence (1 = the next one). Empty step disarms.

@@ -196,6 +196,24 @@ void shareEqualOldData(const ArchiveReader& source, std::vector<NewEntry>& entri
   }
 }
 
+// A hard link names another member of the same file; when that one is gone, it names the
+// version its data now lies with (or nothing, for that version itself).
+void repairHardLinks(std::vector<NewEntry>& entries) {
+  std::map<size_t, std::set<std::string>> names;  // by the entry holding the data
+  auto holder = [&](size_t i) {
+    return entries[i].origin == NewEntry::Origin::Shared ? entries[i].sharedWith : i;
+  };
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!entries[i].dropped && entries[i].info.size) names[holder(i)].insert(entries[i].info.name);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    MemberInfo& m = entries[i].info;
+    if (m.hardLinkTarget.empty() || entries[i].dropped) continue;
+    const size_t h = holder(i);
+    if (m.size && names[h].count(m.hardLinkTarget)) continue;
+    m.hardLinkTarget = h == i || !m.size ? std::string() : entries[h].info.name;
+  }
+}
+
 }  // namespace
 
 std::string makeTempName(const std::string& folder) {
@@ -386,6 +404,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
     shareEqualOldData(*source, entries);
     jobs = planOldJobs(*source, entries, method, settings.recompressAll, prot);
   }
+  repairHardLinks(entries);
   Job empty;
   empty.kind = JobKind::Empty;
   ContentHash emptyHash;
