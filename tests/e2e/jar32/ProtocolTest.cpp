@@ -128,7 +128,7 @@ TEST(Protocol, UsageListsEveryCommandAndSwitch) {
                              "  l ", "  t ", "  y ", "  rh ", "  CFG ", "-g", "-jg", "-b0", "-f", "-u", "-m1",
                              "-s", "-jl", "-js", "-hf", "-hg", "-l\"", "-o\"", "-w\"", "-z\"", "-hz", "-v",
                              "-hba0", "-hbd0", "-hbh0", "-hbr0", "-hbs0", "-y", "-d", "-n", "-q", "-r", "-jf",
-                             "-jr", "-jt", "-hk", "-hx", "-jx", "-ha", "-he", "-hy", "-ht0", "-jb", "-x\""})
+                             "-jr", "-jt", "-hk", "-hx", "-jx", "-ha", "-he", "-hy", "-ht0", "-jb", "-x\"", "-ja"})
       EXPECT_NE(r.out.find(item), std::string::npos) << item;
   }
 }
