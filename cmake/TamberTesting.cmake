@@ -7,7 +7,8 @@ function(tamber_add_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     TAMBER_BIN_DIR="${TAMBER_BIN_DIR}"
-    TAMBER_TEST_BIN_DIR="${CMAKE_BINARY_DIR}/tests")
+    TAMBER_TEST_BIN_DIR="${CMAKE_BINARY_DIR}/tests"
+    TAMBER_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)

@@ -10,6 +10,7 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "driver/AppTitle.h"
@@ -44,13 +45,14 @@ QString OutputText(std::string_view bytes) {
 
 TErrorForm::TErrorForm(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+                         Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint) {
   setObjectName("ErrorForm");
   setWindowTitle(QString::fromUtf8(kAppTitle) + " - ");
   setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
 
   Memo1 = new QPlainTextEdit(this);
   Memo1->setObjectName("Memo1");
+  Memo1->setAccessibleName("Output");
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setWordWrapMode(QTextOption::NoWrap);
@@ -65,10 +67,10 @@ TErrorForm::TErrorForm(QWidget* owner)
 
   Panel1 = new QWidget(this);
   Panel1->setObjectName("Panel1");
-  Panel1->setFixedHeight(kPanelHeight);
   Button1 = new QPushButton("OK", Panel1);
   Button1->setObjectName("Button1");
   Button1->setDefault(true);
+  Panel1->setFixedHeight(std::max(kPanelHeight, Button1->sizeHint().height() + 8));
   auto* panelLayout = new QHBoxLayout(Panel1);
   panelLayout->setContentsMargins(0, 0, 0, 0);
   panelLayout->addStretch();
@@ -80,7 +82,10 @@ TErrorForm::TErrorForm(QWidget* owner)
   layout->setSpacing(0);
   layout->addWidget(Memo1, 1);
   layout->addWidget(Panel1);
-  setFixedSize(kClientWidth, kClientHeight);
+  // Opens at the classic size but can be made larger: a long output is unreadable in 416 x 159.
+  setMinimumSize(QSize(kClientWidth, kClientHeight).expandedTo(minimumSizeHint()));
+  resize(minimumSize());
+  setSizeGripEnabled(true);
 
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 

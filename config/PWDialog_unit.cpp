@@ -26,7 +26,6 @@ class HashMaskStyle : public QProxyStyle {
 
 constexpr int kClientWidth = 214;
 constexpr int kClientHeight = 87;
-constexpr int kButtonWidth = 64;
 
 }  // namespace
 
@@ -56,9 +55,9 @@ TPWDialog::TPWDialog(TConfig& config, platform::Prompter& prompter, QWidget* own
   Button1->setDefault(true);
   CheckBox1->setChecked(true);
 
+  Edit1->setAccessibleName("Password");
+
   // The box across the top; "Hide" and the buttons on one line below it.
-  Button1->setFixedWidth(kButtonWidth);
-  Button2->setFixedWidth(kButtonWidth);
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(6);
   buttons->addWidget(CheckBox1);
@@ -72,7 +71,8 @@ TPWDialog::TPWDialog(TConfig& config, platform::Prompter& prompter, QWidget* own
   layout->addWidget(Edit1);
   layout->addStretch();
   layout->addLayout(buttons);
-  setFixedSize(kClientWidth, kClientHeight);
+  // Never smaller than the classic size, larger where a bigger font needs it.
+  setFixedSize(sizeHint().expandedTo(QSize(kClientWidth, kClientHeight)));
 
   connect(CheckBox1, &QCheckBox::toggled, this, &TPWDialog::CheckBox1Click);
   connect(Button1, &QPushButton::clicked, this, &TPWDialog::Button1Click);
@@ -101,7 +101,7 @@ void TPWDialog::Button1Click() {
     accept();
     return;
   }
-  prompter_.error("Invalid password ! Try again.");
+  prompter_.error(text.contains(u'"') ? TConfig::kPasswordQuoteMessage : "Invalid password ! Try again.");
   Edit1->setFocus();
 }
 

@@ -1,5 +1,10 @@
 #include "config/TConfig.h"
 
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
@@ -52,8 +57,9 @@ std::string ProgramFolderOf(const std::string& programPath) {
   return folder;
 }
 
-TConfig::TConfig(platform::SettingsStore& store, platform::Prompter& prompter)
-    : store_(store), prompter_(prompter) {
+TConfig::TConfig(platform::SettingsStore& store, platform::Prompter& prompter,
+                 std::optional<DesktopPlaces> desktop)
+    : store_(store), prompter_(prompter), desktop_(std::move(desktop)) {
   programFolder = ProgramFolderOf(platform::RunningProgramPath());
   systemTempFolder = platform::SystemTempFolder();
   if (!platform::IsFolder(systemTempFolder)) systemTempFolder = programFolder;
@@ -90,7 +96,60 @@ void TConfig::Load() {
   }
 }
 
+namespace {
+
+// The configuration's values in the store as they were before a save, to put back when it fails.
+class StoreSnapshot {
+ public:
+  StoreSnapshot(platform::SettingsStore& store, std::vector<std::string> names) : store_(store) {
+    // The first missing key on the way down is where a failed save's creation began.
+    std::string path;
+    for (std::string_view part : {"\\Software", "\\TAMBER", "\\Configuration"}) {
+      path += part;
+      if (!store.keyExists(path)) {
+        createdKey_ = path;
+        return;
+      }
+    }
+    for (std::string& name : names) {
+      auto value = store.value(TConfig::kKey, name);
+      values_.emplace_back(std::move(name), std::move(value));
+    }
+  }
+
+  void Restore() {
+    if (!createdKey_.empty()) {
+      store_.deleteKey(createdKey_);
+      return;
+    }
+    for (const auto& [name, value] : values_) {
+      if (!value) {
+        store_.deleteValue(TConfig::kKey, name);
+        continue;
+      }
+      switch (value->type) {
+        case platform::ValueType::String: store_.writeString(TConfig::kKey, name, value->text); break;
+        case platform::ValueType::Number: store_.writeNumber(TConfig::kKey, name, value->number); break;
+        case platform::ValueType::Binary: store_.writeBinary(TConfig::kKey, name, value->bytes); break;
+      }
+    }
+  }
+
+ private:
+  platform::SettingsStore& store_;
+  std::string createdKey_;
+  std::vector<std::pair<std::string, std::optional<platform::SettingsValue>>> values_;
+};
+
+}  // namespace
+
 bool TConfig::Save() {
+  std::vector<std::string> names;
+  for (const StringValue& v : kStrings) names.emplace_back(v.name);
+  for (const NumberValue& v : kNumbers) names.emplace_back(v.name);
+  for (const FlagValue& v : kFlags) names.emplace_back(v.name);
+  StoreSnapshot before(store_, std::move(names));
+
   store_.createKey(kKey);
   for (const StringValue& v : kStrings) store_.writeString(kKey, v.name, this->*v.field);
   for (const NumberValue& v : kNumbers)
@@ -98,6 +157,7 @@ bool TConfig::Save() {
                        static_cast<uint32_t>(v.number ? this->*v.number : static_cast<int32_t>(this->*v.choice)));
   for (const FlagValue& v : kFlags) store_.writeNumber(kKey, v.name, this->*v.field ? 1 : 0);
   if (!store_.save()) {
+    before.Restore();  // nothing of this save may reach the file with a later one
     prompter_.plain("Error opening registry for saving!");
     return false;
   }
@@ -115,5 +175,24 @@ void TConfig::StorePassword(const std::string& text) {
 }
 
 void TConfig::CheckAssociationAtStartup() {
-  // The desktop file-type registration is checked here once it exists.
+  if (!checkAssociations || AssociationOk()) return;
+  if (prompter_.ask(platform::BoxKind::Error, "Tamber is not properly associated to \".j\"\nDo you want it corrected ?",
+                    platform::ButtonYes | platform::ButtonNo) == platform::ButtonYes)
+    Associate();
+  else
+    checkAssociations = false;  // not asked again in this run; once saved, not at later starts
+}
+
+bool TConfig::AssociationOk() {
+  return !desktop_ || association::AssociationOk(*desktop_, associateToJ, checkAssociations, prompter_);
+}
+
+void TConfig::Associate() {
+  if (desktop_) association::Associate(*desktop_, associateToJ, prompter_);
+}
+
+bool TConfig::SaveAndRepair() {
+  Save();
+  if (!AssociationOk()) Associate();
+  return true;
 }

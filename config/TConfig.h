@@ -4,8 +4,10 @@
 // "\Software\TAMBER\Configuration".
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "config/Association.h"
 #include "driver/TJarSettings.h"
 #include "platform/Prompter.h"
 #include "platform/SettingsStore.h"
@@ -17,8 +19,11 @@ class TConfig : public TJarSettings {
  public:
   static constexpr const char* kKey = "\\Software\\TAMBER\\Configuration";
 
-  // Create: the defaults, then Load, then the start-up association check.
-  TConfig(platform::SettingsStore& store, platform::Prompter& prompter);
+  // Create: the defaults, then Load, then the start-up association check against the desktop's
+  // registration in `desktop` (the program passes DesktopPlaces::OfThisSession()). Without it, as in
+  // tests of other windows, the association is never looked at or changed.
+  TConfig(platform::SettingsStore& store, platform::Prompter& prompter,
+          std::optional<DesktopPlaces> desktop = std::nullopt);
 
   std::string programFolder;
   TJar* jar = nullptr;  // set by the main window; not owned
@@ -62,6 +67,13 @@ class TConfig : public TJarSettings {
   // The only way the password changes: a valid text replaces it, the empty text clears it.
   void StorePassword(const std::string& text);
 
+  // The association of ".j" files as associateToJ and checkAssociations say (config/Association.h).
+  bool AssociationOk();
+  void Associate();
+  // Save, then (whatever Save answered) the association check, and Associate without asking when
+  // it fails. Always true.
+  bool SaveAndRepair();
+
   platform::SettingsStore& store() { return store_; }
 
  private:
@@ -69,6 +81,7 @@ class TConfig : public TJarSettings {
 
   platform::SettingsStore& store_;
   platform::Prompter& prompter_;
+  std::optional<DesktopPlaces> desktop_;
 };
 
 // The folder of the running program: no trailing separator except on a root; "/" when unknown.

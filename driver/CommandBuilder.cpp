@@ -43,9 +43,52 @@ class ArgumentsStream {
   int fd_;
 };
 
+// The argument file has no escape for a double quote: an item holding one would end early and the
+// archiver would work on another name. Such a job is refused before anything is written.
+void RefuseQuote(const char* what, const std::string& text, bool secret = false) {
+  if (text.find('"') == std::string::npos) return;
+  std::string message = std::string(what) + " cannot contain the character \" (the archiver's command file cannot carry it)";
+  throw JarFailure{secret ? message + "." : message + ":\n" + text};
+}
+
 }  // namespace
 
+std::string TJar::FileListName(const std::string& entry) const {
+  return makeNamesAbsolute   ? MakeAbsoluteName(sourceFolder, entry)
+         : makeNamesRelative ? MakeRelativeName(sourceFolder, entry)
+                             : entry;
+}
+
+void TJar::RefuseQuotes(int operation) const {
+  const std::string& password = config_.password;
+  if (operation == opGenerateConfig) return RefuseQuote("The configuration file name", configFileName);
+  if (operation == opRecoverHeader) {
+    RefuseQuote("The archive name", configFileName);
+    if (usePassword) RefuseQuote("The password", password, true);
+    return;
+  }
+  RefuseQuote("The archive name", archiveName);
+  if (usePassword) RefuseQuote("The password", password, true);
+  if (operation == opCopyArchive && changePassword) RefuseQuote("The new password", newPassword, true);
+  if (useListFile) RefuseQuote("The list file name", listFileName);
+  if (useOutputPath) RefuseQuote("The output path", outputPath);
+  if (useWorkFolder) RefuseQuote("The work folder", workFolder);
+  if (useArchiveComment && !archiveCommentIsText && archiveComment != "NUL")
+    RefuseQuote("The archive comment file name", archiveComment);
+  if (useChapterComment && !chapterCommentIsText && chapterComment != "NUL")
+    RefuseQuote("The chapter comment file name", chapterComment);
+  for (const std::string& entry : fileList) RefuseQuote("A file name", FileListName(entry));
+  if (useExcludeList && operation != opList)
+    for (const std::string& entry : excludeList) RefuseQuote("An excluded name", entry);
+  // Work files are named in quotes in the file list, the add group's exclusions and comment items.
+  const bool textComment = (useArchiveComment && archiveCommentIsText && archiveComment != "NUL") ||
+                           (useChapterComment && chapterCommentIsText && chapterComment != "NUL");
+  if (!fileList.empty() || JarCommandClass(operation) == 0 || textComment)
+    RefuseQuote("The temporary folder", tempFolder);
+}
+
 void TJar::BuildArguments(int operation) {
+  RefuseQuotes(operation);
   // The class follows from the operation, so the builder can also be used on its own.
   commandClass = JarCommandClass(operation);
   const bool consoleShown = config_.showDosbox && !JarConsoleForcedHidden(operation);
@@ -168,11 +211,6 @@ void TJar::WriteFiles() {
   if (fileList.empty()) return;
   filesFile = MakeTempFileName("FilesFile");
   std::string line;
-  for (const std::string& entry : fileList) {
-    std::string name = makeNamesAbsolute   ? MakeAbsoluteName(sourceFolder, entry)
-                       : makeNamesRelative ? MakeRelativeName(sourceFolder, entry)
-                                           : entry;
-    line += " " + Quoted(name);
-  }
+  for (const std::string& entry : fileList) line += " " + Quoted(FileListName(entry));
   if (!platform::WriteWholeFile(filesFile, line)) throw JarFailure{"Error in: WriteFiles()"};
 }

@@ -1,6 +1,7 @@
 // Judging the archiver's end code and telling the user, in the archiver's own terms.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -77,17 +78,20 @@ bool TJar::CheckExitStatus() {
   }
 }
 
-// The password dialog, then the archive listed again with the new password. The verdict is the
-// user's answer; the nested run reports its own failures.
+// The password dialog, then the archive listed again with the new password; a test is run again
+// instead, since a listing proves nothing about the members. The nested run reports its own
+// outcome. The verdict is the user's answer, except after a test: the nested test has said all.
 void TJar::AskPasswordAndRelist(bool& verdict) {
   verdict = dialogs && dialogs->AskPassword();
   if (!verdict) return;
   usePassword = true;
+  const bool test = runningOperation_ == opTest;
   try {
-    Run(opList);
+    Run(test ? opTest : opList);
   } catch (const JarFailure& failure) {
     if (!failure.text.empty()) prompter_.error(failure.text);
   }
+  if (test) verdict = false;
 }
 
 void TJar::ViewLastOutput() {
@@ -104,7 +108,13 @@ void TJar::ViewLastOutput() {
 
 bool TJar::IsJarArchive(const std::string& fileName) {
   if (platform::IsFolder(fileName)) return false;
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a named pipe would wait for a writer. Only a regular file can be an archive.
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd);
+    fd = -1;
+  }
   if (fd < 0) {
     prompter_.error("Can't open file: \"" + fileName + "\"");
     return false;

@@ -3,6 +3,13 @@
 #include "driver/TJarExec_unit.h"
 
 void TJar::Run(int operation) {
+  // The operation of this run while it lasts; a nested run puts back the outer one's.
+  struct OperationScope {
+    int& field;
+    int outer;
+    ~OperationScope() { field = outer; }
+  } operationScope{runningOperation_, runningOperation_};
+  runningOperation_ = operation;
   const bool rememberedDosbox = config_.showDosbox;
   commandClass = 3;
   DeleteTempFiles();

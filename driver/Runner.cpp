@@ -59,14 +59,14 @@ void TJar::RunFinished(int32_t endCode) {
   running = false;
 }
 
+// Returns as soon as the question is answered: after Yes the worker ends the archiver and its
+// end-of-run event (code 13) finishes the run, while the window goes on handling its events.
 void TJar::CancelRun() {
-  if (!running || !executeThread) return;
+  if (!running || !executeThread || executeThread->terminateRequested()) return;
   executeThread->SuspendChild();
   if (prompter_.ask(platform::BoxKind::Confirmation, "Do you want to terminate operation ?",
-                    platform::ButtonYes | platform::ButtonNo) == platform::ButtonYes) {
+                    platform::ButtonYes | platform::ButtonNo) == platform::ButtonYes)
     executeThread->TerminateChild(13);
-    executeThread->WaitFor();
-  } else {
+  else
     executeThread->ResumeChild();
-  }
 }

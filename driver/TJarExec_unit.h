@@ -189,13 +189,16 @@ class TJar {
   // anything. Throws JarFailure with the text to show.
   void BuildArguments(int operation);
   void WriteFiles();
+  // The name an entry of fileList is written as (made absolute or relative to sourceFolder).
+  std::string FileListName(const std::string& entry) const;
   // Starts the archiver and waits for it while handling the owner's events; the verdict of
   // CheckExitStatus.
   bool Execute(const JarCommandLine& commandLine);
   // The end-of-run event: stores the end code of the run in progress; ignored outside a run.
   void RunFinished(int32_t endCode);
-  // The cancel command of the owner while a run is in progress: stops the archiver, asks, and ends
-  // it (end code 13) or lets it go on.
+  // The cancel command of the owner while a run is in progress: stops the archiver, asks, and has it
+  // ended or lets it go on. Returns once answered; an ended run finishes with end code 13 when its
+  // end-of-run event comes.
   void CancelRun();
   // Judges exitCode and reports it; true for success.
   bool CheckExitStatus();
@@ -227,6 +230,8 @@ class TJar {
  private:
   std::string CommentFileItem(const char* item, const std::string& comment, bool isText, const char* label);
 
+  // Throws the message naming the first item of the job that holds a double quote.
+  void RefuseQuotes(int operation) const;
   void AskPasswordAndRelist(bool& verdict);
   void ForgetArguments();
 
@@ -234,6 +239,7 @@ class TJar {
   platform::Prompter& prompter_;
   platform::RunEventLoop* owner_ = nullptr;
   bool argumentsHoldPassword_ = false;  // the argument file must not outlive the run
+  int runningOperation_ = -1;           // the operation Run is carrying out
 };
 
 // Shared helpers of every window.

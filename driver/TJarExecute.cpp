@@ -4,10 +4,9 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "platform/Files.h"
 #include "platform/Terminal.h"
@@ -25,8 +24,6 @@ bool ReadNumber(const std::string& file, long& number) {
   number = std::strtol(text.c_str(), &end, 10);
   return end != text.c_str();
 }
-
-bool Alive(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 
 }  // namespace
 
@@ -104,22 +101,26 @@ void TJarExecute::Body() {
 }
 
 // True once the archiver was asked to end and the grace period since then has passed; the first
-// call after the request starts the period.
-bool TJarExecute::GraceOver(std::chrono::steady_clock::time_point& deadline) const {
+// call after the request starts the period. stepMs is cut short to end with the period.
+bool TJarExecute::GraceOver(std::chrono::steady_clock::time_point& deadline, int& stepMs) const {
   if (!process_.terminateRequested()) return false;
   const auto now = std::chrono::steady_clock::now();
-  if (deadline == std::chrono::steady_clock::time_point::max()) {
+  if (deadline == std::chrono::steady_clock::time_point::max())
     deadline = now + std::chrono::milliseconds(terminateGraceMs);
-    return false;
-  }
-  return now >= deadline;
+  if (now >= deadline) return true;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+  stepMs = static_cast<int>(std::min<int64_t>(stepMs, left));
+  return false;
 }
 
 // One-second steps until the child ends; a child asked to end gets a grace period, then is killed.
+// The request itself wakes the wait, so the period starts at once.
 int32_t TJarExecute::WaitForChild() {
   auto terminateDeadline = std::chrono::steady_clock::time_point::max();
   for (;;) {
-    switch (process_.Wait(1000)) {
+    int step = kStepMs;
+    if (GraceOver(terminateDeadline, step)) process_.KillNow();
+    switch (process_.Wait(step)) {
       case platform::ChildProcess::WaitStatus::Exited:
         return process_.exitCode();
       case platform::ChildProcess::WaitStatus::Failed:
@@ -129,7 +130,6 @@ int32_t TJarExecute::WaitForChild() {
       case platform::ChildProcess::WaitStatus::Timeout:
         break;
     }
-    if (GraceOver(terminateDeadline)) process_.KillNow();
   }
 }
 
@@ -140,19 +140,20 @@ int32_t TJarExecute::WaitInTerminal() {
   long wrapper = 0, code = 0;
   // A terminal that handed the window over and ended well: the wrapper may not have started yet.
   if (terminalCode == 0 && !process_.terminateRequested()) {
-    for (int waited = 0; waited < kWrapperStartMs && !process_.terminateRequested() && !ReadNumber(pidFile_, wrapper);
-         waited += 100)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int waited = 0; waited < kWrapperStartMs && !ReadNumber(pidFile_, wrapper); waited += kStepMs)
+      if (process_.Pause(kStepMs)) break;
   }
   if (ReadNumber(pidFile_, wrapper)) {
     auto terminateDeadline = std::chrono::steady_clock::time_point::max();
-    while (!ReadNumber(exitCodeFile_, code) && Alive(static_cast<pid_t>(wrapper))) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      if (GraceOver(terminateDeadline)) SignalTerminalGroup(SIGKILL);
+    while (!ReadNumber(exitCodeFile_, code)) {
+      int step = kStepMs;
+      if (GraceOver(terminateDeadline, step)) SignalTerminalGroup(SIGKILL);
+      if (process_.WaitForOther(static_cast<pid_t>(wrapper), step) != platform::ChildProcess::WaitStatus::Timeout)
+        break;
     }
   }
   if (process_.terminateRequested()) return process_.terminateCode();
-  if (ReadNumber(exitCodeFile_, code)) return static_cast<int32_t>(code);
+  if (ReadNumber(exitCodeFile_, code)) return platform::EndCodeOfShellStatus(static_cast<int>(code));
   if (wrapper > 0) return 11;  // the window was closed while the program ran
   return kStartError;          // the terminal never ran the program
 }

@@ -32,19 +32,24 @@ class TJarExecute {
   // The end code, once the thread has finished.
   int32_t endCode() const { return endCode_; }
 
-  // The cancel protocol: stop the archiver, continue it, or end it with a code.
+  // The cancel protocol: stop the archiver, continue it, or end it with a code. TerminateChild
+  // returns at once; the thread then ends the archiver (killing it after the grace period) and
+  // posts the end-of-run event with the code.
   void SuspendChild();
   void ResumeChild();
   void TerminateChild(int32_t code);
+  bool terminateRequested() const { return process_.terminateRequested(); }
 
   // How long an archiver asked to end may take before it is killed.
   static inline int terminateGraceMs = 3000;
   // How long a terminal that returned at once may take to start the program.
   static constexpr int kWrapperStartMs = 10000;
+  // The thread looks at the archiver once a second unless something happens.
+  static constexpr int kStepMs = 1000;
 
  private:
   void Body();
-  bool GraceOver(std::chrono::steady_clock::time_point& deadline) const;
+  bool GraceOver(std::chrono::steady_clock::time_point& deadline, int& stepMs) const;
   int32_t WaitForChild();
   int32_t WaitInTerminal();
   void SignalTerminalGroup(int signal);

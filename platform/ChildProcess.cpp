@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -11,7 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 namespace platform {
 namespace {
@@ -66,9 +66,32 @@ int NiceFor(int priority) {
   ::_exit(127);
 }
 
+enum PollResult { kFailed = -1, kTimeout, kReady, kWoken };
+
+// Polls fd (when >= 0) and the wake descriptor; a wake-up is taken off the descriptor.
+PollResult PollWithWake(int fd, int wakeFd, int timeoutMs) {
+  pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+  pollfd* first = fd >= 0 ? p : p + 1;
+  const int r = ::poll(first, fd >= 0 ? 2 : 1, timeoutMs);
+  if (r < 0) return errno == EINTR ? kTimeout : kFailed;
+  if (fd >= 0 && (p[0].revents & (POLLIN | POLLHUP | POLLERR))) return kReady;
+  if (p[1].revents & POLLIN) {
+    uint64_t count;
+    ssize_t ignored = ::read(wakeFd, &count, sizeof count);
+    (void)ignored;
+    return kWoken;
+  }
+  return kTimeout;
+}
+
 }  // namespace
 
+int EndCodeOfSignal(int signal) { return signal == SIGINT ? 11 : 10; }
+
+ChildProcess::ChildProcess() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
 ChildProcess::~ChildProcess() {
+  if (wakeFd_ >= 0) ::close(wakeFd_);
   if (pidfd_ >= 0) ::close(pidfd_);
   // A child nobody waited for is reaped when it ends; never leave a zombie behind.
   if (pid_ > 0 && !reaped_) {
@@ -117,6 +140,7 @@ bool ChildProcess::Start(const ChildSpec& spec, std::string& reason) {
     return false;
   }
   pidfd_ = OpenPidfd(pid);
+  if (terminateRequested()) Terminate(terminateCode_);  // asked to end before it had started
   return true;
 }
 
@@ -124,11 +148,9 @@ ChildProcess::WaitStatus ChildProcess::Wait(int timeoutMs) {
   if (pid_ <= 0) return WaitStatus::Failed;
   if (!reaped_) {
     if (pidfd_ >= 0) {
-      pollfd p{pidfd_, POLLIN, 0};
-      int r = ::poll(&p, 1, timeoutMs);
-      if (r == 0) return WaitStatus::Timeout;
-      if (r < 0 && errno != EINTR) return WaitStatus::Failed;
-      if (r < 0) return WaitStatus::Timeout;
+      const PollResult r = PollWithWake(pidfd_, wakeFd_, timeoutMs);
+      if (r == kFailed) return WaitStatus::Failed;
+      if (r != kReady) return WaitStatus::Timeout;
     }
     int status = 0;
     pid_t got;
@@ -139,8 +161,7 @@ ChildProcess::WaitStatus ChildProcess::Wait(int timeoutMs) {
       // No pidfd on this kernel: look every 50 ms.
       auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
       while ((got = ::waitpid(pid_, &status, WNOHANG)) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) return WaitStatus::Timeout;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (std::chrono::steady_clock::now() >= deadline || Pause(50)) return WaitStatus::Timeout;
       }
     }
     if (got != pid_) return WaitStatus::Failed;
@@ -148,11 +169,30 @@ ChildProcess::WaitStatus ChildProcess::Wait(int timeoutMs) {
     if (WIFEXITED(status))
       exitCode_ = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))
-      exitCode_ = WTERMSIG(status) == SIGINT ? 11 : 10;
+      exitCode_ = EndCodeOfSignal(WTERMSIG(status));
   }
   if (terminateCode_ >= 0) exitCode_ = terminateCode_;
   return WaitStatus::Exited;
 }
+
+ChildProcess::WaitStatus ChildProcess::WaitForOther(pid_t pid, int timeoutMs) {
+  if (pid <= 1) return WaitStatus::Failed;
+  const int fd = OpenPidfd(pid);
+  if (fd < 0) {
+    if (errno == ESRCH) return WaitStatus::Exited;
+    // No pidfd on this kernel: look every 50 ms.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (::kill(pid, 0) == 0 || errno == EPERM) {
+      if (std::chrono::steady_clock::now() >= deadline || Pause(50)) return WaitStatus::Timeout;
+    }
+    return WaitStatus::Exited;
+  }
+  const PollResult r = PollWithWake(fd, wakeFd_, timeoutMs);
+  ::close(fd);
+  return r == kReady ? WaitStatus::Exited : r == kFailed ? WaitStatus::Failed : WaitStatus::Timeout;
+}
+
+bool ChildProcess::Pause(int timeoutMs) { return PollWithWake(-1, wakeFd_, timeoutMs) == kWoken; }
 
 void ChildProcess::Suspend() {
   if (pid_ > 0 && !reaped_) ::kill(-pid_, SIGSTOP);
@@ -168,6 +208,9 @@ void ChildProcess::Terminate(int code) {
     ::kill(-pid_, SIGTERM);
     ::kill(-pid_, SIGCONT);  // a stopped process only sees the request once continued
   }
+  const uint64_t one = 1;
+  ssize_t ignored = ::write(wakeFd_, &one, sizeof one);  // the waiting thread starts the grace period now
+  (void)ignored;
 }
 
 void ChildProcess::KillNow() {

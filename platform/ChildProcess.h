@@ -24,7 +24,7 @@ class ChildProcess {
  public:
   enum class WaitStatus { Exited, Timeout, Failed };
 
-  ChildProcess() = default;
+  ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess();
@@ -35,17 +35,22 @@ class ChildProcess {
   pid_t pid() const { return pid_.load(); }
   bool started() const { return pid_.load() > 0; }
 
-  // Waits up to timeoutMs for the child to end. After Exited, exitCode() holds its code: its own exit
-  // status; 13-like codes given to Terminate when we ended it; 11 when an interrupt signal killed it;
-  // 10 when another signal did.
+  // Waits up to timeoutMs for the child to end; a call to Terminate ends the wait early (Timeout).
+  // After Exited, exitCode() holds its code: its own exit status; the code given to Terminate when we
+  // ended it; for a death by a signal, EndCodeOfSignal.
   WaitStatus Wait(int timeoutMs);
   int exitCode() const { return exitCode_; }
+  // The same wait for a process that is not our child (Exited once it is gone; no exit code).
+  WaitStatus WaitForOther(pid_t pid, int timeoutMs);
+  // Waits up to timeoutMs or until Terminate is called (true).
+  bool Pause(int timeoutMs);
 
   // Stop and continue the whole process group.
   void Suspend();
   void Resume();
   // Asks the group to end (SIGTERM, continued if stopped); Wait then reports code. KillNow ends it
   // for certain (SIGKILL), for a group that ignored the request.
+  // From any thread.
   void Terminate(int code);
   void KillNow();
   bool terminateRequested() const { return terminateCode_.load() >= 0; }
@@ -57,6 +62,10 @@ class ChildProcess {
   int exitCode_ = 0;
   std::atomic<bool> reaped_{false};
   std::atomic<int> terminateCode_{-1};
+  int wakeFd_ = -1;  // readable once Terminate was called
 };
+
+// The end code of an archiver killed by a signal: 11 for an interrupt, 10 for any other.
+int EndCodeOfSignal(int signal);
 
 }  // namespace platform

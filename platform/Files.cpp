@@ -110,15 +110,14 @@ void DeleteFileQuietly(const std::string& path) {
 }
 
 void WipeAndDeleteFile(const std::string& path) {
-  int64_t size = FileSizeOf(path);
-  if (size > 0) {
-    Fd f(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
-    if (f.fd >= 0) {
-      const std::string zeros(4096, '\0');
-      for (int64_t left = size; left > 0; left -= static_cast<int64_t>(zeros.size()))
-        if (!WriteAll(f.fd, std::string_view(zeros).substr(0, static_cast<size_t>(std::min<int64_t>(left, 4096))))) break;
-      ::fsync(f.fd);
-    }
+  // Never through a link: only the file itself is overwritten.
+  Fd f(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat st {};
+  if (f.fd >= 0 && ::fstat(f.fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    const std::string zeros(4096, '\0');
+    for (int64_t left = st.st_size; left > 0; left -= static_cast<int64_t>(zeros.size()))
+      if (!WriteAll(f.fd, std::string_view(zeros).substr(0, static_cast<size_t>(std::min<int64_t>(left, 4096))))) break;
+    ::fsync(f.fd);
   }
   DeleteFileQuietly(path);
 }

@@ -30,4 +30,9 @@ ChildSpec InTerminal(const std::string& terminal, const std::string& title, cons
   return spec;
 }
 
+int EndCodeOfShellStatus(int status) {
+  if (status > 128 && status < 128 + 65) return EndCodeOfSignal(status - 128);
+  return status;
+}
+
 }  // namespace platform

@@ -20,4 +20,8 @@ ChildSpec InTerminal(const std::string& terminal, const std::string& title, cons
                      const std::vector<std::string>& arguments, const std::string& pidFile,
                      const std::string& exitCodeFile);
 
+// The end code for the exit status the wrapper's shell recorded: a status above 128 is the shell's
+// way of saying that a signal ended the program (EndCodeOfSignal); any other is the program's own.
+int EndCodeOfShellStatus(int status);
+
 }  // namespace platform

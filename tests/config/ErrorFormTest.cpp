@@ -12,6 +12,7 @@
 #include <QTextBlock>
 
 #include "platform/Files.h"
+#include "tests/support/LayoutCheck.h"
 #include "tests/support/ModalDriver.h"
 #include "tests/support/TempFolder.h"
 
@@ -56,7 +57,9 @@ TEST_F(ErrorFormTest, WindowAndControls) {
   TErrorForm form(&owner);
   EXPECT_EQ(form.windowTitle(), "Tamber 2.23 - ");
   EXPECT_EQ(form.size(), QSize(416, 159));
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  EXPECT_EQ(form.minimumSize(), QSize(416, 159));  // opens at that size, can be made larger
+  EXPECT_GT(form.maximumWidth(), 416);
+  EXPECT_GT(form.maximumHeight(), 159);
   EXPECT_EQ(form.findChild<QPlainTextEdit*>("Memo1"), form.Memo1);
   EXPECT_EQ(form.findChild<QWidget*>("Panel1"), form.Panel1);
   EXPECT_EQ(form.findChild<QPushButton*>("Button1")->text(), "OK");
@@ -72,6 +75,24 @@ TEST_F(ErrorFormTest, WindowAndControls) {
   EXPECT_EQ(form.Panel1->geometry(), QRect(0, 159 - 41, 416, 41));
   EXPECT_EQ(form.Memo1->geometry(), QRect(0, 0, 416, 159 - 41));
   EXPECT_TRUE(form.Panel1->rect().contains(form.Button1->geometry()));
+  form.hide();
+}
+
+TEST_F(ErrorFormTest, EnlargedTheOutputGetsTheRoom) {
+  TErrorForm form(&owner);
+  form.show();
+  form.resize(900, 700);
+  QApplication::processEvents();
+  EXPECT_EQ(form.Memo1->height(), 700 - form.Panel1->height());
+  EXPECT_EQ(form.Memo1->width(), 900);
+  form.hide();
+}
+
+TEST_F(ErrorFormTest, LaidOutCleanlyAtALargerFont) {
+  testsupport::ScopedFontScale bigger(1.5);
+  TErrorForm form(&owner);
+  testsupport::ExpectLaidOutCleanly(form);
+  EXPECT_GE(form.Panel1->height(), form.Button1->sizeHint().height());
   form.hide();
 }
 
@@ -146,7 +167,7 @@ TEST_F(ErrorFormTest, ALargeOutputOpensAtOnceAndFillsInWhileShown) {
   QString complete;
   OnNextModal<TErrorForm>([&](TErrorForm& f) {
     partialAtFirst = f.IsLoading() && f.Memo1->document()->characterCount() < int(content.size());
-    while (f.IsLoading()) QApplication::processEvents();
+    ProcessEventsUntil([&f] { return !f.IsLoading(); });
     complete = f.Memo1->toPlainText();
     f.Button1->click();
   });
@@ -169,7 +190,7 @@ TEST_F(ErrorFormTest, ALineLongerThanAPartKeepsItsLineBreakWhole) {
   TErrorForm form(&owner);
   QString complete;
   OnNextModal<TErrorForm>([&](TErrorForm& f) {
-    while (f.IsLoading()) QApplication::processEvents();
+    ProcessEventsUntil([&f] { return !f.IsLoading(); });
     complete = f.Memo1->toPlainText();
     f.Button1->click();
   });

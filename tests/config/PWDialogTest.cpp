@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "tests/support/LayoutCheck.h"
 #include "tests/support/ModalDriver.h"
 #include "tests/support/ScriptedPrompter.h"
 #include "tests/support/TempFolder.h"
@@ -40,7 +41,8 @@ TEST_F(PWDialogTest, ControlsCaptionsAndSize) {
   TPWDialog dialog(config, prompter, &owner);
   EXPECT_EQ(dialog.windowTitle(), "Tamber 2.23 - Password");
   EXPECT_EQ(dialog.parentWidget(), &owner);
-  EXPECT_EQ(dialog.size(), QSize(214, 87));
+  // Fixed at what its layout asks for, never below 214 x 87.
+  EXPECT_EQ(dialog.size(), dialog.sizeHint().expandedTo(QSize(214, 87)));
   EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
   EXPECT_EQ(dialog.findChild<QLabel*>("Label1")->text(), "Enter password:");
   EXPECT_EQ(dialog.findChild<QCheckBox*>("CheckBox1")->text(), "Hide");
@@ -109,6 +111,29 @@ TEST_F(PWDialogTest, RejectedTextsKeepTheDialogOpenAndUnchanged) {
   }
   dialog.hide();
   EXPECT_EQ(config.password, "");
+}
+
+TEST_F(PWDialogTest, AQuoteIsRefusedWithItsOwnReason) {
+  TPWDialog dialog(config, prompter, &owner);
+  dialog.show();
+  prompter.expect(BoxKind::Error, TConfig::kPasswordQuoteMessage);
+  dialog.Edit1->setText("my\"password");
+  dialog.Button1->click();
+  prompter.verifyDone();
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(dialog.Edit1->text(), "my\"password");
+  dialog.hide();
+  EXPECT_EQ(config.password, "");
+}
+
+TEST_F(PWDialogTest, ALargerFontGetsALargerFixedDialog) {
+  testsupport::ScopedFontScale bigger(1.5);
+  TPWDialog dialog(config, prompter, &owner);
+  testsupport::ExpectLaidOutCleanly(dialog);
+  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+  EXPECT_GE(dialog.width(), 214);
+  EXPECT_GE(dialog.height(), 87);
+  dialog.hide();
 }
 
 TEST_F(PWDialogTest, EightCharactersCountCharactersNotBytes) {

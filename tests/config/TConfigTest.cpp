@@ -118,6 +118,46 @@ TEST_F(ConfigTest, SaveThatCannotWriteSaysSo) {
   EXPECT_FALSE(config.Save());
 }
 
+TEST_F(ConfigTest, FailedSaveLeavesNothingForALaterSave) {
+  const std::string folder = home.path() + "/config";
+  const std::string file = folder + "/registry.reg";
+  std::filesystem::create_directory(folder);
+  platform::SettingsStore store(file);
+  store.writeString(TConfig::kKey, "theJar32Exe", "old.exe");
+  ASSERT_TRUE(store.save()) << store.lastError();
+  TConfig config(store, prompter);
+  ASSERT_EQ(config.theJar32Exe, "old.exe");
+
+  // The folder gives way to a file: the save fails.
+  std::filesystem::rename(folder, folder + ".away");
+  ASSERT_TRUE(platform::WriteWholeFile(folder, "in the way"));
+  config.theJar32Exe = "new.exe";
+  config.nrRecentEntries = 9;
+  prompter.expect(testsupport::PlainBox, "Error opening registry for saving!");
+  EXPECT_FALSE(config.Save());
+  EXPECT_EQ(store.readString(TConfig::kKey, "theJar32Exe"), "old.exe");
+  EXPECT_FALSE(store.readNumber(TConfig::kKey, "nrRecentEntries").has_value());
+
+  // A later save of something else writes the old values only.
+  std::filesystem::remove(folder);
+  std::filesystem::rename(folder + ".away", folder);
+  store.writeNumber("\\Software\\TAMBER\\Settings", "x", 1);
+  ASSERT_TRUE(store.save()) << store.lastError();
+  platform::SettingsStore reread(file);
+  EXPECT_EQ(reread.readString(TConfig::kKey, "theJar32Exe"), "old.exe");
+  EXPECT_EQ(reread.valueNames(TConfig::kKey), std::vector<std::string>{"theJar32Exe"});
+}
+
+TEST_F(ConfigTest, FailedFirstSaveLeavesNoKey) {
+  const std::string blocked = home.path() + "/blocked";
+  platform::SettingsStore store(blocked + "/registry.reg");
+  TConfig config(store, prompter);
+  ASSERT_TRUE(platform::WriteWholeFile(blocked, "a file where the folder should be"));
+  prompter.expect(testsupport::PlainBox, "Error opening registry for saving!");
+  EXPECT_FALSE(config.Save());
+  EXPECT_FALSE(store.keyExists("\\Software"));
+}
+
 TEST_F(ConfigTest, ADamagedStoreStartsOnDefaults) {
   ASSERT_TRUE(platform::WriteWholeFile(StorePath(), "[HKEY_CURRENT_USER\\Software\\TAMBER\\Configuration]\n\"nrRecentEntries\"=dword:zz\n"));
   platform::SettingsStore store(StorePath());

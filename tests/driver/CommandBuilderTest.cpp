@@ -1,5 +1,7 @@
 #include <gmock/gmock.h>
 
+#include <functional>
+
 #include "tests/driver/JarTestFixture.h"
 
 using ::testing::EndsWith;
@@ -359,4 +361,71 @@ TEST_F(JarTest, WorkFilesStayUntilTheNextRun) {
   for (const std::string& f : first) EXPECT_FALSE(platform::PathExists(f)) << f;
   EXPECT_EQ(jar.tempFileList.size(), 4u);
   EXPECT_EQ(jar.commandClass, 3);
+}
+
+TEST_F(JarTest, RunRefusesADoubleQuoteBeforeAnythingRuns) {
+  const std::string cannot = " cannot contain the character \" (the archiver's command file cannot carry it)";
+  struct Case {
+    const char* what;
+    int operation;
+    std::function<void(TJar&, TJarSettings&)> set;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"archive", opList, [](TJar& j, TJarSettings&) { j.archiveName = "/tmp/my \"best\".j"; },
+       "The archive name" + cannot + ":\n/tmp/my \"best\".j"},
+      {"file list entry", opDelete, [](TJar& j, TJarSettings&) { j.fileList = {"a.txt", "say \"hi\".txt"}; },
+       "A file name" + cannot + ":\n/src/say \"hi\".txt"},
+      {"source folder", opAdd, [](TJar& j, TJarSettings&) { j.sourceFolder = "/my \"src\""; j.fileList = {"a"}; },
+       "A file name" + cannot + ":\n/my \"src\"/a"},
+      {"output path", opExtract, [](TJar& j, TJarSettings&) { j.SetOutputPath("/out/\"x\""); j.useOutputPath = true; },
+       "The output path" + cannot + ":\n/out/\"x\""},
+      {"password", opTest, [](TJar& j, TJarSettings& s) { s.password = "pass\"word"; j.usePassword = true; },
+       "The password" + cannot + "."},
+      {"header recovery password", opRecoverHeader,
+       [](TJar& j, TJarSettings& s) { s.password = "pass\"word"; j.usePassword = true; }, "The password" + cannot + "."},
+      {"new password", opCopyArchive,
+       [](TJar& j, TJarSettings&) { j.SetNewPassword("new\"password"); j.changePassword = true; },
+       "The new password" + cannot + "."},
+      {"configuration file", opGenerateConfig, [](TJar& j, TJarSettings&) { j.configFileName = "/a\"b/jar.cfg"; },
+       "The configuration file name" + cannot + ":\n/a\"b/jar.cfg"},
+      {"excluded name", opExtract,
+       [](TJar& j, TJarSettings&) { j.excludeList = {"*.\"o\""}; j.useExcludeList = true; },
+       "An excluded name" + cannot + ":\n*.\"o\""},
+      {"comment file", opAdd,
+       [](TJar& j, TJarSettings&) { j.archiveComment = "/c\"d"; j.archiveCommentIsText = false; j.useArchiveComment = true; },
+       "The archive comment file name" + cannot + ":\n/c\"d"},
+      {"temporary folder", opAdd, [this](TJar& j, TJarSettings&) { j.tempFolder = temp.path() + "/\"tmp\"/"; },
+       "The temporary folder" + cannot + ":\n" + temp.path() + "/\"tmp\"/"},
+  };
+  int started = 0;
+  jar.onRunStart = [&](TJar&) { ++started; };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TJarSettings caseSettings = settings;
+    TJar job(caseSettings, prompter);
+    job.SetOwner(&loop);
+    job.tempFolder = jar.tempFolder;
+    job.archiveName = "/data/a.j";
+    job.sourceFolder = "/src";
+    job.onRunStart = jar.onRunStart;
+    c.set(job, caseSettings);
+    prompter.expect(platform::BoxKind::Error, c.message);
+    try {
+      job.Run(c.operation);
+      ADD_FAILURE() << "the run went ahead";
+    } catch (const JarFailure& f) {
+      EXPECT_EQ(f.text, "");  // reported
+    }
+    EXPECT_TRUE(job.tempFileList.empty()) << "work files were made";
+    prompter.verifyDone();
+  }
+  EXPECT_EQ(started, 0);
+
+  // A quote in a comment given as text goes into a work file and is fine.
+  jar.archiveComment = "say \"hi\"";
+  jar.archiveCommentIsText = true;
+  jar.useArchiveComment = true;
+  jar.archiveName = "/data/a.j";
+  EXPECT_THAT(Line(opAdd), HasSubstr(" -z\""));
 }

@@ -1,4 +1,10 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
 
 #include "tests/driver/JarTestFixture.h"
 
@@ -156,4 +162,40 @@ TEST_F(ExitStatusTest, JarSignature) {
   EXPECT_FALSE(jar.IsJarArchive(temp.path()));  // a folder: no message
   prompter.expect(BoxKind::Error, "Can't open file: \"" + temp.path() + "/none.j\"");
   EXPECT_FALSE(jar.IsJarArchive(temp.path() + "/none.j"));
+}
+
+TEST_F(ExitStatusTest, TestThatNeedsAPasswordIsRunAgainWithIt) {
+  // The stand-in follows the words of the "archive": without a password it ends with ERROR #174.
+  jar.archiveName = temp.path() + "/protected.j";
+  dialogs.confirmWith = "secret12";
+  std::vector<std::string> lines;
+  jar.onRunStart = [&](TJar& j) { lines.push_back(j.ReadWholeFile(j.argumentsFile)); };
+
+  jar.WriteTextFile(jar.archiveName, "needs-password exit 0");
+  prompter.expect(BoxKind::Information, "No errors detected !");  // once, for the test that ran
+  jar.Run(opTest);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_THAT(lines[1], ::testing::StartsWith(" t \"" + jar.archiveName + "\" -g\"secret12\" "));
+  prompter.verifyDone();
+
+  // The test run with the password finds damage: that is the verdict, not a success.
+  lines.clear();
+  jar.usePassword = false;
+  jar.WriteTextFile(jar.archiveName, "needs-password exit 3");
+  prompter.expect(BoxKind::Error, "CRC error!\nDo you want to see the Jar32 output ?", ButtonNo);
+  jar.Run(opTest);
+  EXPECT_EQ(lines.size(), 2u);
+  EXPECT_EQ(dialogs.passwordAsked, 2);
+}
+
+TEST_F(ExitStatusTest, JarSignatureCheckNeverWaitsOnANamedPipe) {
+  const std::string pipe = temp.path() + "/pipe.j";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  prompter.expect(BoxKind::Error, "Can't open file: \"" + pipe + "\"");
+  auto answer = std::async(std::launch::async, [&] { return jar.IsJarArchive(pipe); });
+  if (answer.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    ADD_FAILURE() << "the check waits for a writer";
+    ::close(::open(pipe.c_str(), O_WRONLY));  // lets it go on
+  }
+  EXPECT_FALSE(answer.get());
 }

@@ -1,8 +1,13 @@
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "tests/driver/JarTestFixture.h"
@@ -13,6 +18,36 @@ using platform::ButtonYes;
 using testsupport::PlainBox;
 
 namespace {
+
+// A named pipe the fake archiver signals on ("signal PATH") or waits at ("wait PATH"). Held open for
+// reading and writing here, so the archiver's open never blocks.
+class Pipe {
+ public:
+  explicit Pipe(std::string path) : path_(std::move(path)) {
+    if (::mkfifo(path_.c_str(), 0600) == 0) fd_ = ::open(path_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    EXPECT_GE(fd_, 0) << path_;
+  }
+  ~Pipe() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Pipe(const Pipe&) = delete;
+  Pipe& operator=(const Pipe&) = delete;
+  const std::string& path() const { return path_; }
+  // Waits for the archiver's byte; false when none came within the deadline.
+  bool AwaitByte(int deadlineMs = 20000) {
+    pollfd p{fd_, POLLIN, 0};
+    char byte;
+    return ::poll(&p, 1, deadlineMs) == 1 && ::read(fd_, &byte, 1) == 1;
+  }
+  // Lets an archiver waiting here go on.
+  void Release() { EXPECT_EQ(::write(fd_, "!", 1), 1); }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
+
+std::string WriteFakeTerminal(const std::string& folder, bool returnsAtOnce);
 
 class RunnerTest : public JarTest {
  protected:
@@ -31,15 +66,19 @@ class RunnerTest : public JarTest {
     return jar.Execute({settings.theJar32Exe, "@" + jar.argumentsFile});
   }
 
-  // Calls the owner's cancel command from the event loop once the run has been going for a while.
-  std::thread CancelLater(int afterMs) {
-    return std::thread([this, afterMs] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
-      loop.Post([this] { jar.CancelRun(); });
+  // Once the archiver has signalled on `ready`, runs `act` (by default the owner's cancel command)
+  // from the event loop the run waits in.
+  std::thread WhenSignalled(Pipe& ready, std::function<void()> act = {}) {
+    if (!act) act = [this] { jar.CancelRun(); };
+    return std::thread([this, &ready, act] {
+      EXPECT_TRUE(ready.AwaitByte()) << "the archiver never signalled";
+      loop.Post(act);
     });
   }
 
   FakeJarDialogs dialogs;
+  Pipe ready{temp.path() + "/ready"};
+  Pipe go{temp.path() + "/go"};
 };
 
 }  // namespace
@@ -146,30 +185,75 @@ TEST_F(RunnerTest, AnEndEventOutsideARunIsIgnored) {
 TEST_F(RunnerTest, CancelAnsweredYesTerminates) {
   prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonYes, ButtonYes | ButtonNo);
   prompter.expect(BoxKind::Error, "Operation terminated");
-  std::thread canceller = CancelLater(300);
-  const auto started = std::chrono::steady_clock::now();
-  EXPECT_FALSE(ExecuteScript("sleep 20000 exit 0"));
+  std::thread canceller = WhenSignalled(ready);
+  EXPECT_FALSE(ExecuteScript("signal " + ready.path() + " wait " + go.path() + " exit 0"));
   canceller.join();
   EXPECT_EQ(jar.exitCode, 13);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 
 TEST_F(RunnerTest, CancelOfAnArchiverThatIgnoresTheRequestKillsItAfterTheGrace) {
   prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonYes);
   prompter.expect(BoxKind::Error, "Operation terminated");
-  std::thread canceller = CancelLater(300);
-  EXPECT_FALSE(ExecuteScript("ignore-term sleep 20000 exit 0"));
+  std::thread canceller = WhenSignalled(ready);
+  EXPECT_FALSE(ExecuteScript("ignore-term signal " + ready.path() + " wait " + go.path() + " exit 0"));
   canceller.join();
+  EXPECT_EQ(jar.exitCode, 13);
+}
+
+TEST_F(RunnerTest, CancelReturnsWhileTheArchiverIsStillEnding) {
+  // An archiver that takes its time over the request: the window goes on with its events meanwhile,
+  // and the end-of-run event finishes the run with 13.
+  TJarExecute::terminateGraceMs = 30000;
+  prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonYes);
+  prompter.expect(BoxKind::Error, "Operation terminated");
+  std::thread canceller = WhenSignalled(ready, [this] {
+    jar.CancelRun();
+    go.Release();  // the archiver ends by itself now; it could not have while the cancel waited for it
+  });
+  EXPECT_FALSE(ExecuteScript("ignore-term signal " + ready.path() + " wait " + go.path() + " out done exit 0"));
+  canceller.join();
+  EXPECT_EQ(jar.ReadWholeFile(jar.outputFile), "done\n");
   EXPECT_EQ(jar.exitCode, 13);
 }
 
 TEST_F(RunnerTest, CancelAnsweredNoLetsTheRunFinish) {
   prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonNo);
-  std::thread canceller = CancelLater(200);
-  EXPECT_TRUE(ExecuteScript("sleep 1200 out done exit 0"));
+  std::thread canceller = WhenSignalled(ready, [this] {
+    jar.CancelRun();
+    go.Release();
+  });
+  EXPECT_TRUE(ExecuteScript("signal " + ready.path() + " wait " + go.path() + " out done exit 0"));
   canceller.join();
   EXPECT_EQ(jar.exitCode, 0);
   EXPECT_EQ(jar.ReadWholeFile(jar.outputFile), "done\n");
+}
+
+TEST_F(RunnerTest, SecondCancelWhileTheArchiverEndsAsksNothing) {
+  TJarExecute::terminateGraceMs = 30000;
+  prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonYes);
+  prompter.expect(BoxKind::Error, "Operation terminated");
+  std::thread canceller = WhenSignalled(ready, [this] {
+    jar.CancelRun();
+    jar.CancelRun();  // the archiver is still running: no second question
+    go.Release();
+  });
+  EXPECT_FALSE(ExecuteScript("ignore-term signal " + ready.path() + " wait " + go.path() + " exit 0"));
+  canceller.join();
+  EXPECT_EQ(jar.exitCode, 13);
+}
+
+TEST_F(RunnerTest, ArchiverKilledByASignalIsAFailureWithTheConsoleShownOrHidden) {
+  ScopedEnv terminal("TERMINAL", WriteFakeTerminal(temp.path(), false));
+  for (bool shown : {false, true}) {
+    SCOPED_TRACE(shown ? "console shown" : "console hidden");
+    settings.showDosbox = shown;
+    prompter.expect(BoxKind::Error, "Internal error !");
+    EXPECT_FALSE(ExecuteScript("die KILL"));
+    EXPECT_EQ(jar.exitCode, 10);
+    prompter.expect(BoxKind::Error, "Ctrl-C Pressed");
+    EXPECT_FALSE(ExecuteScript("die INT"));
+    EXPECT_EQ(jar.exitCode, 11);
+  }
 }
 
 TEST_F(RunnerTest, AnArgumentFileWithAPasswordIsWipedWhenTheArchiverEnds) {
@@ -229,8 +313,8 @@ TEST_F(RunnerTest, ShownConsoleCanBeCancelled) {
   ScopedEnv terminal("TERMINAL", WriteFakeTerminal(temp.path(), true));
   prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonYes);
   prompter.expect(BoxKind::Error, "Operation terminated");
-  std::thread canceller = CancelLater(400);
-  EXPECT_FALSE(ExecuteScript("sleep 20000 exit 0"));
+  std::thread canceller = WhenSignalled(ready);
+  EXPECT_FALSE(ExecuteScript("signal " + ready.path() + " wait " + go.path() + " exit 0"));
   canceller.join();
   EXPECT_EQ(jar.exitCode, 13);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -60,11 +61,30 @@ TEST(Files, UniqueTempFilesAreNewEmptyAndPrivate) {
 TEST(Files, DeletingAndWiping) {
   TempFolder dir;
   const std::string file = dir.path() + "/secret";
-  ASSERT_TRUE(WriteWholeFile(file, "password"));
-  WipeAndDeleteFile(file);
-  EXPECT_FALSE(PathExists(file));
+  const std::string peek = dir.path() + "/peek";  // a second name for the same bytes
+  for (size_t size : {size_t{8}, size_t{4096}, size_t{10000}}) {
+    SCOPED_TRACE(size);
+    const std::string secret(size, 's');
+    ASSERT_TRUE(WriteWholeFile(file, secret));
+    ASSERT_EQ(::link(file.c_str(), peek.c_str()), 0);
+    WipeAndDeleteFile(file);
+    EXPECT_FALSE(PathExists(file));
+    std::string left;
+    ASSERT_TRUE(ReadWholeFile(peek, left));
+    EXPECT_EQ(left, std::string(size, '\0'));  // overwritten before it went
+    DeleteFileQuietly(peek);
+  }
   DeleteFileQuietly(file);  // already gone: no complaint
   DeleteFileQuietly("");
+
+  // A link in the file's place is removed; what it points to is left alone.
+  ASSERT_TRUE(WriteWholeFile(peek, "keep"));
+  std::filesystem::create_symlink(peek, file);
+  WipeAndDeleteFile(file);
+  EXPECT_FALSE(std::filesystem::is_symlink(file));
+  std::string kept;
+  ASSERT_TRUE(ReadWholeFile(peek, kept));
+  EXPECT_EQ(kept, "keep");
 }
 
 TEST(Files, TempFolderAndProgramPath) {

@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QKeyEvent>
+#include <QTimer>
 #include <functional>
+
+#include "tests/support/ModalDriver.h"
 
 using namespace platform;
 
@@ -31,20 +33,14 @@ class QtPrompterTest : public ::testing::Test {
   QtPrompter prompter{QStringLiteral("Tamber 2.23")};
   Seen seen;
 
-  // Arranges for the next box to be inspected into `seen`, then handled by `act`.
+  // Arranges for the next box to be inspected into `seen`, then handled by `act` (within a deadline).
   void onNextBox(std::function<void(QMessageBox&)> act) {
     App();
-    auto* timer = new QTimer(&App());
-    QObject::connect(timer, &QTimer::timeout, [this, timer, act] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (!box || !box->isVisible()) return;
-      timer->stop();
-      timer->deleteLater();
-      seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-              box->standardButton(box->defaultButton()), box->textFormat()};
-      act(*box);
+    OnNextModal<QMessageBox>([this, act](QMessageBox& box) {
+      seen = {box.windowTitle(), box.text(), box.icon(), box.standardButtons(),
+              box.standardButton(box.defaultButton()), box.textFormat()};
+      act(box);
     });
-    timer->start(5);
   }
 };
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <chrono>
+#include <future>
 #include <thread>
 
 // The end-of-run event posted from a worker thread reaches the handler on this thread, and events
@@ -16,15 +18,23 @@ TEST(QtRunEventLoop, DeliversTheEndOfRunFromAnotherThread) {
     received = code;
     running = false;
   };
+  std::promise<void> ticking;
   QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (++ticks == 4) ticking.set_value();
+  });
   timer.start(10);
-  std::thread worker([&loop] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // The worker posts once the window's events have been going on for a while.
+  std::thread worker([&loop, going = ticking.get_future()] {
+    EXPECT_EQ(going.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     loop.PostRunEnded(-1);
+  });
+  QTimer::singleShot(20000, [&] {
+    ADD_FAILURE() << "the end-of-run event never came";
+    running = false;
   });
   while (running) loop.ProcessNextEvent();
   worker.join();
   EXPECT_EQ(received, -1);
-  EXPECT_GT(ticks, 3);
+  EXPECT_GE(ticks, 4);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Layout checks at any font: no visible control sticks out of its parent, and a window of fixed
-// size is at least as large as its layout needs.
+// size is at least as large as its layout's size hint.
 //
 //   ScopedFontScale bigger(1.5);   // the application font at 1.5 times its size
 //   TPWDialog dialog(...);
@@ -43,8 +43,10 @@ inline std::string WidgetName(const QWidget* w) {
 inline void ExpectLaidOutCleanly(QWidget& window) {
   window.show();
   QApplication::processEvents();
+  // A window of fixed size must give its layout what it asks for (its size hint): at its mere
+  // minimum, controls are squeezed against each other and the frame.
   if (window.minimumSize() == window.maximumSize()) {
-    const QSize hint = window.layout() ? window.layout()->totalMinimumSize() : window.minimumSizeHint();
+    const QSize hint = window.layout() ? window.layout()->totalSizeHint() : window.sizeHint();
     EXPECT_GE(window.width(), hint.width()) << WidgetName(&window) << " is fixed narrower than its layout needs";
     EXPECT_GE(window.height(), hint.height()) << WidgetName(&window) << " is fixed lower than its layout needs";
   }

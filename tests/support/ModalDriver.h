@@ -4,6 +4,8 @@
 //   OnNextModal<TPWDialog>([](TPWDialog& d) { d.Edit1->setText("secret"); d.Button1->click(); });
 //   dialog.exec();
 //
+// ProcessEventsUntil(condition) handles events until the condition holds, within a deadline.
+//
 // If no such dialog shows within the deadline the current test fails, and whatever modal window
 // is showing instead is rejected, so a missing or unexpected dialog fails in seconds, never hangs.
 
@@ -40,4 +42,18 @@ void OnNextModal(std::function<void(Dialog&)> act, int deadlineMs = 10000) {
       modal->close();
   });
   timer->start(2);
+}
+
+// Handles events until done() holds; false (and the current test fails) when it does not within the
+// deadline.
+inline bool ProcessEventsUntil(const std::function<bool()>& done, int deadlineMs = 10000) {
+  const QDeadlineTimer deadline(deadlineMs);
+  while (!done()) {
+    if (deadline.hasExpired()) {
+      ADD_FAILURE() << "Waited " << deadlineMs << " ms in vain";
+      return false;
+    }
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  return true;
 }

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "driver/TJarExec_unit.h"
 #include "tests/support/ScriptedPrompter.h"
@@ -338,19 +337,29 @@ TEST_F(DriverE2E, CancelledAddLeavesTheArchiveAsItWas) {
   }
   prompter.expect(BoxKind::Confirmation, "Do you want to terminate operation ?", ButtonYes);
   prompter.expect(BoxKind::Error, "Operation terminated");
-  std::thread canceller([this] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    loop.Post([this] { jar.CancelRun(); });
-  });
+  // The cancel is the first event the run handles, whether or not the archiver has started yet.
+  jar.onRunStart = [this](TJar&) { loop.Post([this] { jar.CancelRun(); }); };
   jar.ResetOptions();
   jar.archiveName = archive();
   jar.sourceFolder = src();
   jar.compressionMethod = 4;
   jar.fileList = {"big"};
   EXPECT_THROW(jar.Run(opAdd), JarFailure);
-  canceller.join();
   EXPECT_EQ(jar.exitCode, 13);
   EXPECT_EQ(Slurp(archive()), before);
   for (const auto& entry : fs::directory_iterator(temp.path()))
     EXPECT_THAT(entry.path().filename().string(), ::testing::Not(::testing::HasSubstr("tmp"))) << "stray file";
+}
+
+TEST_F(DriverE2E, ADoubleQuoteStopsTheRunBeforeTheArchiverSeesIt) {
+  const std::string quoted = temp.path() + "/my \"best\".j";
+  jar.ResetOptions();
+  jar.archiveName = quoted;
+  jar.sourceFolder = src();
+  jar.fileList = {"readme.txt"};
+  prompter.expect(BoxKind::Error, "The archive name cannot contain the character \" (the archiver's command file "
+                                  "cannot carry it):\n" + quoted);
+  EXPECT_THROW(jar.Run(opAdd), JarFailure);
+  for (const auto& entry : fs::directory_iterator(temp.path()))
+    EXPECT_NE(entry.path().extension(), ".j") << entry.path();  // neither that archive nor another
 }
