@@ -102,9 +102,11 @@ void runAdd(RunContext& run) {
   }
   std::vector<SourceFile> sources;
   sources.reserve(found.size());
-  for (const ScannedFile& f : found)
-    sources.push_back(SourceFile{f.hostPath, f.meta, static_cast<uint64_t>(f.device),
-                                 static_cast<uint64_t>(f.inode)});
+  // The scan's list is needed afterwards only to remove the sources.
+  for (ScannedFile& f : found)
+    sources.push_back(SourceFile{f.hostPath, deleting ? f.meta : std::move(f.meta),
+                                 static_cast<uint64_t>(f.device), static_cast<uint64_t>(f.inode)});
+  if (!deleting) std::vector<ScannedFile>().swap(found);
 
   AddMode mode = AddMode::Add;
   if (inv.command == Command::Update) mode = AddMode::Update;

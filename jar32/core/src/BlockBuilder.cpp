@@ -119,27 +119,28 @@ Built BlockBuilder::build(const Job& job) const {
 
 void BlockBuilder::finishHead(Built& b, const Job& job,
                               const std::vector<uint64_t>& blockOffsets) const {
-  std::vector<PieceRecord> records;
-  records.reserve(job.pieces.size());
+  // Which pieces get records: those of files that were read, and of versions sharing them.
+  std::vector<bool> kept(job.pieces.size());
+  size_t count = 0;
   for (size_t i = 0; i < job.pieces.size(); ++i) {
     const PiecePlan& p = job.pieces[i];
-    if (failed(p.entry)) continue;
-    auto record = [&](size_t entry) {
-      PieceRecord r;
-      r.id = entry;
-      r.flags = uint8_t((p.first ? kPieceFirst : 0) | (p.last ? kPieceLast : 0));
-      r.memberOffset = p.memberOffset;
-      r.length = p.length;
-      r.blockOffset = blockOffsets[i];
-      r.info = entries_[entry].info;
-      r.checksum = p.last ? entries_[p.entry].checksum : 0;
-      records.push_back(std::move(r));
-    };
-    record(p.entry);
-    if (p.entry < sharing_.size())
-      for (size_t other : sharing_[p.entry]) record(other);
+    kept[i] = !failed(p.entry);
+    if (kept[i]) count += 1 + (p.entry < sharing_.size() ? sharing_[p.entry].size() : 0);
   }
-  Bytes raw = encodeBlockMeta(records);
+  BlockMetaWriter records(count);
+  for (size_t i = 0; i < job.pieces.size(); ++i) {
+    if (!kept[i]) continue;
+    const PiecePlan& p = job.pieces[i];
+    const uint8_t flags = uint8_t((p.first ? kPieceFirst : 0) | (p.last ? kPieceLast : 0));
+    const uint64_t checksum = p.last ? entries_[p.entry].checksum : 0;
+    records.add(p.entry, flags, p.memberOffset, p.length, blockOffsets[i], entries_[p.entry].info,
+                checksum);
+    if (p.entry < sharing_.size())
+      for (size_t other : sharing_[p.entry])
+        records.add(other, flags, p.memberOffset, p.length, blockOffsets[i], entries_[other].info,
+                    checksum);
+  }
+  Bytes raw = records.finish();
   b.header.type = kBlockData;
   b.header.metaGuard = metaGuard();
   randomBytes(b.header.metaNonce, kNonceBytes);

@@ -303,6 +303,7 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
   rules.verifyContent = settings.verifyContent;
   rules.extendedAttributes = settings.extendedAttributes;
   report = applyAdd(entries, chapters, candidates, rules, hashHostFile, progress);
+  std::vector<Candidate>().swap(candidates);  // the entries hold what is needed now
   report.skipped += skippedEarly;
   bool changes = report.added || report.replaced || newChapter;
   if (!changes && !(source && changesArchiveSettings(settings))) return report;

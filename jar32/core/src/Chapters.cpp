@@ -100,6 +100,7 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
   std::unordered_map<std::string, size_t> addedFiles;  // name -> index in `added` (read files)
   std::vector<bool> drop(entries.size(), false);
   std::vector<NewEntry> added;
+  added.reserve(files.size());
   // Versions that share data, by what they share it with (resolved once indices settle).
   std::vector<std::pair<size_t, size_t>> sharesOld;    // (added index, old directory index)
   std::vector<std::pair<size_t, size_t>> sharesAdded;  // (added index, added index)
@@ -224,6 +225,7 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
     if (entries[i].origin == NewEntry::Origin::Old) byOldIndex[entries[i].oldIndex] = i;
   for (auto [a, old] : sharesOld) added[a].sharedWith = byOldIndex.at(old);
   for (auto [a, primary] : sharesAdded) added[a].sharedWith = firstAdded + primary;
+  entries.reserve(entries.size() + added.size());
   for (auto& e : added) entries.push_back(std::move(e));
   return report;
 }

@@ -179,7 +179,7 @@ Bytes encodeDirectory(const Directory& dir) {
   return out;
 }
 
-Directory decodeDirectory(const Bytes& raw, uint64_t fileSize) {
+Directory decodeDirectory(const Bytes& raw, uint64_t fileSize, bool keepEntries) {
   ByteReader r(raw.data(), raw.size(), "directory");
   const uint64_t version = readVersion(r);
   Directory dir;
@@ -197,8 +197,10 @@ Directory decodeDirectory(const Bytes& raw, uint64_t fileSize) {
   }
   for (size_t i = nBlocks; i-- > 0;) rawAfter[i] = rawAfter[i + 1] + dir.blocks[i].dataRaw;
   uint64_t nEntries = r.var(r.remaining() / 15);
-  dir.entries.resize(nEntries);
-  for (auto& e : dir.entries) {
+  if (keepEntries) dir.entries.resize(nEntries);
+  Entry scratch;
+  for (uint64_t k = 0; k < nEntries; ++k) {
+    Entry& e = keepEntries ? dir.entries[k] : scratch;
     decodeMember(r, e.info, version);
     if (!plausibleMember(e.info, dir.info.chapterCount)) r.fail();
     e.checksum = r.u64();
@@ -217,21 +219,27 @@ Directory decodeDirectory(const Bytes& raw, uint64_t fileSize) {
   return dir;
 }
 
-Bytes encodeBlockMeta(const std::vector<PieceRecord>& pieces) {
-  Bytes out;
-  ByteWriter w(out);
-  w.var(kDirectoryVersion);
-  w.var(pieces.size());
-  for (const auto& p : pieces) {
-    w.var(p.id);
-    w.u8(p.flags);
-    w.var(p.memberOffset);
-    w.var(p.length);
-    w.var(p.blockOffset);
-    encodeMember(p.info, w);
-    w.u64(p.checksum);
-  }
-  return out;
+BlockMetaWriter::BlockMetaWriter(size_t count) : w_(out_), left_(count) {
+  w_.var(kDirectoryVersion);
+  w_.var(count);
+}
+
+void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uint64_t length,
+                          uint64_t blockOffset, const MemberInfo& info, uint64_t checksum) {
+  if (left_ == 0) throw JarError(kInternal, "more member records than announced");
+  --left_;
+  w_.var(id);
+  w_.u8(flags);
+  w_.var(memberOffset);
+  w_.var(length);
+  w_.var(blockOffset);
+  encodeMember(info, w_);
+  w_.u64(checksum);
+}
+
+Bytes BlockMetaWriter::finish() {
+  if (left_ != 0) throw JarError(kInternal, "fewer member records than announced");
+  return std::move(out_);
 }
 
 std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw) {

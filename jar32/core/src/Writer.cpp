@@ -445,7 +445,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   for (size_t k = 0; k < order.size(); ++k) {
     size_t i = order[k];
     Entry e;
-    e.info = entries[i].info;
+    e.info = std::move(entries[i].info);  // the directory is the last to need it
     e.info.packedSize = 0;
     e.checksum = entries[i].checksum;
     e.block = entryBlock[i];
@@ -509,7 +509,7 @@ void verifyWrittenDirectory(const File& file, const Bytes& directoryRaw, const K
   try {
     if (readMeta(file, t.directoryOffset, h, tagBytes, keys) != directoryRaw)
       fail("directory bytes");
-    decodeDirectory(directoryRaw, size);
+    decodeDirectory(directoryRaw, size, false);
   } catch (const JarError& e) {
     if (e.exitCode == kInternal) throw;
     fail(e.what());

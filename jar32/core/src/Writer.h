@@ -63,7 +63,8 @@ class ArchiveWriter {
   /// Writes the archive: the new files first (a file that cannot be read is marked dropped,
   /// its displaced version restored, a warning given), then the blocks of the source archive.
   /// newIndex[i] tells where entries[i] (as given) ended up in the directory (SIZE_MAX when
-  /// dropped). entries may grow by restored versions.
+  /// dropped). entries may grow by restored versions; the metadata (info) of the entries that
+  /// were written is moved into the directory.
   void write(const ArchiveReader* source, std::vector<NewEntry>& entries, const ArchiveInfo& info,
              const Protection& protection, const WriteJobSettings& settings, Progress* progress,
              std::vector<size_t>* newIndex);
