@@ -281,7 +281,7 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
                    const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
   auto source = openForChange(archivePath, settings, false, false);
-  std::vector<NewEntry> entries = source ? keepAll(source->directory()) : std::vector<NewEntry>{};
+  std::vector<NewEntry> entries = source ? keepAll(source->directory(), source->members()) : std::vector<NewEntry>{};
   ArchiveInfo info = source ? source->info() : ArchiveInfo{};
   uint32_t chapters = source ? info.chapterCount : 0;
   if (!newChapter && chapters && chapters <= info.lockedChapters)
@@ -331,7 +331,7 @@ size_t deleteMembers(const std::string& archivePath,
                      const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
   auto source = openForChange(archivePath, settings, true, false);
-  std::vector<NewEntry> entries = keepAll(source->directory());
+  std::vector<NewEntry> entries = keepAll(source->directory(), source->members());
   ArchiveInfo info = source->info();
   size_t changed = applyDelete(entries, info.chapterCount, info.lockedChapters, match, allChapters,
                                progress);
@@ -348,7 +348,7 @@ void deleteChapters(const std::string& archivePath, ChapterRange range,
                     const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
   auto source = openForChange(archivePath, settings, true, false);
-  std::vector<NewEntry> entries = keepAll(source->directory());
+  std::vector<NewEntry> entries = keepAll(source->directory(), source->members());
   ArchiveInfo info = source->info();
   if (!applyDeleteChapters(entries, info, range))
     throw JarError(kWarning, "No chapter of the archive lies in that range; nothing was deleted");
@@ -366,7 +366,7 @@ void copyArchive(const std::string& archivePath, const std::string& outputPath,
   const bool inPlace =
       outputPath.empty() || outputPath == archivePath || sameFile(archivePath, outputPath);
   auto source = openForChange(archivePath, settings, true, !inPlace);
-  std::vector<NewEntry> entries = keepAll(source->directory());
+  std::vector<NewEntry> entries = keepAll(source->directory(), source->members());
   ArchiveInfo info = source->info();
   if (!inPlace) {
     // A copy is a new archive: it is locked only when a lock switch asks for it.
@@ -402,7 +402,7 @@ size_t recoverHeader(const std::string& damagedPath, const std::string& outputPa
   source->read(all, check, true);
 
   std::vector<NewEntry> kept;
-  for (NewEntry& e : keepAll(dir)) {
+  for (NewEntry& e : keepAll(dir, source->members())) {
     if (check.bad[e.oldIndex]) {
       if (progress) progress->warning("Damaged, not recovered: " + e.info.name);
       continue;

@@ -71,10 +71,10 @@ void takeMetadata(MemberInfo& version, const MemberInfo& file) {
 
 }  // namespace
 
-std::vector<NewEntry> keepAll(const Directory& dir) {
+std::vector<NewEntry> keepAll(const Directory& dir, const std::vector<MemberInfo>& members) {
   std::vector<NewEntry> entries(dir.entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
-    entries[i].info = dir.entries[i].info;
+    entries[i].info = members[i];
     entries[i].info.packedSize = 0;
     entries[i].checksum = dir.entries[i].checksum;
     entries[i].origin = NewEntry::Origin::Old;

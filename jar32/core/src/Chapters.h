@@ -14,8 +14,8 @@
 
 namespace jar32 {
 
-/// Every version of the source directory, kept as it is.
-std::vector<NewEntry> keepAll(const Directory& dir);
+/// Every version of the source directory (members: the reader's members()), kept as it is.
+std::vector<NewEntry> keepAll(const Directory& dir, const std::vector<MemberInfo>& members);
 
 /// A file to add, already checked to be readable (size and times as found when it was opened).
 struct Candidate {

@@ -242,12 +242,14 @@ Bytes BlockMetaWriter::finish() {
   return std::move(out_);
 }
 
-std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw) {
+std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep) {
   ByteReader r(raw.data(), raw.size(), "member records");
   const uint64_t version = readVersion(r);
   uint64_t n = r.var(r.remaining() / 16);
-  std::vector<PieceRecord> pieces(n);
-  for (auto& p : pieces) {
+  std::vector<PieceRecord> pieces(keep ? n : 0);
+  PieceRecord scratch;
+  for (uint64_t k = 0; k < n; ++k) {
+    PieceRecord& p = keep ? pieces[k] : scratch;
     p.id = r.var();
     p.flags = r.u8();
     p.memberOffset = r.var();

@@ -73,7 +73,8 @@ class BlockMetaWriter {
   ByteWriter w_;
   size_t left_;
 };
-std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw);
+/// Damage throws kCrcError. Without keep the records are checked one by one and not kept.
+std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep = true);
 
 /// Checks a member record read from an archive (name, kind, sizes, chapters).
 bool plausibleMember(const MemberInfo& m, uint32_t chapterCount);

@@ -101,8 +101,9 @@ void ArchiveReader::finishInfo() {
   for (const auto& b : dir_.blocks) info.packedBytes += b.dataStored;
   members_.clear();
   members_.reserve(dir_.entries.size());
-  for (const auto& e : dir_.entries) {
-    MemberInfo m = e.info;
+  for (auto& e : dir_.entries) {
+    // The names and texts live in members_ only; the entry keeps sizes and places.
+    MemberInfo m = std::move(e.info);
     // Each version gets its share of the stored bytes of the blocks its data lies in.
     uint64_t left = m.size, offset = e.offset;
     double packed = 0;
@@ -383,7 +384,7 @@ void ArchiveReader::test(Progress* progress) const {
     try {
       BlockHeader h = blockHeader(b);
       Bytes meta = readMeta(file_, dir_.blocks[b].offset, h, tagBytes(), keys_.get());
-      decodeBlockMeta(meta, h.dataRaw);
+      decodeBlockMeta(meta, h.dataRaw, false);
     } catch (const JarError& e) {
       if (e.exitCode != kCrcError) throw;
       ++badBlocks;
