@@ -5,24 +5,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QProxyStyle>
 #include <QPushButton>
 
 #include "driver/AppTitle.h"
+#include "platform/qt/HashMask.h"
 #include "platform/qt/PlaceDialogWidget.h"
 
 namespace {
-
-// The masked box shows "#" for every character, at once (no briefly visible last character).
-class HashMaskStyle : public QProxyStyle {
- public:
-  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                QStyleHintReturn* returnData) const override {
-    if (hint == SH_LineEdit_PasswordCharacter) return '#';
-    if (hint == SH_LineEdit_PasswordMaskDelay) return 0;
-    return QProxyStyle::styleHint(hint, option, widget, returnData);
-  }
-};
 
 constexpr int kClientWidth = 214;
 constexpr int kClientHeight = 87;
@@ -48,9 +37,7 @@ TPWDialog::TPWDialog(TConfig& config, platform::Prompter& prompter, QWidget* own
   Button1->setObjectName("Button1");
   Button2->setObjectName("Button2");
 
-  auto* maskStyle = new HashMaskStyle;
-  maskStyle->setParent(this);
-  Edit1->setStyle(maskStyle);
+  platform::UseHashMask(Edit1);
   Label1->setBuddy(Edit1);
   Button1->setDefault(true);
   CheckBox1->setChecked(true);
@@ -92,7 +79,7 @@ bool TPWDialog::AskPassword() {
 }
 
 void TPWDialog::CheckBox1Click() {
-  Edit1->setEchoMode(CheckBox1->isChecked() ? QLineEdit::Password : QLineEdit::Normal);
+  platform::SetMasked(Edit1, CheckBox1->isChecked());
 }
 
 void TPWDialog::Button1Click() {

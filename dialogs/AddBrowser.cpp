@@ -10,7 +10,6 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QStackedWidget>
-#include <QStorageInfo>
 #include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -19,31 +18,19 @@
 namespace adddialog {
 namespace {
 
-bool Holds(const QString& root, const QString& folder) {
-  if (root.isEmpty() || !folder.startsWith(root)) return false;
-  return folder.size() == root.size() || root.endsWith('/') || folder.at(root.size()) == '/';
-}
-
-bool IsSystemMount(const QString& root) {
-  if (root.startsWith("/run/media/")) return false;
-  for (const char* system : {"/proc", "/sys", "/dev", "/run"})
-    if (Holds(QString::fromLatin1(system), root)) return true;
-  return false;
-}
-
 // The desktop theme's file icons, and the style's own where the theme has none, so that folders
 // always look like folders.
 class FileIcons : public QFileIconProvider {
  public:
-  QIcon icon(IconType type) const override {
-    const QIcon themed = QFileIconProvider::icon(type);
-    if (!themed.isNull()) return themed;
-    return QApplication::style()->standardIcon(type == Folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
-  }
+  QIcon icon(IconType type) const override { return OrStandard(QFileIconProvider::icon(type), type == Folder); }
   QIcon icon(const QFileInfo& info) const override {
-    const QIcon themed = QFileIconProvider::icon(info);
+    return OrStandard(QFileIconProvider::icon(info), info.isDir());
+  }
+
+ private:
+  static QIcon OrStandard(const QIcon& themed, bool folder) {
     if (!themed.isNull()) return themed;
-    return QApplication::style()->standardIcon(info.isDir() ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+    return QApplication::style()->standardIcon(folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
   }
 };
 
@@ -219,76 +206,6 @@ bool FolderBrowser::eventFilter(QObject* watched, QEvent* event) {
   }
   if (event->type() == QEvent::FontChange && watched == list_) SetViewStyle(style_);
   return QWidget::eventFilter(watched, event);
-}
-
-std::vector<Volume> MountedVolumes() {
-  std::vector<Volume> volumes;
-  for (const QStorageInfo& storage : QStorageInfo::mountedVolumes()) {
-    const QString root = storage.rootPath();
-    if (!storage.isValid() || !storage.isReady() || !QFileInfo(root).isDir() || IsSystemMount(root)) continue;
-    volumes.push_back({root, storage.displayName()});
-  }
-  if (std::none_of(volumes.begin(), volumes.end(), [](const Volume& v) { return v.rootPath == "/"; }))
-    volumes.push_back({"/", "/"});
-  std::sort(volumes.begin(), volumes.end(), [](const Volume& a, const Volume& b) { return a.rootPath < b.rootPath; });
-  volumes.erase(std::unique(volumes.begin(), volumes.end(),
-                            [](const Volume& a, const Volume& b) { return a.rootPath == b.rootPath; }),
-                volumes.end());
-  return volumes;
-}
-
-int VolumeHolding(const std::vector<Volume>& volumes, const QString& folder) {
-  int best = -1;
-  for (size_t i = 0; i < volumes.size(); ++i)
-    if (Holds(volumes[i].rootPath, folder) &&
-        (best < 0 || volumes[i].rootPath.size() > volumes[static_cast<size_t>(best)].rootPath.size()))
-      best = static_cast<int>(i);
-  return best;
-}
-
-VolumeBox::VolumeBox(QWidget* parent) : QComboBox(parent) {
-  setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  setMinimumContentsLength(16);
-}
-
-void VolumeBox::AddItem(const Volume& volume) {
-  const bool named = !volume.displayName.isEmpty() && volume.displayName != volume.rootPath;
-  addItem(named ? volume.rootPath + " [" + volume.displayName + "]" : volume.rootPath);
-}
-
-void VolumeBox::SetVolumes(std::vector<Volume> volumes) {
-  const QString shown = CurrentRoot();
-  clear();
-  volumes_ = std::move(volumes);
-  for (const Volume& volume : volumes_) AddItem(volume);
-  if (!shown.isEmpty()) SelectRoot(shown);
-}
-
-void VolumeBox::FollowFolder(const QString& folder) {
-  int index = VolumeHolding(volumes_, folder);
-  if (index < 0) {
-    const QStorageInfo storage(folder);
-    if (!storage.isValid()) return;
-    volumes_.push_back({storage.rootPath(), storage.displayName()});
-    AddItem(volumes_.back());
-    index = static_cast<int>(volumes_.size()) - 1;
-  }
-  setCurrentIndex(index);
-}
-
-bool VolumeBox::SelectRoot(const QString& rootPath) {
-  for (size_t i = 0; i < volumes_.size(); ++i)
-    if (volumes_[i].rootPath == rootPath) {
-      setCurrentIndex(static_cast<int>(i));
-      return true;
-    }
-  return false;
-}
-
-QString VolumeBox::CurrentRoot() const {
-  const int index = currentIndex();
-  return index >= 0 && index < static_cast<int>(volumes_.size()) ? volumes_[static_cast<size_t>(index)].rootPath
-                                                                  : QString();
 }
 
 }  // namespace adddialog

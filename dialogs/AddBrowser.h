@@ -1,12 +1,10 @@
 #pragma once
 // The Add dialog's file browser: the files and folders of one folder in one of four view styles,
-// sorted, with multi-selection; and the box of mounted volumes beside it.
+// sorted, with multi-selection.
 
-#include <QComboBox>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
-#include <vector>
 
 class QAbstractFileIconProvider;
 class QFileSystemModel;
@@ -69,40 +67,6 @@ class FolderBrowser : public QWidget {
   QItemSelectionModel* selection_;
   QString folder_;
   ViewStyle style_ = ViewStyle::List;
-};
-
-struct Volume {
-  QString rootPath;     // "/", "/home", "/media/stick"
-  QString displayName;  // the volume's label, or its root path
-};
-
-// The volumes a user keeps files on: valid, ready, folders, without the system's own mounts under
-// /proc, /sys, /dev and /run (removable media under /run/media stay); "/" first, then by root path.
-std::vector<Volume> MountedVolumes();
-// Of the volumes, the one whose root holds the folder (the longest such root); -1 for none.
-int VolumeHolding(const std::vector<Volume>& volumes, const QString& folder);
-
-// The drive box: the mounted volumes by root path and display name. Choosing one is reported by
-// QComboBox::activated; showing a folder selects its volume without reporting anything.
-class VolumeBox : public QComboBox {
-  Q_OBJECT
-
- public:
-  explicit VolumeBox(QWidget* parent);
-
-  void SetVolumes(std::vector<Volume> volumes);
-  const std::vector<Volume>& volumes() const { return volumes_; }
-  // Selects the volume holding the folder; a volume not listed yet (mounted since) is added.
-  void FollowFolder(const QString& folder);
-  // Selects the volume with this root; false when there is none.
-  bool SelectRoot(const QString& rootPath);
-  // The selected volume's root folder, "" for none.
-  QString CurrentRoot() const;
-
- private:
-  void AddItem(const Volume& volume);
-
-  std::vector<Volume> volumes_;
 };
 
 }  // namespace adddialog

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
@@ -23,22 +22,11 @@
 #include "dialogs/AddDialog1_unit.h"
 #include "dialogs/AddIcons.h"
 #include "dialogs/AddMemo.h"
-#include "dialogs/AddPathField.h"
+#include "dialogs/DriveBox.h"
+#include "dialogs/PathField.h"
+#include "platform/qt/HashMask.h"
 
 namespace {
-
-using adddialog::PathField;
-
-// A masked password box shows "#" for every character at once.
-class HashMask : public QProxyStyle {
- public:
-  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                QStyleHintReturn* returnData) const override {
-    if (hint == SH_LineEdit_PasswordCharacter) return '#';
-    if (hint == SH_LineEdit_PasswordMaskDelay) return 0;
-    return QProxyStyle::styleHint(hint, option, widget, returnData);
-  }
-};
 
 // Hints are written with the line breaks of the texts they come from.
 QString HintText(const char* text) { return QString::fromUtf8(text).remove('\r'); }
@@ -141,9 +129,9 @@ QWidget* TAddDialog1::BuildBrowserArea() {
   auto* area = new QWidget(this);
   area->setObjectName("BrowserArea");
 
-  driveBox_ = new adddialog::VolumeBox(area);
+  driveBox_ = new DriveBox(area);
   driveBox_->setObjectName("RzDriveComboBox1");
-  driveBox_->setAccessibleName("Drive");
+  driveBox_->setMinimumContentsLength(16);
   upButton_ = Tool(area, "SpeedButton5", "Up one level", style()->standardIcon(QStyle::SP_FileDialogToParent));
   selectAllButton_ = Tool(area, "SpeedButton6", "(De)Select All", adddialog::SelectAllIcon(palette()));
   selectAllButton_->setCheckable(true);
@@ -340,9 +328,7 @@ QWidget* TAddDialog1::BuildSwitchesTab() {
   CO_LockOption = Combo(page, "CO_LockOption", "Lock Option", {"Lock Archive", "Lock Chapter", "Auto Lockable"}, 0);
   CB_Password = Check(page, "CB_Password", "Password:");
   CO_Password = Edit(page, "CO_Password", "Password");
-  auto* mask = new HashMask;
-  mask->setParent(CO_Password);
-  CO_Password->setStyle(mask);
+  platform::UseHashMask(CO_Password);
   CO_Password->installEventFilter(this);
   CB_PasswordHide = Check(page, "CB_PasswordHide", "Hide", true);
   CB_TimeStamp = Check(page, "CB_TimeStamp", "Time-Stamp:");

@@ -11,7 +11,9 @@
 
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddDialog1_unit.h"
-#include "dialogs/AddPathField.h"
+#include "dialogs/DriveBox.h"
+#include "dialogs/PathField.h"
+#include "platform/qt/HashMask.h"
 
 void TAddDialog1::RunEnableRules() {
   for (const auto& [box, control] : std::initializer_list<std::pair<QCheckBox*, QWidget*>>{
@@ -48,7 +50,7 @@ void TAddDialog1::SpanMultipleDiskClick(bool checked) {
 namespace {
 
 // A comment group: "Use File:" once comments are added; the memo or else the file field.
-void CommentRule(QCheckBox* add, QCheckBox* useFile, QPlainTextEdit* memo, adddialog::PathField* file) {
+void CommentRule(QCheckBox* add, QCheckBox* useFile, QPlainTextEdit* memo, PathField* file) {
   const bool adding = add->isChecked();
   const bool fromFile = useFile->isChecked();
   useFile->setEnabled(adding);
@@ -75,7 +77,7 @@ void TAddDialog1::PasswordClick(bool checked) {
 }
 
 void TAddDialog1::PasswordHideClick() {
-  CO_Password->setEchoMode(CB_PasswordHide->isChecked() ? QLineEdit::Password : QLineEdit::Normal);
+  platform::SetMasked(CO_Password, CB_PasswordHide->isChecked());
 }
 
 bool TAddDialog1::PasswordExitCheck() {
@@ -156,14 +158,14 @@ void TAddDialog1::SelectAllClick() {
 void TAddDialog1::DriveChange(int index) {
   if (settingUp_ || index < 0) return;
   const QString before = browser_->Folder();
-  QString root = driveBox_->CurrentRoot();
+  QString root = QString::fromStdString(driveBox_->rootPath());
   if (root.isEmpty()) root = "/";
   if (browser_->SetFolder(root)) return;
   prompter_.plain("error");
-  if (!browser_->SetFolder(before)) driveBox_->FollowFolder(before);
+  if (!browser_->SetFolder(before)) driveBox_->ShowFolder(before.toStdString());
 }
 
 void TAddDialog1::BrowserFolderChanged() {
   currentFolderEdit_->setText(browser_->Folder());
-  driveBox_->FollowFolder(browser_->Folder());
+  driveBox_->ShowFolder(browser_->Folder().toStdString());
 }

@@ -8,7 +8,8 @@
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddDialog1_unit.h"
 #include "dialogs/AddMemo.h"
-#include "dialogs/AddPathField.h"
+#include "dialogs/DriveBox.h"
+#include "dialogs/PathField.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ addsettings::Snapshot TAddDialog1::TakeSnapshot() const {
   using Kind = addsettings::ControlKind;
   addsettings::Snapshot snapshot;
   snapshot.folder = browser_->Folder().toStdString();
-  snapshot.drive = driveBox_->CurrentRoot().toStdString();
+  snapshot.drive = driveBox_->rootPath();
   for (const SavedControl& control : SavedControls()) {
     addsettings::ControlState state;
     state.kind = control.kind;
@@ -68,7 +69,7 @@ addsettings::Snapshot TAddDialog1::TakeSnapshot() const {
         state.text = static_cast<QLineEdit*>(control.widget)->text().toStdString();
         break;
       case Kind::Field:
-        state.text = static_cast<adddialog::PathField*>(control.widget)->text().toStdString();
+        state.text = static_cast<PathField*>(control.widget)->text().toStdString();
         break;
       case Kind::Memo:
         state.lines = adddialog::MemoLines(static_cast<QPlainTextEdit*>(control.widget));
@@ -117,8 +118,8 @@ void TAddDialog1::LoadFolder(const addsettings::Reader& reader) {
   if (folder.empty() || !IsFolder(folder)) return;
   currentFolder_ = platform::WithoutTrailingSeparator(folder);
   browser_->SetFolder(QString::fromStdString(currentFolder_));
-  const QString drive = QString::fromStdString(reader.Drive());
-  if (drive.isEmpty() || drive == driveBox_->CurrentRoot()) return;
+  const std::string drive = reader.Drive();
+  if (drive.empty() || drive == driveBox_->rootPath()) return;
   if (driveBox_->SelectRoot(drive)) DriveChange(driveBox_->currentIndex());
 }
 
@@ -145,7 +146,7 @@ void TAddDialog1::ApplySettings(const addsettings::Reader& reader) {
         break;
       case Kind::Field:
         if (const auto text = reader.Text(control.kind, name))
-          static_cast<adddialog::PathField*>(control.widget)->setText(QString::fromStdString(*text));
+          static_cast<PathField*>(control.widget)->setText(QString::fromStdString(*text));
         break;
       case Kind::Memo:
         if (const auto lines = reader.MemoLines(name))

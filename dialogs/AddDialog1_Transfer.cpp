@@ -8,7 +8,7 @@
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddDialog1_unit.h"
 #include "dialogs/AddMemo.h"
-#include "dialogs/AddPathField.h"
+#include "dialogs/PathField.h"
 
 namespace {
 

@@ -14,7 +14,8 @@
 
 #include "config/ErrorForm_unit.h"
 #include "dialogs/AddBrowser.h"
-#include "dialogs/AddPathField.h"
+#include "dialogs/DriveBox.h"
+#include "dialogs/PathField.h"
 #include "driver/AppTitle.h"
 #include "platform/qt/PlaceDialogWidget.h"
 
@@ -37,7 +38,6 @@ TAddDialog1::TAddDialog1(TConfig& config, platform::Prompter& prompter, platform
   ConnectHandlers();
   RunEnableRules();
   ApplyMode(false);
-  driveBox_->SetVolumes(adddialog::MountedVolumes());
   currentFolder_ = config_.programFolder;
 }
 
@@ -51,7 +51,7 @@ void TAddDialog1::ConnectHandlers() {
   connect(checkButton_, &QPushButton::clicked, this, &TAddDialog1::CheckClick);
   connect(NewBtn, &QPushButton::clicked, this, [this] { ArchiveNameBrowse("New file", false); });
   connect(OpenBtn, &QPushButton::clicked, this, [this] { ArchiveNameBrowse("Open file", true); });
-  connect(FE_ArchiveName, &adddialog::PathField::browseClicked, this,
+  connect(FE_ArchiveName, &PathField::browseClicked, this,
           [this] { ArchiveNameBrowse("New file/Open file", false); });
 
   connect(upButton_, &QToolButton::clicked, this, &TAddDialog1::UpOneLevelClick);
@@ -84,16 +84,16 @@ void TAddDialog1::ConnectHandlers() {
 
   connect(DE_WorkDirectory->edit(), &QLineEdit::textChanged, this, &TAddDialog1::WorkDirectoryChange);
   DE_WorkDirectory->edit()->installEventFilter(this);
-  connect(DE_WorkDirectory, &adddialog::PathField::browseClicked, this, &TAddDialog1::WorkDirectoryBrowse);
-  connect(DE_FromDirectory, &adddialog::PathField::browseClicked, this,
+  connect(DE_WorkDirectory, &PathField::browseClicked, this, &TAddDialog1::WorkDirectoryBrowse);
+  connect(DE_FromDirectory, &PathField::browseClicked, this,
           [this] { PathBrowse(DE_FromDirectory, true, true, ""); });
-  connect(DE_CreateFileList, &adddialog::PathField::browseClicked, this,
+  connect(DE_CreateFileList, &PathField::browseClicked, this,
           [this] { PathBrowse(DE_CreateFileList, false, false, ""); });
   const std::string commentFilter =
       "All files (*);;Text files (*.txt);;Description files (*.diz);;Info files (*.nfo)";
-  connect(FE_ArchiveCommentsFile, &adddialog::PathField::browseClicked, this,
+  connect(FE_ArchiveCommentsFile, &PathField::browseClicked, this,
           [this, commentFilter] { PathBrowse(FE_ArchiveCommentsFile, false, true, commentFilter); });
-  connect(FE_ChapterCommentsFile, &adddialog::PathField::browseClicked, this,
+  connect(FE_ChapterCommentsFile, &PathField::browseClicked, this,
           [this, commentFilter] { PathBrowse(FE_ChapterCommentsFile, false, true, commentFilter); });
 }
 
@@ -124,8 +124,8 @@ bool TAddDialog1::Execute(const std::string& startFolder, const std::vector<std:
   }
   if (!droppedMode) {
     currentFolder_ = platform::WithoutTrailingSeparator(currentFolder_);
-    driveBox_->SetVolumes(adddialog::MountedVolumes());
-    driveBox_->FollowFolder(Q(startFolder));
+    driveBox_->SetVolumes(MountedVolumes());
+    driveBox_->ShowFolder(startFolder);
     browser_->DeselectAll();
   }
 
@@ -220,7 +220,7 @@ void TAddDialog1::ArchiveNameBrowse(const char* title, bool existing) {
   FE_ArchiveName->setText(Q(*chosen));
 }
 
-void TAddDialog1::PathBrowse(adddialog::PathField* field, bool folder, bool existing, const std::string& filter) {
+void TAddDialog1::PathBrowse(PathField* field, bool folder, bool existing, const std::string& filter) {
   const std::string title = field->edit()->accessibleName().toStdString();
   const std::string text = field->text().trimmed().toStdString();
   const std::string start = field == DE_FromDirectory && !text.empty() ? text : pickerFolder_;

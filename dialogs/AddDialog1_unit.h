@@ -25,11 +25,11 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
+class DriveBox;
+class PathField;
 
 namespace adddialog {
 class FolderBrowser;
-class PathField;
-class VolumeBox;
 }  // namespace adddialog
 
 class TAddDialog1 : public QDialog {
@@ -101,7 +101,7 @@ class TAddDialog1 : public QDialog {
   void BrowserFolderChanged();
   void ArchiveNameBrowse(const char* title, bool existing);
   void CheckClick();
-  void PathBrowse(adddialog::PathField* field, bool folder, bool existing, const std::string& filter);
+  void PathBrowse(PathField* field, bool folder, bool existing, const std::string& filter);
   bool CanClose();
 
   // The job's fields from the controls (AddDialog1_Transfer.cpp).
@@ -143,7 +143,7 @@ class TAddDialog1 : public QDialog {
   QWidget* browserArea_ = nullptr;
   QWidget* droppedArea_ = nullptr;
   QWidget* panel_ = nullptr;
-  adddialog::VolumeBox* driveBox_ = nullptr;              // RzDriveComboBox1
+  DriveBox* driveBox_ = nullptr;                          // RzDriveComboBox1
   QToolButton* upButton_ = nullptr;                       // SpeedButton5
   QToolButton* selectAllButton_ = nullptr;                // SpeedButton6
   QToolButton* styleButtons_[4] = {};                     // SpeedButton1..4
@@ -154,7 +154,7 @@ class TAddDialog1 : public QDialog {
   QLabel* droppedCountLabel_ = nullptr;                   // Label4
   QPushButton* checkButton_ = nullptr;                    // Button4
   QGroupBox* archiveGroup_ = nullptr;                     // GroupBox11
-  adddialog::PathField* FE_ArchiveName = nullptr;
+  PathField* FE_ArchiveName = nullptr;
   QPushButton* NewBtn = nullptr;
   QPushButton* OpenBtn = nullptr;
   QPushButton* AddBtn = nullptr;
@@ -172,7 +172,7 @@ class TAddDialog1 : public QDialog {
   QComboBox* CO_Compression = nullptr;
   QCheckBox* CB_FromCurrentDir = nullptr;
   QCheckBox* CB_FromDirectory = nullptr;
-  adddialog::PathField* DE_FromDirectory = nullptr;
+  PathField* DE_FromDirectory = nullptr;
   QCheckBox* CB_AssumeYesOnAll = nullptr;
   QCheckBox* CB_RecurseFolders = nullptr;
   QCheckBox* CB_StoreFullPath = nullptr;
@@ -218,9 +218,9 @@ class TAddDialog1 : public QDialog {
   QCheckBox* CB_AttributeReadOnly = nullptr;
   QCheckBox* CB_AttributeSystem = nullptr;
   QCheckBox* CB_WorkDir = nullptr;
-  adddialog::PathField* DE_WorkDirectory = nullptr;
+  PathField* DE_WorkDirectory = nullptr;
   QCheckBox* CB_CreateFileList = nullptr;
-  adddialog::PathField* DE_CreateFileList = nullptr;
+  PathField* DE_CreateFileList = nullptr;
 
   // Exclude files, comments, wildcards.
   QCheckBox* CB_ExcludeFiles = nullptr;
@@ -228,11 +228,11 @@ class TAddDialog1 : public QDialog {
   QCheckBox* CB_ArchiveComments = nullptr;
   QPlainTextEdit* ME_ArchiveComments = nullptr;
   QCheckBox* CB_ArchiveCommentsFile = nullptr;
-  adddialog::PathField* FE_ArchiveCommentsFile = nullptr;
+  PathField* FE_ArchiveCommentsFile = nullptr;
   QCheckBox* CB_ChapterComments = nullptr;
   QPlainTextEdit* ME_ChapterComments = nullptr;
   QCheckBox* CB_ChapterCommentsFile = nullptr;
-  adddialog::PathField* FE_ChapterCommentsFile = nullptr;
+  PathField* FE_ChapterCommentsFile = nullptr;
   QCheckBox* CB_Wildcards = nullptr;
   QPlainTextEdit* ME_Wildcards = nullptr;
 };

@@ -15,10 +15,10 @@
 #include "dialogs/CopyDialogRules.h"
 #include "dialogs/DialogControls.h"
 #include "dialogs/FileNameField.h"
-#include "dialogs/HashMask.h"
 #include "dialogs/MemoText.h"
 #include "dialogs/VolumeSize.h"
 #include "platform/Paths.h"
+#include "platform/qt/HashMask.h"
 #include "platform/qt/PlaceDialogWidget.h"
 
 namespace {
@@ -29,13 +29,11 @@ constexpr const char* kArchiveFilter = "Jar archives (*.j *.jar);;All files (*)"
 constexpr const char* kCommentFilter = "Text files (*.txt);;All files (*)";
 constexpr const char* kInvalidPasswordMessage = "Invalid password ! Try again.";
 
-QLineEdit* NewPasswordEdit(QWidget* parent, const char* name, const QString& accessibleName, QObject* styleOwner) {
+QLineEdit* NewPasswordEdit(QWidget* parent, const char* name, const QString& accessibleName) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(name);
   edit->setAccessibleName(accessibleName);
-  auto* mask = new HashMaskStyle;
-  mask->setParent(styleOwner);
-  edit->setStyle(mask);
+  platform::UseHashMask(edit);
   edit->setEnabled(false);
   return edit;
 }
@@ -139,12 +137,12 @@ QWidget* TCopyDialog::BuildOptionsPage() {
   password->setObjectName("GroupBox3");
   passwordCheck_ = NewCheckBox(password, "CB_Password", "Add/Change Password");
   oldPasswordLabel_ = new QLabel("Old password:", password);
-  oldPasswordEdit_ = NewPasswordEdit(password, "ED_OldPassword", "Old password", this);
+  oldPasswordEdit_ = NewPasswordEdit(password, "ED_OldPassword", "Old password");
   oldPasswordLabel_->setBuddy(oldPasswordEdit_);
   hideOldPasswordCheck_ = NewCheckBox(password, "CB_HideOldPassword", "Hide", true);
   hideOldPasswordCheck_->setAccessibleName("Hide old password");
   newPasswordLabel_ = new QLabel("New password:", password);
-  newPasswordEdit_ = NewPasswordEdit(password, "ED_NewPassword", "New password", this);
+  newPasswordEdit_ = NewPasswordEdit(password, "ED_NewPassword", "New password");
   newPasswordLabel_->setBuddy(newPasswordEdit_);
   hideNewPasswordCheck_ = NewCheckBox(password, "CB_HideNewPassword", "Hide", true);
   hideNewPasswordCheck_->setAccessibleName("Hide new password");
@@ -307,8 +305,8 @@ void TCopyDialog::UpdateEnabling() {
 }
 
 void TCopyDialog::HidePasswordClick() {
-  SetMasked(oldPasswordEdit_, hideOldPasswordCheck_->isChecked());
-  SetMasked(newPasswordEdit_, hideNewPasswordCheck_->isChecked());
+  platform::SetMasked(oldPasswordEdit_, hideOldPasswordCheck_->isChecked());
+  platform::SetMasked(newPasswordEdit_, hideNewPasswordCheck_->isChecked());
 }
 
 void TCopyDialog::OkClick() {

@@ -1,5 +1,6 @@
 #include "dialogs/DriveBox.h"
 
+#include <QFileInfo>
 #include <QStorageInfo>
 #include <algorithm>
 
@@ -37,8 +38,10 @@ std::vector<MountedVolume> UserVolumes(std::vector<MountedVolume> volumes) {
 std::vector<MountedVolume> MountedVolumes() {
   std::vector<MountedVolume> volumes;
   for (const QStorageInfo& storage : QStorageInfo::mountedVolumes())
-    if (storage.isValid() && storage.isReady())
+    if (storage.isValid() && storage.isReady() && QFileInfo(storage.rootPath()).isDir())
       volumes.push_back({storage.rootPath().toStdString(), storage.displayName().toStdString()});
+  if (std::none_of(volumes.begin(), volumes.end(), [](const MountedVolume& v) { return v.rootPath == "/"; }))
+    volumes.push_back({"/", "/"});
   return UserVolumes(std::move(volumes));
 }
 
@@ -56,22 +59,38 @@ std::string VolumeCaption(const MountedVolume& volume) {
   return volume.rootPath + " [" + volume.displayName + "]";
 }
 
-DriveBox::DriveBox(QWidget* parent, std::vector<MountedVolume> volumes)
-    : QComboBox(parent), volumes_(std::move(volumes)) {
+DriveBox::DriveBox(QWidget* parent, std::vector<MountedVolume> volumes) : QComboBox(parent) {
   setObjectName("DriveBox");
   setAccessibleName("Drive");
   setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   setMinimumContentsLength(12);
-  for (const MountedVolume& volume : volumes_) addItem(QString::fromStdString(VolumeCaption(volume)));
+  SetVolumes(std::move(volumes));
   connect(this, &QComboBox::activated, this, [this](int index) {
     if (index >= 0 && index < static_cast<int>(volumes_.size()))
       emit driveChosen(QString::fromStdString(volumes_[static_cast<size_t>(index)].rootPath));
   });
 }
 
+void DriveBox::SetVolumes(std::vector<MountedVolume> volumes) {
+  const std::string shown = rootPath();
+  clear();
+  volumes_ = std::move(volumes);
+  for (const MountedVolume& volume : volumes_) addItem(QString::fromStdString(VolumeCaption(volume)));
+  if (!shown.empty()) SelectRoot(shown);
+}
+
 void DriveBox::ShowFolder(const std::string& folder) {
   const int index = VolumeHolding(volumes_, folder);
   if (index >= 0) setCurrentIndex(index);
+}
+
+bool DriveBox::SelectRoot(const std::string& rootPath) {
+  for (size_t i = 0; i < volumes_.size(); ++i)
+    if (volumes_[i].rootPath == rootPath) {
+      setCurrentIndex(static_cast<int>(i));
+      return true;
+    }
+  return false;
 }
 
 std::string DriveBox::rootPath() const {

@@ -11,9 +11,9 @@ struct MountedVolume {
   std::string displayName;  // the volume's label, or its root path when it has none
 };
 
-// The volumes a user can put files on or take them from: valid and ready, without the system's own
-// mounts under /dev, /proc, /sys, /run (removable media under /run/media stay) and /snap. Sorted by
-// root path, so "/" comes first.
+// The volumes a user can put files on or take them from: valid, ready and folders, without the
+// system's own mounts under /dev, /proc, /sys, /run (removable media under /run/media stay) and
+// /snap. "/" is always there. Sorted by root path, so "/" comes first.
 std::vector<MountedVolume> MountedVolumes();
 // Keeps the volumes worth showing from a list as the system gives it, sorted by root path.
 std::vector<MountedVolume> UserVolumes(std::vector<MountedVolume> volumes);
@@ -28,11 +28,15 @@ class DriveBox : public QComboBox {
  public:
   explicit DriveBox(QWidget* parent, std::vector<MountedVolume> volumes = MountedVolumes());
 
+  // Lists these volumes instead; the selected root stays selected while it is listed.
+  void SetVolumes(std::vector<MountedVolume> volumes);
+  const std::vector<MountedVolume>& volumes() const { return volumes_; }
   // Selects the volume holding folder without reporting a pick.
   void ShowFolder(const std::string& folder);
+  // Selects the volume with this root without reporting a pick; false when none is listed.
+  bool SelectRoot(const std::string& rootPath);
   // The root folder of the selected volume ("" when none).
   std::string rootPath() const;
-  const std::vector<MountedVolume>& volumes() const { return volumes_; }
 
  signals:
   // The user picked a volume.

@@ -1,6 +1,5 @@
 #include "dialogs/FileNameField.h"
 
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -9,33 +8,16 @@
 
 FileNameField::FileNameField(const QString& name, const QString& what, Pick pick, platform::FileChooser& chooser,
                              QWidget* parent)
-    : QWidget(parent), chooser_(chooser), pick_(pick), title_(what.toStdString()) {
-  setObjectName(name);
-  edit_ = new QLineEdit(this);
-  edit_->setObjectName(name + "Edit");
-  edit_->setAccessibleName(what);
-  browse_ = new QToolButton(this);
-  browse_->setObjectName(name + "Browse");
-  browse_->setText("...");
-  browse_->setAccessibleName("Browse: " + what);
-  browse_->setToolTip("Browse");
-  browse_->setFocusPolicy(Qt::StrongFocus);
-  setFocusProxy(edit_);
-
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(2);
-  layout->addWidget(edit_, 1);
-  layout->addWidget(browse_);
-
-  connect(browse_, &QToolButton::clicked, this, &FileNameField::Browse);
+    : PathField(name, what, parent), chooser_(chooser), pick_(pick), title_(what.toStdString()) {
+  browseButton()->setFocusPolicy(Qt::StrongFocus);
+  connect(this, &PathField::browseClicked, this, &FileNameField::Browse);
 }
 
-std::string FileNameField::text() const { return edit_->text().toStdString(); }
+std::string FileNameField::text() const { return PathField::text().toStdString(); }
 
-void FileNameField::setText(const std::string& text) { edit_->setText(QString::fromStdString(text)); }
+void FileNameField::setText(const std::string& text) { PathField::setText(QString::fromStdString(text)); }
 
-void FileNameField::setHint(const QString& hint) { edit_->setToolTip(hint); }
+void FileNameField::setHint(const QString& hint) { edit()->setToolTip(hint); }
 
 void FileNameField::Browse() {
   // A name already typed with an existing folder starts the picker there.
@@ -45,5 +27,5 @@ void FileNameField::Browse() {
   std::optional<std::string> chosen = pick_ == Pick::ExistingFile ? chooser_.openFile(title_, start, filter_)
                                                                    : chooser_.saveFile(title_, start, filter_);
   if (chosen) setText(*chosen);
-  edit_->setFocus();
+  edit()->setFocus();
 }

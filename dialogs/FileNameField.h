@@ -1,16 +1,13 @@
 #pragma once
-// A file-name field with a browse button: the name as text, and "..." to pick it in a file dialog
-// that starts in the field's initial folder (or in the folder of the name already there).
+// A file-name field that browses by itself: "..." picks the name in a file dialog that starts in
+// the field's initial folder (or in the folder of the name already there).
 
-#include <QWidget>
 #include <string>
 
+#include "dialogs/PathField.h"
 #include "platform/FileChooser.h"
 
-class QLineEdit;
-class QToolButton;
-
-class FileNameField : public QWidget {
+class FileNameField : public PathField {
   Q_OBJECT
 
  public:
@@ -20,6 +17,7 @@ class FileNameField : public QWidget {
   FileNameField(const QString& name, const QString& what, Pick pick, platform::FileChooser& chooser,
                 QWidget* parent);
 
+  // The name as UTF-8 text.
   std::string text() const;
   void setText(const std::string& text);
   void setInitialFolder(const std::string& folder) { initialFolder_ = folder; }
@@ -27,15 +25,10 @@ class FileNameField : public QWidget {
   void setFilter(const std::string& filter) { filter_ = filter; }
   void setHint(const QString& hint);
 
-  QLineEdit* edit() const { return edit_; }
-  QToolButton* browseButton() const { return browse_; }
-
   // Asks the chooser; a chosen path replaces the text.
   void Browse();
 
  private:
-  QLineEdit* edit_;
-  QToolButton* browse_;
   platform::FileChooser& chooser_;
   Pick pick_;
   std::string title_;

@@ -83,6 +83,13 @@ bool ReplaceFile(const std::string& path, std::string_view content, unsigned new
     why = std::string(step) + " \"" + temp + "\": " + std::strerror(err);
     return false;
   }
+  // The rename has happened; flushing the folder makes it last (best effort).
+  const std::string folder = std::filesystem::path(target).parent_path().string();
+  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
   return true;
 }
 

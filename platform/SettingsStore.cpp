@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/ReplaceFile.h"
+
 // File format (regedit text, version 5.00):
 //
 //   Windows Registry Editor Version 5.00
@@ -439,58 +441,6 @@ bool MakeFolders(const std::filesystem::path& folder, std::string& why) {
   return true;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-// Replaces target by content: temporary file beside it, fsync, rename, fsync of the folder.
-bool ReplaceFileAtomically(const std::string& target, std::string_view content, std::string& why) {
-  std::filesystem::path folder = std::filesystem::path(target).parent_path();
-  if (folder.empty()) folder = ".";
-  if (!MakeFolders(folder, why)) return false;
-
-  std::string temp = target + ".tmp-XXXXXX";
-  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    why = "cannot create a temporary file in \"" + folder.string() + "\": " + ErrnoText(errno);
-    return false;
-  }
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
-
-  const char* step = nullptr;
-  if (!WriteAll(fd, content))
-    step = "cannot write";
-  else if (::fsync(fd) != 0)
-    step = "cannot flush";
-  int err = errno;
-  if (::close(fd) != 0 && !step) {
-    step = "cannot close";
-    err = errno;
-  }
-  if (!step && ::rename(temp.c_str(), target.c_str()) != 0) {
-    step = "cannot rename to the settings file";
-    err = errno;
-  }
-  if (step) {
-    ::unlink(temp.c_str());
-    why = std::string(step) + " \"" + temp + "\": " + ErrnoText(err);
-    return false;
-  }
-  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);  // best effort: the rename itself has happened
-    ::close(dir);
-  }
-  return true;
-}
-
 std::string EnvOrEmpty(const char* name) {
   const char* v = std::getenv(name);
   return v ? std::string(v) : std::string();
@@ -664,15 +614,10 @@ bool SettingsStore::save() {
                  "\" was left untouched because it could not be read or set aside at start.";
     return false;
   }
-  // Write through a symbolic link rather than replacing the link itself.
-  std::string target = filePath_;
-  std::error_code ec;
-  if (std::filesystem::is_symlink(target, ec)) {
-    auto resolved = std::filesystem::canonical(target, ec);
-    if (!ec) target = resolved.string();
-  }
+  std::filesystem::path folder = std::filesystem::path(filePath_).parent_path();
+  if (folder.empty()) folder = ".";
   std::string why;
-  if (!ReplaceFileAtomically(target, Serialize(*root_), why)) {
+  if (!MakeFolders(folder, why) || !ReplaceFile(filePath_, Serialize(*root_), 0600, why)) {
     lastError_ = "Cannot save the settings file \"" + filePath_ + "\": " + why;
     return false;
   }

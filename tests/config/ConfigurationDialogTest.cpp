@@ -15,10 +15,8 @@
 #include "config/Config_unit.h"
 #include "config/RadioGroup.h"
 #include "platform/Files.h"
+#include "tests/config/ConfigFixture.h"
 #include "tests/support/ModalDriver.h"
-#include "tests/support/ScriptedFileChooser.h"
-#include "tests/support/ScriptedPrompter.h"
-#include "tests/support/TempFolder.h"
 
 using platform::BoxKind;
 using testsupport::PlainBox;
@@ -38,7 +36,7 @@ QStringList Items(RadioGroup* group) {
   return items;
 }
 
-class ConfigurationDialogTest : public ::testing::Test {
+class ConfigurationDialogTest : public ConfigFixture {
  protected:
   // Runs the dialog modally; act does what the user does inside it and closes it.
   bool Show(const std::function<void(TConfiguration&)>& act) {
@@ -47,13 +45,6 @@ class ConfigurationDialogTest : public ::testing::Test {
     return dialog.ShowConfiguration();
   }
   static void Ok(TConfiguration& d) { Find<QPushButton>(d, "OKBtn")->click(); }
-
-  TempFolder home;
-  platform::SettingsStore store{home.path() + "/registry.reg"};
-  testsupport::ScriptedPrompter prompter;
-  testsupport::ScriptedFileChooser chooser;
-  TConfig config{store, prompter};
-  QWidget owner;
 };
 
 }  // namespace

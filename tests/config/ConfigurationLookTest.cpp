@@ -18,14 +18,12 @@
 #include "config/BrowseEdit.h"
 #include "config/Config_unit.h"
 #include "config/RadioGroup.h"
+#include "tests/config/ConfigFixture.h"
 #include "tests/support/LayoutCheck.h"
-#include "tests/support/ScriptedFileChooser.h"
-#include "tests/support/ScriptedPrompter.h"
-#include "tests/support/TempFolder.h"
 
 namespace {
 
-class ConfigurationLookTest : public ::testing::Test {
+class ConfigurationLookTest : public ConfigFixture {
  protected:
   void SaveScreenshots(TConfiguration& d, const QString& suffix) {
     const QString folder = QString(TAMBER_TEST_BIN_DIR) + "/screenshots";
@@ -38,13 +36,6 @@ class ConfigurationLookTest : public ::testing::Test {
       EXPECT_TRUE(d.grab().save(file)) << file.toStdString();
     }
   }
-
-  TempFolder home;
-  platform::SettingsStore store{home.path() + "/registry.reg"};
-  testsupport::ScriptedPrompter prompter;
-  testsupport::ScriptedFileChooser chooser;
-  TConfig config{store, prompter};
-  QWidget owner;
 };
 
 QString AccessibleName(QWidget* w) {

@@ -9,10 +9,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "tests/config/ConfigFixture.h"
 #include "tests/support/LayoutCheck.h"
 #include "tests/support/ModalDriver.h"
-#include "tests/support/ScriptedPrompter.h"
-#include "tests/support/TempFolder.h"
 
 using platform::BoxKind;
 using testsupport::ScriptedPrompter;
@@ -26,14 +25,7 @@ void PressKey(QWidget* target, int key) {
   QApplication::sendEvent(target, &release);
 }
 
-class PWDialogTest : public ::testing::Test {
- protected:
-  TempFolder home;
-  platform::SettingsStore store{home.path() + "/registry.reg"};
-  ScriptedPrompter prompter;
-  TConfig config{store, prompter};
-  QWidget owner;
-};
+class PWDialogTest : public ConfigFixture {};
 
 }  // namespace
 

@@ -9,19 +9,13 @@
 #include "config/ErrorForm_unit.h"
 #include "config/PWDialog_unit.h"
 #include "platform/Files.h"
+#include "tests/config/ConfigFixture.h"
 #include "tests/support/ModalDriver.h"
-#include "tests/support/ScriptedPrompter.h"
-#include "tests/support/TempFolder.h"
 
 namespace {
 
-class QtJarDialogsTest : public ::testing::Test {
+class QtJarDialogsTest : public ConfigFixture {
  protected:
-  TempFolder home;
-  platform::SettingsStore store{home.path() + "/registry.reg"};
-  testsupport::ScriptedPrompter prompter;
-  TConfig config{store, prompter};
-  QWidget owner;
   QtJarDialogs dialogs{config, prompter, &owner};
 };
 

@@ -18,13 +18,12 @@
 
 #include "dialogs/AddBrowser.h"
 #include "dialogs/AddDialog1_unit.h"
-#include "dialogs/AddPathField.h"
+#include "dialogs/DriveBox.h"
+#include "dialogs/PathField.h"
+#include "tests/config/ConfigFixture.h"
 #include "tests/support/ModalDriver.h"
-#include "tests/support/ScriptedFileChooser.h"
-#include "tests/support/ScriptedPrompter.h"
-#include "tests/support/TempFolder.h"
 
-class AddDialogTest : public ::testing::Test {
+class AddDialogTest : public ConfigFixture {
  protected:
   AddDialogTest() {
     config.jar = &jar;
@@ -53,7 +52,7 @@ class AddDialogTest : public ::testing::Test {
   QComboBox* Combo(const char* name) { return Find<QComboBox>(name); }
   QLineEdit* Edit(const char* name) { return Find<QLineEdit>(name); }
   QPlainTextEdit* Memo(const char* name) { return Find<QPlainTextEdit>(name); }
-  adddialog::PathField* Field(const char* name) { return Find<adddialog::PathField>(name); }
+  PathField* Field(const char* name) { return Find<PathField>(name); }
   QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
   adddialog::FolderBrowser* Browser() { return Find<adddialog::FolderBrowser>("FilesListView1"); }
 
@@ -101,12 +100,6 @@ class AddDialogTest : public ::testing::Test {
   std::string FilesLine() { return jar.ReadWholeFile(jar.filesFile); }
 
   TempFolder temp;
-  TempFolder home;
-  platform::SettingsStore store{home.path() + "/registry.reg"};
-  testsupport::ScriptedPrompter prompter;
-  testsupport::ScriptedFileChooser chooser;
-  TConfig config{store, prompter};
   TJar jar{config, prompter};
-  QWidget owner;
   TAddDialog1 dialog{config, prompter, chooser, &owner};
 };

@@ -22,7 +22,7 @@ std::map<std::string, std::string> SavedState(TAddDialog1& d) {
   for (QLineEdit* edit : d.findChildren<QLineEdit*>())
     if (edit->objectName().startsWith("ED_") || edit->objectName() == "CO_Password")
       state[edit->objectName().toStdString()] = edit->text().toStdString();
-  for (auto* field : d.findChildren<adddialog::PathField*>()) state[field->objectName().toStdString()] = field->text().toStdString();
+  for (auto* field : d.findChildren<PathField*>()) state[field->objectName().toStdString()] = field->text().toStdString();
   for (QPlainTextEdit* memo : d.findChildren<QPlainTextEdit*>())
     state[memo->objectName().toStdString()] = memo->toPlainText().toStdString();
   return state;
@@ -41,7 +41,7 @@ TEST_F(AddDialogTest, ASavedFileRestoresEveryControl) {
     if (box->objectName().startsWith("CO_")) box->setCurrentIndex(box->count() - 2);
   int n = 0;
   for (const char* name : {"ED_ReserveSpaceSize", "ED_Subdirectory"}) Edit(name)->setText(QString("edit %1").arg(++n));
-  for (auto* field : dialog.findChildren<adddialog::PathField*>()) field->setText(QString("  /field/%1").arg(++n));
+  for (auto* field : dialog.findChildren<PathField*>()) field->setText(QString("  /field/%1").arg(++n));
   for (QPlainTextEdit* memo : dialog.findChildren<QPlainTextEdit*>())
     memo->setPlainText(QString(" line %1\n\nlast line ").arg(++n));
   const auto saved = SavedState(dialog);
@@ -93,7 +93,7 @@ TEST_F(AddDialogTest, LoadDirDecidesAboutTheBrowsersFolder) {
     EXPECT_EQ(Browser()->Folder().toStdString(), tree() + "/docs");
     // The saved volume differs from the folder's: the browser goes to that volume's root.
     Write(file, "[DIRECTORY]\nFilesListView1=" + tree() + "\nRzDriveComboBox1=/\n");
-    Find<adddialog::VolumeBox>("RzDriveComboBox1")->SetVolumes({{"/", "/"}, {QString::fromStdString(temp.path()), "t"}});
+    Find<DriveBox>("RzDriveComboBox1")->SetVolumes({{"/", "/"}, {temp.path(), "t"}});
     ASSERT_TRUE(dialog.LoadSettings(file));
     EXPECT_EQ(Browser()->Folder(), "/");
   }, false);

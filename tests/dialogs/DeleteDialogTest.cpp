@@ -4,7 +4,6 @@
 #include <QSpinBox>
 
 #include "tests/dialogs/OpsDialogFixture.h"
-#include "tests/support/LayoutCheck.h"
 #include "tests/support/ModalDriver.h"
 
 using platform::BoxKind;
@@ -187,16 +186,5 @@ TEST_F(DeleteDialogTest, CancelLeavesEverythingAndTheMemoIsCappedAndRefusesQuote
 }
 
 TEST_F(DeleteDialogTest, EveryTabIsLaidOutCleanlyAndReachableByKeyboard) {
-  for (const double scale : {1.0, 1.5}) {
-    testsupport::ScopedFontScale font(scale);
-    TDeleteDialog d(config, prompter, &owner);
-    for (int tab = 0; tab < 2; ++tab) {
-      SCOPED_TRACE("scale " + std::to_string(scale) + ", tab " + std::to_string(tab));
-      Tabs(d)->setCurrentIndex(tab);
-      testsupport::ExpectLaidOutCleanly(d);
-      Tabs(d)->setCurrentIndex(tab);
-      ExpectKeyboardReachableWithNames(d);
-    }
-    d.hide();
-  }
+  ExpectEveryTabLaidOutCleanlyAndReachable([this] { return std::make_unique<TDeleteDialog>(config, prompter, &owner); });
 }

@@ -8,7 +8,6 @@
 
 #include "dialogs/DriveBox.h"
 #include "tests/dialogs/OpsDialogFixture.h"
-#include "tests/support/LayoutCheck.h"
 #include "tests/support/ModalDriver.h"
 
 using platform::BoxKind;
@@ -361,16 +360,6 @@ TEST_F(ExtractDialogTest, RefusesANameWithAQuoteAndAMissingTarget) {
 }
 
 TEST_F(ExtractDialogTest, EveryTabIsLaidOutCleanlyAndReachableByKeyboard) {
-  for (const double scale : {1.0, 1.5}) {
-    testsupport::ScopedFontScale font(scale);
-    TExtractDialog d(config, prompter, chooser, &owner);
-    for (int tab = 0; tab < 3; ++tab) {
-      SCOPED_TRACE("scale " + std::to_string(scale) + ", tab " + std::to_string(tab));
-      Tabs(d)->setCurrentIndex(tab);
-      testsupport::ExpectLaidOutCleanly(d);
-      Tabs(d)->setCurrentIndex(tab);
-      ExpectKeyboardReachableWithNames(d);
-    }
-    d.hide();
-  }
+  ExpectEveryTabLaidOutCleanlyAndReachable(
+      [this] { return std::make_unique<TExtractDialog>(config, prompter, chooser, &owner); });
 }

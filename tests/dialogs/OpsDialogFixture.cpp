@@ -27,3 +27,17 @@ void ExpectKeyboardReachableWithNames(QWidget& dialog) {
   EXPECT_EQ(w, first) << "the focus chain does not come back round";
   EXPECT_GT(seen.size(), 3u);
 }
+
+void OpsDialogTest::ExpectEveryTabLaidOutCleanlyAndReachable(const std::function<std::unique_ptr<QDialog>()>& make) {
+  for (const double scale : {1.0, 1.5}) {
+    testsupport::ScopedFontScale font(scale);
+    const std::unique_ptr<QDialog> d = make();
+    for (int tab = 0; tab < Tabs(*d)->count(); ++tab) {
+      SCOPED_TRACE("scale " + std::to_string(scale) + ", tab " + std::to_string(tab));
+      Tabs(*d)->setCurrentIndex(tab);
+      testsupport::ExpectLaidOutCleanly(*d);
+      Tabs(*d)->setCurrentIndex(tab);
+      ExpectKeyboardReachableWithNames(*d);
+    }
+  }
+}

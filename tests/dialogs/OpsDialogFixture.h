@@ -1,28 +1,27 @@
 #pragma once
-// A configuration with its own store, a job whose work files go to a temporary folder, the
-// scripted prompter and file chooser, and an owner window: what the Extract, Delete and Copy
-// dialogs are built on.
+// What the Extract, Delete and Copy dialogs are built on in tests: the configuration fixture and a
+// job whose work files go to a temporary folder.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QWidget>
+#include <functional>
+#include <memory>
 #include <string>
 
-#include "config/TConfig.h"
 #include "driver/TJarExec_unit.h"
 #include "platform/Files.h"
-#include "tests/support/ScriptedFileChooser.h"
-#include "tests/support/ScriptedPrompter.h"
-#include "tests/support/TempFolder.h"
+#include "tests/config/ConfigFixture.h"
 
-class OpsDialogTest : public ::testing::Test {
+class OpsDialogTest : public ConfigFixture {
  protected:
   OpsDialogTest() {
     jar.tempFolder = work.path() + "/";
@@ -49,15 +48,12 @@ class OpsDialogTest : public ::testing::Test {
   static void Type(QWidget& d, const char* memoName, const QString& text) {
     Find<QPlainTextEdit>(d, memoName)->setPlainText(text);
   }
+  // At the normal font and at 1.5 times its size, every tab of the dialog that make builds: no
+  // control clipped, and every control reachable by Tab with a name.
+  static void ExpectEveryTabLaidOutCleanlyAndReachable(const std::function<std::unique_ptr<QDialog>()>& make);
 
-  TempFolder home;
   TempFolder work;
-  platform::SettingsStore store{home.path() + "/registry.reg"};
-  testsupport::ScriptedPrompter prompter;
-  testsupport::ScriptedFileChooser chooser;
-  TConfig config{store, prompter};
   TJar jar{config, prompter};
-  QWidget owner;
 };
 
 // Every control a user can reach has a name a screen reader can say; walking the focus chain

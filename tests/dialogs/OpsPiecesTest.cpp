@@ -54,6 +54,18 @@ TEST(DriveBoxVolumes, TheBoxReportsOnlyPicksAndFollowsFolders) {
   EXPECT_FALSE(box.accessibleName().isEmpty());
 }
 
+TEST(DriveBoxVolumes, MountedVolumesStartAtTheRoot) {
+  const std::vector<MountedVolume> volumes = MountedVolumes();
+  ASSERT_FALSE(volumes.empty());
+  EXPECT_EQ(volumes.front().rootPath, "/");
+  for (const MountedVolume& v : volumes) {
+    EXPECT_FALSE(v.rootPath.starts_with("/proc")) << v.rootPath;
+    EXPECT_FALSE(v.rootPath.starts_with("/sys")) << v.rootPath;
+  }
+  EXPECT_EQ(VolumeHolding({{"/", "/"}, {"/home", "home"}, {"/home/me/stick", "s"}}, "/home/me/stick/x"), 2);
+  EXPECT_EQ(VolumeHolding({{"/", "/"}, {"/home", "home"}}, "/homework"), 0);
+}
+
 TEST(MemoLines, NamesLoseSurroundingQuotesAndAQuoteInsideIsRefused) {
   NameLines lines = ReadNameLines("a.txt\r\n\n\"with blanks.txt\"\n\"\"\n  \n*.bak");
   EXPECT_EQ(lines.names, (std::vector<std::string>{"a.txt", "with blanks.txt", "*.bak"}));

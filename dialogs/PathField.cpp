@@ -1,10 +1,8 @@
-#include "dialogs/AddPathField.h"
+#include "dialogs/PathField.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QToolButton>
-
-namespace adddialog {
 
 PathField::PathField(const QString& name, const QString& accessibleName, QWidget* parent) : QWidget(parent) {
   setObjectName(name);
@@ -28,5 +26,3 @@ PathField::PathField(const QString& name, const QString& accessibleName, QWidget
 
 QString PathField::text() const { return edit_->text(); }
 void PathField::setText(const QString& text) { edit_->setText(text); }
-
-}  // namespace adddialog

@@ -1,8 +1,10 @@
-#pragma once
-// Password boxes masked with "#": every character shows as "#" at once (no briefly visible last one).
+#include "platform/qt/HashMask.h"
 
 #include <QLineEdit>
 #include <QProxyStyle>
+
+namespace platform {
+namespace {
 
 class HashMaskStyle : public QProxyStyle {
  public:
@@ -14,7 +16,14 @@ class HashMaskStyle : public QProxyStyle {
   }
 };
 
-// Masked with "#" when hidden, plain otherwise.
-inline void SetMasked(QLineEdit* edit, bool hidden) {
-  edit->setEchoMode(hidden ? QLineEdit::Password : QLineEdit::Normal);
+}  // namespace
+
+void UseHashMask(QLineEdit* edit) {
+  auto* style = new HashMaskStyle;
+  style->setParent(edit);  // a widget does not own its style
+  edit->setStyle(style);
 }
+
+void SetMasked(QLineEdit* edit, bool hidden) { edit->setEchoMode(hidden ? QLineEdit::Password : QLineEdit::Normal); }
+
+}  // namespace platform

@@ -1,6 +1,6 @@
 #pragma once
-// A folder or file-name field of the Add dialog: a line edit with a browse button beside it. The
-// dialog decides what browsing does.
+// A folder or file-name field of the Add and Copy dialogs: a line edit with a "..." browse button
+// beside it. The dialog, or a field made for one kind of name, decides what browsing does.
 
 #include <QString>
 #include <QWidget>
@@ -8,13 +8,12 @@
 class QLineEdit;
 class QToolButton;
 
-namespace adddialog {
-
 class PathField : public QWidget {
   Q_OBJECT
 
  public:
-  // The accessible name is the edit's; the button's says what it browses for.
+  // name is the control's objectName (the edit's and the button's add "Edit" and "Browse"); the
+  // accessible name is the edit's, and the button's says what it browses for.
   PathField(const QString& name, const QString& accessibleName, QWidget* parent);
 
   QLineEdit* edit() const { return edit_; }
@@ -29,5 +28,3 @@ class PathField : public QWidget {
   QLineEdit* edit_;
   QToolButton* button_;
 };
-
-}  // namespace adddialog
