@@ -1,9 +1,7 @@
 // Benchmark driver for the archive engine (no switches, no listing layout, just the work):
 //   jar32_bench_driver a ARCHIVE FOLDER [METHOD]   add FOLDER's tree (names relative to it)
-//   jar32_bench_driver x ARCHIVE OUTDIR            extract everything below OUTDIR
 //   jar32_bench_driver l ARCHIVE                   load the directory and format one line per member
 //   jar32_bench_driver t ARCHIVE                   test
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,30 +44,6 @@ int add(const std::string& archive, const std::string& folder, int method) {
   return 0;
 }
 
-struct Extractor : MemberVisitor {
-  std::string root;
-  int fd = -1;
-  bool begin(size_t, const MemberInfo& m) override {
-    std::string path = root + "/" + m.name;
-    for (size_t i = root.size() + 1; i < path.size(); ++i)
-      if (path[i] == '\\') path[i] = '/';
-    if (m.kind == MemberKind::Folder) {
-      fs::create_directories(path);
-      return true;
-    }
-    fs::create_directories(fs::path(path).parent_path());
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    return fd >= 0;
-  }
-  void data(const uint8_t* p, size_t n) override {
-    if (::write(fd, p, n) != ssize_t(n)) throw JarError(kWriteError, "write failed");
-  }
-  void end(size_t, const MemberInfo&, MemberStatus) override {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,11 +57,7 @@ int main(int argc, char** argv) {
     auto a = Archive::open(archive, "");
     std::vector<size_t> all(a->members().size());
     for (size_t i = 0; i < all.size(); ++i) all[i] = i;
-    if (cmd == "x" && argc >= 4) {
-      Extractor x;
-      x.root = argv[3];
-      a->read(all, x, false);
-    } else if (cmd == "l") {
+    if (cmd == "l") {
       std::string out;
       char line[512];
       for (const auto& m : a->members()) {

@@ -16,9 +16,9 @@ small="$scratch/small"
 out="$scratch/out"
 rm -rf "$out"; mkdir -p "$out"
 
-jar=""
-if [ -x "$build/bin/jar32.exe" ]; then jar="$build/bin/jar32.exe"; fi
-driver="$build/bench/jar32_bench_driver"
+# Extraction always goes through jar32.exe x, which keeps every member inside the target folder.
+jar="$build/bin/jar32.exe"
+[ -x "$jar" ] || { echo "build $jar first" >&2; exit 1; }
 
 # measure LABEL COMMAND...: runs the command, prints wall seconds, CPU seconds and peak KB.
 measure() {
@@ -46,15 +46,9 @@ echo "                       size    compress        CPU        peak     extract
 
 for m in $methods; do
   a="$out/m$m.j"; rm -f "$a"
-  if [ -n "$jar" ]; then
-    c=$(cd "$real" && measure "jar32 -m$m" "$jar" a "$a" -m$m -r -y '*')
-    rm -rf "$out/x"; mkdir -p "$out/x"
-    x=$(measure "jar32 x" "$jar" x "$a" -y "-o$out/x")
-  else
-    c=$(measure "jar32 -m$m" "$driver" a "$a" "$real" "$m")
-    rm -rf "$out/x"; mkdir -p "$out/x"
-    x=$(measure "jar32 x" "$driver" x "$a" "$out/x")
-  fi
+  c=$(cd "$real" && measure "jar32 -m$m" "$jar" a "$a" -m$m -r -y '*')
+  rm -rf "$out/x"; mkdir -p "$out/x"
+  x=$(measure "jar32 x" "$jar" x "$a" -y "-o$out/x")
   row "jar32 -m$m" "$a" "$c" "$x"
 done
 
@@ -92,13 +86,8 @@ rm -rf "$out/x"
 
 echo
 echo "Listing 100,000 members (median of several runs):"
-if [ -n "$jar" ]; then
-  (cd "$small" && "$jar" a "$out/small.j" -m1 -r -y '*' >/dev/null)
-  list_jar=("$jar" l "$out/small.j" -jb1- -y)
-else
-  "$driver" a "$out/small.j" "$small" 1 >/dev/null
-  list_jar=("$driver" l "$out/small.j")
-fi
+(cd "$small" && "$jar" a "$out/small.j" -m1 -r -y '*' >/dev/null)
+list_jar=("$jar" l "$out/small.j" -jb1- -y)
 (cd "$small" && 7zz a -bd -mx1 "$out/small.7z" . >/dev/null && zip -q -r -1 "$out/small.zip" .)
 hyperfine -N --warmup 1 --runs 5 --export-markdown "$out/list.md" \
   -n "jar32 l" "${list_jar[*]}" -n "7zz l" "7zz l $out/small.7z" \

@@ -17,7 +17,10 @@ using namespace jar32::cli;
 
 namespace {
 
-std::vector<std::string> listFromInput(const std::string&) { return {"a.txt", "docs\\*"}; }
+void listFromInput(const std::string&, NameList& names) {
+  names.push_back("a.txt");
+  names.push_back("docs\\*");
+}
 
 void roundTrip(const std::vector<Token>& items) {
   std::string line;
@@ -40,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     roundTrip(items);
     if (leadingCommand(items)) {
       const Invocation inv = parseInvocation(items, Options{}, &listFromInput);
-      for (const std::string& name : inv.names) {
+      for (const std::string name : inv.names.toVector()) {
         const std::string pattern = normalizeMemberPattern(name);
         (void)memberMatches(pattern, name, false);
         (void)safeRelativePath(name);

@@ -11,6 +11,7 @@
 #include "Run.h"
 #include "Scanner.h"
 #include "UsageError.h"
+#include "jar32/TestHooks.h"
 
 namespace jar32::cli {
 
@@ -41,17 +42,17 @@ void removeSources(RunContext& run, const std::vector<ScannedFile>& files,
     }
     struct stat st;
     if (lstat(f.hostPath.c_str(), &st) != 0) continue;
-    if (st.st_dev != f.device || st.st_ino != f.inode || st.st_mtim.tv_sec != f.meta.mtime ||
-        (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) != f.meta.size)) {
-      run.report.warning("kept " + printable(f.hostPath) + ": it changed while it was added");
+    // Only the file that was found and read, untouched since to the nanosecond.
+    if (!f.unchangedOnDisk()) {
+      run.report.warning("kept " + escaped(f.hostPath) + ": it changed while it was added");
       continue;
     }
     if ((f.meta.attributes & kAttrReadOnly) && !run.inv.options.ignoreReadOnly) {
-      run.report.warning("kept the read-only file " + printable(f.hostPath) + " (-ha removes it)");
+      run.report.warning("kept the read-only file " + escaped(f.hostPath) + " (-ha removes it)");
       continue;
     }
     if (unlink(f.hostPath.c_str()) != 0)
-      run.report.warning("cannot remove " + printable(f.hostPath) + ": " + std::strerror(errno));
+      run.report.warning("cannot remove " + escaped(f.hostPath) + ": " + std::strerror(errno));
   }
   std::sort(folders.begin(), folders.end(), [](const ScannedFile* a, const ScannedFile* b) {
     return a->hostPath.size() > b->hostPath.size();
@@ -79,24 +80,33 @@ void runAdd(RunContext& run) {
   scan.includeHidden = o.includeHidden;
   scan.includeReadOnly = o.includeReadOnly;
   scan.currentFolder = run.currentFolder;
+  scan.extendedAttributes = o.extendedAttributes;
   for (const std::string& own : {inv.archive, o.listFile}) {
     struct stat st;
     if (!own.empty() && stat(own.c_str(), &st) == 0) scan.skipFiles.emplace_back(st.st_dev, st.st_ino);
   }
-  const WriteSettings settings = writeSettingsOf(o);
-  std::vector<ScannedFile> found =
-      scanSources(inv.names, scan, [&](const std::string& w) { run.report.warning(w); });
+  WriteSettings settings = writeSettingsOf(o);
+  const bool deleting = inv.command == Command::Move || o.withDelete;
+  settings.verifyContent = deleting;  // a source goes only when its bytes are known stored
+  settings.extendedAttributes = o.extendedAttributes;
+  ScanReport scanned{[&](const std::string& w) { run.report.warning(w); }};
+  std::vector<ScannedFile> found = scanSources(inv.names, scan, scanned);
+  testPoint("scanned");
 
   if (o.query) {
     std::vector<ScannedFile> chosen;
     for (ScannedFile& f : found)
-      if (run.asker.ask("Add " + printable(f.hostPath) + "?") == Asker::Answer::Yes)
+      if (run.asker.ask("Add " + escaped(f.hostPath) + "?") == Asker::Answer::Yes)
         chosen.push_back(std::move(f));
     found = std::move(chosen);
   }
   std::vector<SourceFile> sources;
   sources.reserve(found.size());
-  for (const ScannedFile& f : found) sources.push_back(SourceFile{f.hostPath, f.meta});
+  // The scan's list is needed afterwards only to remove the sources.
+  for (ScannedFile& f : found)
+    sources.push_back(SourceFile{f.hostPath, deleting ? f.meta : std::move(f.meta),
+                                 static_cast<uint64_t>(f.device), static_cast<uint64_t>(f.inode)});
+  if (!deleting) std::vector<ScannedFile>().swap(found);
 
   AddMode mode = AddMode::Add;
   if (inv.command == Command::Update) mode = AddMode::Update;
@@ -110,9 +120,10 @@ void runAdd(RunContext& run) {
   run.out.put(std::to_string(report.replaced));
   if (inv.command == Command::AddChapter)
     run.out.put(", unchanged ").put(std::to_string(report.unchanged));
-  run.out.put(", skipped ").put(std::to_string(report.skipped)).line(".");
+  run.out.put(", skipped ").put(std::to_string(report.skipped + scanned.skipped)).line(".");
+  for (const std::string& name : report.notStored) progress.stored.erase(name);
   // The new archive is in place: only now may the sources go.
-  if (inv.command == Command::Move || o.withDelete) removeSources(run, found, progress.stored);
+  if (deleting) removeSources(run, found, progress.stored);
   writeListFile(run);
 }
 

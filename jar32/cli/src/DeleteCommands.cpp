@@ -2,6 +2,7 @@
 #include <unordered_map>
 
 #include "MemberNames.h"
+#include "MemberSelection.h"
 #include "Run.h"
 #include "UsageError.h"
 
@@ -11,19 +12,18 @@ void runDelete(RunContext& run) {
   const Invocation& inv = run.inv;
   if (inv.names.empty()) throw UsageError("no names given to delete (\"*\" deletes everything)");
   if (inv.options.chapters) throw UsageError("-jb cannot select chapters for deletion (use dc)");
-  std::vector<std::string> patterns;
-  for (const std::string& n : inv.names) patterns.push_back(normalizeMemberPattern(n));
+  const MemberSelection selection(inv.names);
   const WriteSettings settings = writeSettingsOf(inv.options);
   // The engine may see a version more than once; ask once per name.
   std::unordered_map<std::string, bool> answers;
   const auto match = [&](const MemberInfo& m) {
     const bool folder = m.kind == MemberKind::Folder;
-    if (!memberMatchesAny(patterns, m.name, folder) ||
+    if (!selection.matches(m.name, folder) ||
         memberExcluded(inv.options.excludes, m.name, folder))
       return false;
     if (!inv.options.query) return true;
     auto [it, isNew] = answers.try_emplace(m.name, false);
-    if (isNew) it->second = run.asker.ask("Delete " + printable(m.name) + "?") == Asker::Answer::Yes;
+    if (isNew) it->second = run.asker.ask("Delete " + escaped(m.name) + "?") == Asker::Answer::Yes;
     return it->second;
   };
   PrintingProgress progress(run);

@@ -1,11 +1,16 @@
 // e, x: extraction into a target folder, never outside it.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "ExtractFolder.h"
 #include "MemberNames.h"
+#include "MemberSelection.h"
 #include "Run.h"
 
 namespace jar32::cli {
@@ -20,11 +25,14 @@ bool isWriteFailure(int err) { return err == ENOSPC || err == EDQUOT || err == E
 
 class Extractor : public MemberVisitor {
  public:
-  Extractor(RunContext& run, ExtractFolder& target, bool withFolders)
-      : run_(run), o_(run.inv.options), target_(target), withFolders_(withFolders) {}
+  /// linkTargets: members that others name as their hard link's file.
+  Extractor(RunContext& run, ExtractFolder& target, bool withFolders, const struct stat& archive,
+            std::unordered_set<std::string> linkTargets)
+      : run_(run), o_(run.inv.options), target_(target), withFolders_(withFolders),
+        archive_(archive), linkTargets_(std::move(linkTargets)) {}
 
   bool begin(size_t, const MemberInfo& m) override {
-    const std::string shown = printable(m.name);
+    const std::string shown = escaped(m.name);
     std::vector<std::string> parts;
     if (withFolders_) {
       SafePath safe = safeRelativePath(m.name);
@@ -40,24 +48,35 @@ class Extractor : public MemberVisitor {
     std::string problem;
     if (m.kind == MemberKind::Folder) {
       if (!target_.makeFolder(parts, problem)) return refuse(shown, problem);
-      folders_.push_back({parts, m.mode, m.mtime});
+      folders_.push_back({parts, m});
       done(m);
       return false;
     }
     parent_ = target_.openParent(parts, true, problem);
     if (!parent_) return refuse(shown, problem);
     const Existing existing = ExtractFolder::inspect(parent_.get(), parts.back());
+    if (existing.exists && existing.device == archive_.st_dev && existing.inode == archive_.st_ino)
+      return refuse(shown, "it would replace the archive being read");
     if (!mayWrite(m, existing, shown)) return false;
     if (m.kind == MemberKind::Symlink) {
-      if (!linkTargetStaysInside(m.name, m.linkTarget) ||
+      // Judged where the link is placed: e puts it at the top of the target folder.
+      if (!linkTargetStaysInside(joinMemberName(parts), m.linkTarget) ||
           target_.linkPassesForeignLink(parts, m.linkTarget))
         return refuse(shown, "its link target leads outside the target folder");
-      if (!target_.makeLink(parent_.get(), parts, m.linkTarget, m.mtime, problem))
-        return refuse(shown, problem);
+      if (!target_.makeLink(parent_.get(), parts, m, problem)) return refuse(shown, problem);
       done(m);
       return false;
     }
-    pending_ = target_.startFile(parent_.get(), parts);
+    // Another name of a file this run wrote: a hard link, no second copy of the data.
+    if (auto placed = placed_.find(m.hardLinkTarget);
+        !m.hardLinkTarget.empty() && placed != placed_.end() &&
+        target_.makeHardLink(placed->second.parts, placed->second.written, parent_.get(), parts,
+                             problem)) {
+      done(m);
+      return false;
+    }
+    pending_ = target_.startFile(parent_.get(), parts, m.sparse);
+    pendingParts_ = parts;
     if (!pending_.open()) {
       const int err = errno;
       if (isWriteFailure(err)) throw JarError(kWriteError, "cannot write " + shown + ": " + std::strerror(err));
@@ -79,16 +98,23 @@ class Extractor : public MemberVisitor {
   void end(size_t, const MemberInfo& m, MemberStatus status) override {
     if (status == MemberStatus::Damaged) {
       pending_.discard();
-      run_.report.warning("not extracted, damaged: " + printable(m.name));
+      run_.report.warning("not extracted, damaged: " + escaped(m.name));
       return;
     }
     if (!pending_.open()) return;
-    if (!pending_.commit(m.mode, m.mtime)) {
+    std::string note;
+    if (!pending_.commit(m, note)) {
       const int err = errno;
       pending_.discard();
-      if (isWriteFailure(err)) throw JarError(kWriteError, "cannot write " + printable(m.name) + ": " + std::strerror(err));
-      run_.report.warning("cannot place " + printable(m.name) + ": " + std::strerror(err));
+      if (isWriteFailure(err)) throw JarError(kWriteError, "cannot write " + escaped(m.name) + ": " + std::strerror(err));
+      run_.report.warning("cannot place " + escaped(m.name) + ": " + std::strerror(err));
       return;
+    }
+    if (!note.empty()) run_.report.warning("extracted " + m.name + ", but " + note);
+    if (linkTargets_.count(m.name)) {
+      std::string problem;
+      Fd parent = target_.openParent(pendingParts_, false, problem);
+      if (parent) placed_[m.name] = {pendingParts_, ExtractFolder::inspect(parent.get(), pendingParts_.back())};
     }
     done(m);
   }
@@ -97,7 +123,11 @@ class Extractor : public MemberVisitor {
   void finishFolders() {
     std::sort(folders_.begin(), folders_.end(),
               [](const FolderTodo& a, const FolderTodo& b) { return a.parts.size() > b.parts.size(); });
-    for (const FolderTodo& f : folders_) target_.finishFolder(f.parts, f.mode, f.mtime);
+    for (const FolderTodo& f : folders_) {
+      std::string note;
+      target_.finishFolder(f.parts, f.member, note);
+      if (!note.empty()) run_.report.warning("extracted " + f.member.name + "\\, but " + note);
+    }
   }
 
   size_t extracted() const { return extracted_; }
@@ -105,8 +135,11 @@ class Extractor : public MemberVisitor {
  private:
   struct FolderTodo {
     std::vector<std::string> parts;
-    uint32_t mode;
-    int64_t mtime;
+    MemberInfo member;
+  };
+  struct Placed {
+    std::vector<std::string> parts;
+    Existing written;
   };
 
   bool refuse(const std::string& shown, const std::string& why) {
@@ -130,7 +163,7 @@ class Extractor : public MemberVisitor {
 
   void done(const MemberInfo& m) {
     ++extracted_;
-    run_.out.put("Extracting ").put(printable(m.name));
+    run_.out.put("Extracting ").put(escaped(m.name));
     if (m.kind == MemberKind::Folder) run_.out.put('\\');
     run_.out.put('\n');
     run_.processed.push_back(m.name);
@@ -140,6 +173,10 @@ class Extractor : public MemberVisitor {
   const Options& o_;
   ExtractFolder& target_;
   bool withFolders_;
+  const struct stat& archive_;
+  std::unordered_set<std::string> linkTargets_;
+  std::unordered_map<std::string, Placed> placed_;  // link targets written by this run
+  std::vector<std::string> pendingParts_;
   Fd parent_;
   ExtractFolder::PendingFile pending_;
   std::vector<FolderTodo> folders_;
@@ -152,11 +189,13 @@ void runExtract(RunContext& run) {
   const Invocation& inv = run.inv;
   const Options& o = inv.options;
   auto archive = Archive::open(inv.archive, passwordOf(o));
+  struct stat archiveFile{};
+  if (stat(inv.archive.c_str(), &archiveFile) != 0)
+    throw JarError(kOpenError, "cannot open " + inv.archive + ": " + std::strerror(errno));
   const auto& members = archive->members();
   const ChapterRange range = selectChapters(o.chapters, archive->info().chapterCount);
   const bool withFolders = inv.command == Command::ExtractFolders;
-  std::vector<std::string> patterns;
-  for (const std::string& n : inv.names) patterns.push_back(normalizeMemberPattern(n));
+  const MemberSelection selection(inv.names);
 
   // For each name, its newest version within the selected chapters.
   std::unordered_map<std::string_view, size_t> chosen;
@@ -164,7 +203,7 @@ void runExtract(RunContext& run) {
     const MemberInfo& m = members[i];
     const bool folder = m.kind == MemberKind::Folder;
     if (!overlaps(m.chapters, range) || (folder && !withFolders)) continue;
-    if (!memberMatchesAny(patterns, m.name, folder) || memberExcluded(o.excludes, m.name, folder))
+    if (!selection.matches(m.name, folder) || memberExcluded(o.excludes, m.name, folder))
       continue;
     auto [it, isNew] = chosen.try_emplace(m.name, i);
     if (!isNew && members[it->second].chapters.last < m.chapters.last) it->second = i;
@@ -173,15 +212,22 @@ void runExtract(RunContext& run) {
   which.reserve(chosen.size());
   for (const auto& [name, index] : chosen) which.push_back(index);
   std::sort(which.begin(), which.end());
+  // Damage counts before anything else: an archive whose directory is lost may show no member.
+  if (archive->info().directoryRebuilt)
+    run.report.problem(kCrcError, "the archive's directory is damaged; its members were found by scanning (rh rebuilds the archive)");
   if (which.empty()) {
     run.report.warning("nothing in the selected chapters matches the names given");
     return;
   }
-  ExtractFolder target(o.outputPath);
-  Extractor extractor(run, target, withFolders);
+  std::unordered_set<std::string> linkTargets;
+  for (size_t i : which)
+    if (!members[i].hardLinkTarget.empty()) linkTargets.insert(members[i].hardLinkTarget);
+  RestoreRules rules;
+  rules.owner = geteuid() == 0;  // only root can give files to their owners
+  rules.xattrs = o.extendedAttributes;
+  ExtractFolder target(o.outputPath, rules);
+  Extractor extractor(run, target, withFolders, archiveFile, std::move(linkTargets));
   archive->read(which, extractor, o.recoverBroken);
-  if (archive->info().directoryRebuilt)
-    run.report.problem(kCrcError, "the archive's directory is damaged; its members were found by scanning (rh rebuilds the archive)");
   extractor.finishFolders();
   run.out.put("Extracted ").put(std::to_string(extractor.extracted()))
       .put(" of ").put(std::to_string(which.size())).line(".");

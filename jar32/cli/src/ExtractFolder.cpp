@@ -1,6 +1,9 @@
 #include "ExtractFolder.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/xattr.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,10 +28,21 @@ std::string join(const std::vector<std::string>& parts, size_t count) {
   return out;
 }
 
-timespec toTimespec(int64_t seconds) {
+constexpr const char* kPartialPrefix = ".~jar32x-";
+
+timespec toTimespec(int64_t seconds, uint32_t nsec = 0) {
   timespec t{};
   t.tv_sec = static_cast<time_t>(seconds);
+  t.tv_nsec = nsec < 1000000000u ? static_cast<long>(nsec) : 0;
   return t;
+}
+
+constexpr size_t kHoleBlock = 4096;
+
+bool allZero(const uint8_t* p, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (p[i]) return false;
+  return true;
 }
 
 }  // namespace
@@ -38,7 +52,8 @@ void Fd::reset() {
   fd_ = -1;
 }
 
-ExtractFolder::ExtractFolder(const std::string& path) : path_(path.empty() ? "." : path) {
+ExtractFolder::ExtractFolder(const std::string& path, RestoreRules rules)
+    : rules_(rules), path_(path.empty() ? "." : path) {
   std::error_code ec;
   std::filesystem::create_directories(path_, ec);
   root_ = Fd(::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -46,6 +61,11 @@ ExtractFolder::ExtractFolder(const std::string& path) : path_(path.empty() ? "."
     throw JarError(kOpenError, "cannot open the target folder " + path_ + ": " + std::strerror(errno));
   path_ = std::filesystem::absolute(path_).lexically_normal().string();
   if (path_.size() > 1 && path_.back() == '/') path_.pop_back();
+  clearLeftovers("", root_.get());
+}
+
+void ExtractFolder::clearLeftovers(const std::string& key, int folder) {
+  if (cleared_.insert(key).second) removeFilesOfDeadProcesses(folder, kPartialPrefix, "");
 }
 
 Fd ExtractFolder::openParent(const std::vector<std::string>& parts, bool create, std::string& problem) {
@@ -72,6 +92,7 @@ Fd ExtractFolder::openParent(const std::vector<std::string>& parts, bool create,
     }
     current = Fd(fd);
   }
+  clearLeftovers(key, current.get());
   cachedFolder_ = key;
   cachedFd_ = Fd(::dup(current.get()));
   return current;
@@ -87,11 +108,13 @@ Existing ExtractFolder::inspect(int parent, const std::string& leaf) {
   e.readOnly = !e.isLink && !(st.st_mode & S_IWUSR);
   e.mtime = st.st_mtim.tv_sec;
   e.size = static_cast<uint64_t>(st.st_size);
+  e.device = st.st_dev;
+  e.inode = st.st_ino;
   return e;
 }
 
 std::string ExtractFolder::tempName() {
-  return ".~jar32x-" + std::to_string(::getpid()) + "-" + std::to_string(++counter_);
+  return kPartialPrefix + std::to_string(::getpid()) + "-" + std::to_string(++counter_);
 }
 
 ExtractFolder::PendingFile::PendingFile(PendingFile&& o) noexcept { *this = std::move(o); }
@@ -99,8 +122,11 @@ ExtractFolder::PendingFile::PendingFile(PendingFile&& o) noexcept { *this = std:
 ExtractFolder::PendingFile& ExtractFolder::PendingFile::operator=(PendingFile&& o) noexcept {
   if (this != &o) {
     discard();
+    folder_ = o.folder_;
     parent_ = o.parent_;
     fd_ = o.fd_;
+    sparse_ = o.sparse_;
+    size_ = o.size_;
     temp_ = std::move(o.temp_);
     leaf_ = std::move(o.leaf_);
     cleanupPath_ = std::move(o.cleanupPath_);
@@ -109,8 +135,11 @@ ExtractFolder::PendingFile& ExtractFolder::PendingFile::operator=(PendingFile&& 
   return *this;
 }
 
-ExtractFolder::PendingFile ExtractFolder::startFile(int parent, const std::vector<std::string>& parts) {
+ExtractFolder::PendingFile ExtractFolder::startFile(int parent, const std::vector<std::string>& parts,
+                                                    bool sparse) {
   PendingFile f;
+  f.folder_ = this;
+  f.sparse_ = sparse;
   f.temp_ = tempName();
   f.fd_ = ::openat(parent, f.temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (f.fd_ < 0) return f;
@@ -125,20 +154,68 @@ ExtractFolder::PendingFile ExtractFolder::startFile(int parent, const std::vecto
 
 bool ExtractFolder::PendingFile::write(const uint8_t* data, size_t size) {
   while (size) {
-    const ssize_t n = ::write(fd_, data, size);
-    if (n < 0) {
+    size_t n = size;
+    if (sparse_) {
+      // One block (up to the next block boundary of the file) at a time; zeros become holes.
+      n = std::min<size_t>(size, kHoleBlock - static_cast<size_t>(size_ % kHoleBlock));
+      if (n == kHoleBlock && allZero(data, n)) {
+        size_ += n;
+        data += n;
+        size -= n;
+        continue;
+      }
+    }
+    const ssize_t done = ::pwrite(fd_, data, n, static_cast<off_t>(size_));
+    if (done < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    data += n;
-    size -= static_cast<size_t>(n);
+    data += done;
+    size -= static_cast<size_t>(done);
+    size_ += static_cast<uint64_t>(done);
   }
   return true;
 }
 
-bool ExtractFolder::PendingFile::commit(uint32_t mode, int64_t mtime) {
-  const timespec times[2] = {toTimespec(mtime), toTimespec(mtime)};
-  if (::fchmod(fd_, mode & 0777) != 0 || ::futimens(fd_, times) != 0) return false;
+uid_t ExtractFolder::uidFor(const MemberInfo& m) {
+  if (m.owner.empty()) return m.uid;
+  auto [it, isNew] = uids_.try_emplace(m.owner, m.uid);
+  if (isNew) {
+    struct passwd pw, *found = nullptr;
+    std::vector<char> buf(16384);
+    if (getpwnam_r(m.owner.c_str(), &pw, buf.data(), buf.size(), &found) == 0 && found)
+      it->second = pw.pw_uid;
+  }
+  return it->second;
+}
+
+gid_t ExtractFolder::gidFor(const MemberInfo& m) {
+  if (m.group.empty()) return m.gid;
+  auto [it, isNew] = gids_.try_emplace(m.group, m.gid);
+  if (isNew) {
+    struct group gr, *found = nullptr;
+    std::vector<char> buf(16384);
+    if (getgrnam_r(m.group.c_str(), &gr, buf.data(), buf.size(), &found) == 0 && found)
+      it->second = gr.gr_gid;
+  }
+  return it->second;
+}
+
+void ExtractFolder::restoreMetadata(int fd, const MemberInfo& m, std::string& note) {
+  if (rules_.owner && m.hasOwner && ::fchown(fd, uidFor(m), gidFor(m)) != 0)
+    note += std::string(note.empty() ? "" : "; ") + "cannot give it its owner: " + std::strerror(errno);
+  if (rules_.xattrs)
+    for (const ExtendedAttribute& a : m.xattrs)
+      if (::fsetxattr(fd, a.name.c_str(), a.value.data(), a.value.size(), 0) != 0)
+        note += std::string(note.empty() ? "" : "; ") + "cannot set " + a.name + ": " + std::strerror(errno);
+}
+
+bool ExtractFolder::PendingFile::commit(const MemberInfo& m, std::string& note) {
+  const timespec t = toTimespec(m.mtime, m.mtimeNsec);
+  const timespec times[2] = {t, t};
+  if (sparse_ && ::ftruncate(fd_, static_cast<off_t>(size_)) != 0) return false;  // a hole at the end
+  folder_->restoreMetadata(fd_, m, note);
+  if (::fchmod(fd_, m.mode & 0777) != 0 || ::futimens(fd_, times) != 0) return false;
   if (::close(fd_) != 0) {
     fd_ = -1;
     return false;
@@ -175,14 +252,17 @@ bool ExtractFolder::makeFolder(const std::vector<std::string>& parts, std::strin
   return false;
 }
 
-bool ExtractFolder::makeLink(int parent, const std::vector<std::string>& parts,
-                             const std::string& target, int64_t mtime, std::string& problem) {
+bool ExtractFolder::makeLink(int parent, const std::vector<std::string>& parts, const MemberInfo& m,
+                             std::string& problem) {
   const std::string temp = tempName();
-  if (::symlinkat(target.c_str(), parent, temp.c_str()) != 0) {
+  if (::symlinkat(m.linkTarget.c_str(), parent, temp.c_str()) != 0) {
     problem = std::string("cannot make the link: ") + std::strerror(errno);
     return false;
   }
-  const timespec times[2] = {toTimespec(mtime), toTimespec(mtime)};
+  if (rules_.owner && m.hasOwner)
+    ::fchownat(parent, temp.c_str(), uidFor(m), gidFor(m), AT_SYMLINK_NOFOLLOW);
+  const timespec t = toTimespec(m.mtime, m.mtimeNsec);
+  const timespec times[2] = {t, t};
   ::utimensat(parent, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
   if (::renameat(parent, temp.c_str(), parent, parts.back().c_str()) != 0) {
     problem = std::string("cannot place the link: ") + std::strerror(errno);
@@ -193,16 +273,42 @@ bool ExtractFolder::makeLink(int parent, const std::vector<std::string>& parts,
   return true;
 }
 
-void ExtractFolder::finishFolder(const std::vector<std::string>& parts, uint32_t mode, int64_t mtime) {
+void ExtractFolder::finishFolder(const std::vector<std::string>& parts, const MemberInfo& m,
+                                 std::string& note) {
   std::string problem;
   Fd parent = openParent(parts, false, problem);
   if (!parent) return;
   const int fd = ::openat(parent.get(), parts.back().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return;
-  const timespec times[2] = {toTimespec(mtime), toTimespec(mtime)};
-  ::fchmod(fd, (mode & 0777) | S_IRWXU);  // the owner keeps access to what was extracted
+  restoreMetadata(fd, m, note);
+  const timespec t = toTimespec(m.mtime, m.mtimeNsec);
+  const timespec times[2] = {t, t};
+  ::fchmod(fd, m.mode & 01777);
   ::futimens(fd, times);
   ::close(fd);
+}
+
+bool ExtractFolder::makeHardLink(const std::vector<std::string>& existing, const Existing& written,
+                                 int parent, const std::vector<std::string>& parts,
+                                 std::string& problem) {
+  Fd from = openParent(existing, false, problem);
+  if (!from) return false;
+  const Existing now = inspect(from.get(), existing.back());
+  if (!now.exists || now.device != written.device || now.inode != written.inode) {
+    problem = "the file it is a link of is no longer there as extracted";
+    return false;
+  }
+  const std::string temp = tempName();
+  if (::linkat(from.get(), existing.back().c_str(), parent, temp.c_str(), 0) != 0) {
+    problem = std::string("cannot make the hard link: ") + std::strerror(errno);
+    return false;
+  }
+  if (::renameat(parent, temp.c_str(), parent, parts.back().c_str()) != 0) {
+    problem = std::string("cannot place the hard link: ") + std::strerror(errno);
+    ::unlinkat(parent, temp.c_str(), 0);
+    return false;
+  }
+  return true;
 }
 
 bool ExtractFolder::linkPassesForeignLink(const std::vector<std::string>& linkParts,

@@ -1,9 +1,12 @@
 #include "Invocation.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "UsageError.h"
 
@@ -30,23 +33,38 @@ bool looksLikeRange(const Token& t) {
 }  // namespace
 
 std::string readArgumentFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw UsageError("cannot read the argument file " + path + ": " + std::strerror(errno));
-  in.seekg(0, std::ios::end);
-  const auto size = static_cast<std::uintmax_t>(in.tellg());
-  if (size > kMaxArgumentFile) throw UsageError("argument file too large: " + path);
-  in.seekg(0);
-  std::string text(size, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(size));
-  if (!in) throw UsageError("cannot read the argument file " + path);
+  // Not blocking: a FIFO must not hold the run up before it is found to be one.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw UsageError("cannot read the argument file " + path + ": " + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st;
+  if (::fstat(fd, &st) != 0)
+    throw UsageError("cannot read the argument file " + path + ": " + std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) throw UsageError("the argument file " + path + " is a folder");
+  if (!S_ISREG(st.st_mode))
+    throw UsageError("the argument file " + path + " is not a regular file (a pipe, device or socket)");
+  if (static_cast<std::uintmax_t>(st.st_size) > kMaxArgumentFile)
+    throw UsageError("argument file too large (more than 512 MiB): " + path);
+  std::string text(static_cast<size_t>(st.st_size), '\0');
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw UsageError("cannot read the argument file " + path + ": " + std::strerror(errno));
+    if (n == 0) break;  // it became shorter meanwhile
+    done += static_cast<size_t>(n);
+  }
+  text.resize(done);
   return text;
 }
 
-std::vector<std::string> readFileList(const std::string& path) {
-  std::vector<std::string> names;
-  for (Token& t : tokenize(readArgumentFile(path)))
-    if (!t.text.empty()) names.push_back(std::move(t.text));
-  return names;
+void readFileList(const std::string& path, NameList& names) {
+  forEachToken(readArgumentFile(path), [&](Token&& t) {
+    if (!t.text.empty()) names.push_back(t.text);
+  });
 }
 
 std::optional<Command> leadingCommand(const std::vector<Token>& items) {
@@ -54,50 +72,60 @@ std::optional<Command> leadingCommand(const std::vector<Token>& items) {
   return commandFromWord(items[0].text);
 }
 
-Invocation parseInvocation(const std::vector<Token>& items, const Options& defaults,
-                           FileListReader listReader) {
-  if (items.empty()) throw UsageError("no command given");
-  const auto command = leadingCommand(items);
-  if (!command) throw UsageError("unknown command: " + items[0].text);
-  Invocation inv;
-  inv.command = *command;
-  inv.options = defaults;
-  bool haveArchive = false;
-  for (size_t i = 1; i < items.size(); ++i) {
-    const Token& t = items[i];
-    if (inv.command == Command::DeleteChapters && looksLikeRange(t) &&
-        (haveArchive || isSwitch(t))) {
-      if (inv.deleteRange) throw UsageError("more than one chapter range: " + t.text);
-      auto range = parseChapterRange(t.text);
-      if (!range) throw UsageError("bad chapter range: " + t.text);
-      inv.deleteRange = range;
-      continue;
-    }
-    if (isSwitch(t)) {
-      applySwitch(t, inv.options);
-      continue;
-    }
-    if (t.text == "-" && !t.quoted()) throw UsageError("unknown switch: -");
-    if (!haveArchive) {
-      if (t.text.empty()) throw UsageError("empty archive name");
-      if (isListFile(t)) throw UsageError("a file list cannot stand for the archive: " + t.text);
-      inv.archive = t.text;
-      haveArchive = true;
-      continue;
-    }
-    if (isListFile(t)) {
-      for (std::string& name : listReader(t.text.substr(1))) inv.names.push_back(std::move(name));
-    } else if (!t.text.empty()) {
-      inv.names.push_back(t.text);
-    }
+void InvocationBuilder::add(Token&& t) {
+  if (!started_) {
+    started_ = true;
+    first_ = t.text;
+    if (!t.quoted()) command_ = commandFromWord(t.text);
+    if (!command_) throw UsageError("unknown command: " + t.text + " (jar32.exe --help lists them)");
+    inv_.command = *command_;
+    return;
   }
-  if (!haveArchive) {
-    if (inv.command == Command::WriteConfig) throw UsageError("CFG needs the name of the file to write");
+  if (inv_.command == Command::DeleteChapters && looksLikeRange(t) &&
+      (haveArchive_ || isSwitch(t))) {
+    if (inv_.deleteRange) throw UsageError("more than one chapter range: " + t.text);
+    auto range = parseChapterRange(t.text);
+    if (!range) throw UsageError("bad chapter range: " + t.text);
+    inv_.deleteRange = range;
+    return;
+  }
+  if (isSwitch(t)) {
+    Options probe;
+    applySwitch(t, probe);  // a bad switch is reported where it stands
+    switches_.push_back(std::move(t));
+    return;
+  }
+  if (t.text == "-" && !t.quoted()) throw UsageError("unknown switch: -");
+  if (!haveArchive_) {
+    if (t.text.empty()) throw UsageError("empty archive name");
+    if (isListFile(t)) throw UsageError("a file list cannot stand for the archive: " + t.text);
+    inv_.archive = std::move(t.text);
+    haveArchive_ = true;
+    return;
+  }
+  if (isListFile(t)) listReader_(t.text.substr(1), inv_.names);
+  else if (!t.text.empty()) inv_.names.push_back(t.text);
+}
+
+Invocation InvocationBuilder::finish(const Options& defaults) {
+  if (!started_) throw UsageError("no command given");
+  if (!haveArchive_) {
+    if (inv_.command == Command::WriteConfig) throw UsageError("CFG needs the name of the file to write");
     throw UsageError("no archive name given");
   }
-  if (inv.command == Command::DeleteChapters && !inv.deleteRange)
+  if (inv_.command == Command::DeleteChapters && !inv_.deleteRange)
     throw UsageError("dc needs a chapter range (for example 2-3, 4-, -2, or - for all)");
-  return inv;
+  inv_.options = defaults;
+  for (const Token& t : switches_) applySwitch(t, inv_.options);
+  switches_.clear();
+  return std::move(inv_);
+}
+
+Invocation parseInvocation(const std::vector<Token>& items, const Options& defaults,
+                           FileListReader listReader) {
+  InvocationBuilder builder(listReader);
+  for (const Token& t : items) builder.add(Token(t));
+  return builder.finish(defaults);
 }
 
 }  // namespace jar32::cli

@@ -1,6 +1,7 @@
 // l: the listing.
 #include "Listing.h"
 #include "MemberNames.h"
+#include "MemberSelection.h"
 #include "Run.h"
 
 namespace jar32::cli {
@@ -12,8 +13,7 @@ void runList(RunContext& run) {
   const ArchiveInfo& info = archive->info();
   const auto& members = archive->members();
   const ChapterRange range = selectChapters(o.chapters, info.chapterCount);
-  std::vector<std::string> patterns;
-  for (const std::string& n : inv.names) patterns.push_back(normalizeMemberPattern(n));
+  const MemberSelection selection(inv.names);
 
   ListingHeader h;
   h.archivePath = absoluteArchivePath(run, inv.archive);
@@ -33,7 +33,7 @@ void runList(RunContext& run) {
     h.unpackedBytes += m.size;
     if (m.chapters.first > range.last || m.chapters.last < range.first) continue;
     const bool folder = m.kind == MemberKind::Folder;
-    if (!patterns.empty() && !memberMatchesAny(patterns, m.name, folder)) continue;
+    if (!selection.matches(m.name, folder)) continue;
     if (!o.excludes.empty() && memberExcluded(o.excludes, m.name, folder)) continue;
     shown.push_back(&m);
   }

@@ -1,5 +1,7 @@
 #include "MemberNames.h"
 
+#include <cstdint>
+
 #include "Wildcard.h"
 
 namespace jar32::cli {
@@ -7,6 +9,9 @@ namespace jar32::cli {
 namespace {
 
 bool isControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
+
+// The listing's reader takes a line holding this for the totals.
+constexpr std::string_view kTotalsMarker = "Total files listed";
 
 bool isDriveLetter(std::string_view part) {
   return part.size() >= 2 && part[1] == ':' &&
@@ -29,13 +34,18 @@ std::vector<std::string_view> splitAny(std::string_view text, std::string_view s
 
 }  // namespace
 
-std::optional<std::string> hostComponentProblem(std::string_view component) {
+std::optional<std::string> hostComponentProblem(std::string_view component, bool isFolder) {
   for (unsigned char c : component) {
     if (isControl(c)) return std::string("it holds a control character");
     if (c == '\\') return std::string("it holds a backslash");
     if (c == '"' || c == '*' || c == '?')
       return std::string("it holds the character ") + static_cast<char>(c);
   }
+  if (!component.empty() && component.front() == ' ') return std::string("it begins with a blank");
+  if (!isFolder && !component.empty() && component.back() == ' ')
+    return std::string("it ends with a blank");
+  if (isFolder && component.find(kTotalsMarker) != std::string_view::npos)
+    return "it holds \"" + std::string(kTotalsMarker) + "\"";
   return std::nullopt;
 }
 
@@ -127,7 +137,7 @@ std::optional<std::string> normalizeBaseFolder(std::string_view outputPath) {
   std::string base;
   for (std::string_view part : splitAny(outputPath, "\\/")) {
     if (part.empty()) continue;
-    if (part == "." || part == ".." || hostComponentProblem(part)) return std::nullopt;
+    if (part == "." || part == ".." || hostComponentProblem(part, true)) return std::nullopt;
     base.append(part);
     base.push_back('\\');
   }
@@ -151,11 +161,69 @@ bool linkTargetStaysInside(std::string_view memberName, std::string_view target)
   return true;
 }
 
-std::string printable(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (isControl(static_cast<unsigned char>(c))) c = '?';
+std::string joinMemberName(const std::vector<std::string>& parts) {
+  std::string name;
+  for (const std::string& part : parts) {
+    if (!name.empty()) name.push_back('\\');
+    name += part;
+  }
+  return name;
+}
+
+namespace {
+
+/// Length of the UTF-8 sequence of a printable character at text[i], or 0 when the byte there
+/// starts a control character or no valid sequence.
+size_t printableSequence(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char c = byte(i);
+  if (c < 0x80) return isControl(c) ? 0 : 1;
+  size_t n;
+  uint32_t cp;
+  if (c >= 0xC2 && c <= 0xDF) n = 2, cp = c & 0x1F;
+  else if (c >= 0xE0 && c <= 0xEF) n = 3, cp = c & 0x0F;
+  else if (c >= 0xF0 && c <= 0xF4) n = 4, cp = c & 0x07;
+  else return 0;
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  const bool overlong = (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000);
+  if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  if (cp >= 0x80 && cp <= 0x9F) return 0;  // C1 controls (0x9B starts terminal commands)
+  return n;
+}
+
+template <typename Replace>
+std::string sanitized(std::string_view text, Replace replace) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    if (const size_t n = printableSequence(text, i)) {
+      out.append(text.substr(i, n));
+      i += n;
+    } else {
+      replace(out, static_cast<unsigned char>(text[i]));
+      ++i;
+    }
+  }
   return out;
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+  return sanitized(text, [](std::string& out, unsigned char) { out.push_back('?'); });
+}
+
+std::string escaped(std::string_view text) {
+  return sanitized(text, [](std::string& out, unsigned char c) {
+    static const char kHex[] = "0123456789abcdef";
+    out += "\\x";
+    out.push_back(kHex[c >> 4]);
+    out.push_back(kHex[c & 15]);
+  });
 }
 
 std::string_view memberFolder(std::string_view name) {

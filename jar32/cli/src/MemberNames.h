@@ -10,8 +10,11 @@ namespace jar32::cli {
 
 /// Why a host file name (one path component) cannot become part of a member name, or nothing.
 /// Refused: backslash, control characters, and the characters '"', '*', '?' that the argument
-/// protocol cannot carry or that would read as wildcards when the name is given back.
-std::optional<std::string> hostComponentProblem(std::string_view component);
+/// protocol cannot carry or that would read as wildcards when the name is given back; and what
+/// the listing cannot carry: a name beginning with a blank, a file or link name ending with one
+/// (the listing's reader trims names), a folder name holding "Total files listed" (its folder
+/// line would read as the end of the listing).
+std::optional<std::string> hostComponentProblem(std::string_view component, bool isFolder);
 
 /// A pattern or name given for delete, extract or list: '/' becomes '\', leading backslashes
 /// (the root) go. A trailing backslash stays: it names a folder.
@@ -49,8 +52,17 @@ std::optional<std::string> normalizeBaseFolder(std::string_view outputPath);
 /// is accepted: all ".." parts first, then plain names.
 bool linkTargetStaysInside(std::string_view memberName, std::string_view target);
 
-/// Text safe for one output line: control characters become '?'.
+/// Parts joined with backslashes into a member name.
+std::string joinMemberName(const std::vector<std::string>& parts);
+
+/// Text for the listing and the list file: every byte of a control character (C0, DEL and the
+/// C1 controls) or of a sequence that is not UTF-8 becomes '?', so the line stays one line and
+/// the name given back still matches the member ('?' matches any one byte).
 std::string printable(std::string_view text);
+
+/// Text for messages and progress lines: the same bytes are written as \xNN, so a terminal
+/// never obeys them and the reader still sees what they were.
+std::string escaped(std::string_view text);
 
 /// The folder part of a member name ("docs\sub\" for "docs\sub\a.txt", "" for a root name) and
 /// the last part.

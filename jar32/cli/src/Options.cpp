@@ -163,6 +163,8 @@ void applySwitch(const Token& item, Options& o) {
     o.testTemp = onOff(item, value);
   } else if (name == "jx") {
     o.hideContents = onOff(item, value);
+  } else if (name == "ja") {
+    o.extendedAttributes = onOff(item, value);
   } else if (name == "ha") {
     o.ignoreReadOnly = onOff(item, value);
   } else if (name == "hk" || name == "hx" || name == "hy" || name == "he") {

@@ -61,6 +61,7 @@ struct Options {
   bool recoverBroken = false;           // -jr
   bool testTemp = false;                // -jt
   bool hideContents = false;            // -jx
+  bool extendedAttributes = false;      // -ja: keep extended attributes (adding, extracting)
   bool ignoreReadOnly = false;          // -ha
   bool testNew = false;                 // -ht0
   std::optional<ChapterBounds> chapters;  // -jb

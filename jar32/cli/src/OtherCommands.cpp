@@ -25,8 +25,8 @@ bool exists(const std::string& path) {
 /// Asks before an existing file is replaced; false (with a warning) when it may not be.
 bool mayReplace(RunContext& run, const std::string& path) {
   if (!exists(path)) return true;
-  if (run.asker.ask("Replace " + printable(path) + "?") == Asker::Answer::Yes) return true;
-  throw JarError(kFatal, printable(path) + " exists and was not replaced (-y replaces it)");
+  if (run.asker.ask("Replace " + escaped(path) + "?") == Asker::Answer::Yes) return true;
+  throw JarError(kFatal, escaped(path) + " exists and was not replaced (-y replaces it)");
 }
 
 }  // namespace
@@ -53,7 +53,7 @@ void runCopy(RunContext& run) {
   }
   PrintingProgress progress(run);
   copyArchive(inv.archive, output, settings, &progress);
-  run.out.put("Copied to ").line(printable(output.empty() ? inv.archive : output));
+  run.out.put("Copied to ").line(escaped(output.empty() ? inv.archive : output));
 }
 
 void runRecoverHeader(RunContext& run) {
@@ -68,26 +68,26 @@ void runRecoverHeader(RunContext& run) {
 
 void runWriteConfig(RunContext& run) {
   const std::string& path = run.inv.archive;
-  if (exists(path) && run.asker.ask("Replace " + printable(path) + "?") != Asker::Answer::Yes)
-    throw JarError(kFatal, printable(path) + " exists and was not replaced (-y replaces it)");
+  if (exists(path) && run.asker.ask("Replace " + escaped(path) + "?") != Asker::Answer::Yes)
+    throw JarError(kFatal, escaped(path) + " exists and was not replaced (-y replaces it)");
   // Written beside its place and renamed, so a reader never sees half a file.
   const std::string temp = path + ".~" + std::to_string(getpid());
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw JarError(kOpenError, "cannot create " + printable(path) + ": " + std::strerror(errno));
+    if (!out) throw JarError(kOpenError, "cannot create " + escaped(path) + ": " + std::strerror(errno));
     out << generatedConfigText();
     out.flush();
     if (!out) {
       std::remove(temp.c_str());
-      throw JarError(kWriteError, "cannot write " + printable(path));
+      throw JarError(kWriteError, "cannot write " + escaped(path));
     }
   }
   if (std::rename(temp.c_str(), path.c_str()) != 0) {
     const int err = errno;
     std::remove(temp.c_str());
-    throw JarError(kWriteError, "cannot write " + printable(path) + ": " + std::strerror(err));
+    throw JarError(kWriteError, "cannot write " + escaped(path) + ": " + std::strerror(err));
   }
-  run.out.put("Configuration written to ").line(printable(path));
+  run.out.put("Configuration written to ").line(escaped(path));
 }
 
 }  // namespace jar32::cli

@@ -14,26 +14,24 @@
 #include "UsageError.h"
 #include "Usage.h"
 #include "jar32/Interrupt.h"
+#include "jar32/TestHooks.h"
 
 namespace jar32::cli {
 
 namespace {
 
-std::vector<Token> commandLineItems(int argc, char** argv) {
-  std::vector<Token> items;
+void readCommandLine(int argc, char** argv, InvocationBuilder& builder) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (i == 1 && arg.size() > 1 && arg[0] == '@') {
-      for (Token& t : tokenize(readArgumentFile(arg.substr(1)))) items.push_back(std::move(t));
-    } else {
-      items.push_back(plainToken(arg));
-    }
+    if (i == 1 && arg.size() > 1 && arg[0] == '@')
+      forEachToken(readArgumentFile(arg.substr(1)), [&](Token&& t) { builder.add(std::move(t)); });
+    else
+      builder.add(plainToken(arg));
   }
-  return items;
 }
 
 void printConfigWarning(Output& out, const std::string& folder) {
-  const std::string path = printable(folder + "jar.cfg");
+  const std::string path = escaped(folder + "jar.cfg");
   out.line("");
   out.put("WARNING #301: configuration file not found: ").line(path);
   out.line("jar32.exe goes on with its built-in default switches.");
@@ -77,6 +75,7 @@ std::string currentFolder() {
 
 int runProgram(int argc, char** argv) {
   installInterruptHandlers();
+  installTestHooksFromEnvironment();
   Output out(stdout);
   Reporter report(stderr);
   if (argc < 2 || std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h" ||
@@ -86,12 +85,10 @@ int runProgram(int argc, char** argv) {
     return 0;
   }
   try {
-    const std::vector<Token> items = commandLineItems(argc, argv);
-    const auto command = leadingCommand(items);
-    if (!command) {
-      if (items.empty()) throw UsageError("the argument file is empty");
-      throw UsageError("unknown command: " + printable(items[0].text) + " (jar32.exe --help lists them)");
-    }
+    InvocationBuilder builder;
+    readCommandLine(argc, argv, builder);
+    const auto command = builder.command();
+    if (!command) throw UsageError("the argument file is empty");
     Options defaults;
     const std::string folder = programFolder();
     if (*command != Command::WriteConfig) {
@@ -99,7 +96,7 @@ int runProgram(int argc, char** argv) {
       if (config) defaults = defaultsFor(*config, *command);
       else printConfigWarning(out, folder);
     }
-    const Invocation inv = parseInvocation(items, defaults);
+    const Invocation inv = builder.finish(defaults);
     if (!inv.options.unsupported.empty()) {
       std::string list;
       for (const std::string& s : inv.options.unsupported) list += (list.empty() ? "" : " ") + s;
@@ -110,9 +107,10 @@ int runProgram(int argc, char** argv) {
     if (inv.command != Command::List) {
       printBanner(out);
       if (inv.command != Command::WriteConfig)
-        out.put("Processing archive: ").line(printable(absoluteArchivePath(run, inv.archive)));
+        out.put("Processing archive: ").line(escaped(absoluteArchivePath(run, inv.archive)));
     }
     dispatch(run);
+    testPoint("finished");
     if (!out.flush()) return report.fail(kWriteError, "cannot write the standard output");
     return report.finish();
   } catch (const JarError& e) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "MemberNames.h"
+
 namespace jar32::cli {
 
 namespace {
@@ -10,7 +12,8 @@ constexpr size_t kHoldLimit = 1 << 20;
 
 void Reporter::emit(const std::string& line) {
   if (!stream_) return;
-  std::fputs(line.c_str(), stream_);
+  // Names and texts from the command line, the disk or an archive: never raw to a terminal.
+  std::fputs(escaped(line).c_str(), stream_);
   std::fputc('\n', stream_);
 }
 

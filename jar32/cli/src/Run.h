@@ -60,7 +60,8 @@ WriteSettings writeSettingsOf(const Options& options);
 /// last chapter. Throws UsageError when nothing of the archive is selected.
 ChapterRange selectChapters(const std::optional<ChapterBounds>& bounds, uint32_t count);
 
-/// Writes the -l list file (one member name a line) when asked for.
+/// Writes the -l list file (one member name a line, written as the listing shows it: control
+/// characters and bytes that are not UTF-8 as '?') when asked for.
 void writeListFile(RunContext& run);
 
 /// The archive name as printed in "Processing archive: ".

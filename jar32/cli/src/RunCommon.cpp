@@ -49,7 +49,7 @@ std::optional<std::string> readComment(const CommentSwitch& c, const char* what)
 
 void PrintingProgress::member(Step step, const MemberInfo& m) {
   ++counts_[static_cast<size_t>(step)];
-  run_.out.put(stepWord(step)).put(printable(m.name));
+  run_.out.put(stepWord(step)).put(escaped(m.name));
   if (m.kind == MemberKind::Folder) run_.out.put('\\');
   run_.out.put('\n');
   if (step == Step::Adding || step == Step::Replacing || step == Step::Unchanged ||
@@ -58,7 +58,7 @@ void PrintingProgress::member(Step step, const MemberInfo& m) {
 }
 
 void PrintingProgress::tested(const MemberInfo& m, bool ok) {
-  run_.out.put("Testing    ").put(printable(m.name)).line(ok ? "  OK" : "  DAMAGED");
+  run_.out.put("Testing    ").put(escaped(m.name)).line(ok ? "  OK" : "  DAMAGED");
 }
 
 void PrintingProgress::warning(const std::string& text) { run_.report.warning(text); }
@@ -107,7 +107,8 @@ void writeListFile(RunContext& run) {
   const std::string& path = run.inv.options.listFile;
   if (path.empty()) return;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  for (const std::string& name : run.processed) out << name << '\n';
+  // As the listing shows them: a name never spans two lines.
+  for (const std::string& name : run.processed) out << printable(name) << '\n';
   if (!out) run.report.warning("cannot write the list file " + path);
 }
 

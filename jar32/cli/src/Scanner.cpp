@@ -1,13 +1,19 @@
 #include "Scanner.h"
 
 #include <dirent.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/xattr.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "MemberNames.h"
@@ -44,10 +50,82 @@ std::vector<std::string> fullPathParts(const std::string& hostPath) {
   return out;
 }
 
+/// Names of users and groups, looked up once each.
+class OwnerNames {
+ public:
+  const std::string& user(uid_t uid) {
+    auto [it, isNew] = users_.try_emplace(uid);
+    if (isNew) {
+      struct passwd pw, *found = nullptr;
+      std::vector<char> buf(16384);
+      if (getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) == 0 && found) it->second = pw.pw_name;
+    }
+    return it->second;
+  }
+  const std::string& group(gid_t gid) {
+    auto [it, isNew] = groups_.try_emplace(gid);
+    if (isNew) {
+      struct group gr, *found = nullptr;
+      std::vector<char> buf(16384);
+      if (getgrgid_r(gid, &gr, buf.data(), buf.size(), &found) == 0 && found) it->second = gr.gr_name;
+    }
+    return it->second;
+  }
+
+ private:
+  std::unordered_map<uid_t, std::string> users_;
+  std::unordered_map<gid_t, std::string> groups_;
+};
+
+/// The extended attributes of an entry (not following a link), or nothing with the reason.
+std::optional<std::vector<ExtendedAttribute>> readXattrs(const std::string& path, std::string& why) {
+  std::vector<ExtendedAttribute> out;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    out.clear();
+    ssize_t size = llistxattr(path.c_str(), nullptr, 0);
+    if (size < 0) {
+      if (errno == ENOTSUP) return out;
+      why = std::strerror(errno);
+      return std::nullopt;
+    }
+    std::string names(static_cast<size_t>(size), '\0');
+    size = llistxattr(path.c_str(), names.data(), names.size());
+    if (size < 0 && errno == ERANGE) continue;  // grew meanwhile
+    if (size < 0) {
+      why = std::strerror(errno);
+      return std::nullopt;
+    }
+    names.resize(static_cast<size_t>(size));
+    bool again = false;
+    for (size_t at = 0; at < names.size() && !again;) {
+      const std::string name = names.c_str() + at;
+      at += name.size() + 1;
+      if (name.empty()) continue;
+      ssize_t n = lgetxattr(path.c_str(), name.c_str(), nullptr, 0);
+      if (n < 0 && errno == ENODATA) continue;  // removed meanwhile
+      if (n < 0) {
+        why = name + ": " + std::strerror(errno);
+        return std::nullopt;
+      }
+      std::string value(static_cast<size_t>(n), '\0');
+      n = lgetxattr(path.c_str(), name.c_str(), value.data(), value.size());
+      if (n < 0 && errno == ERANGE) {
+        again = true;
+        break;
+      }
+      if (n < 0) continue;
+      value.resize(static_cast<size_t>(n));
+      out.push_back({name, std::move(value)});
+    }
+    if (!again) return out;
+  }
+  why = "they keep changing";
+  return std::nullopt;
+}
+
 class Scanner {
  public:
-  Scanner(const ScanSettings& s, const std::function<void(const std::string&)>& warn)
-      : s_(s), warn_(warn) {}
+  Scanner(const ScanSettings& s, ScanReport& report) : s_(s), report_(report) {}
 
   void scanPattern(const std::string& rawPattern) {
     std::string pattern = rawPattern;
@@ -57,6 +135,7 @@ class Scanner {
     std::string folder = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
     const std::string leaf = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
     const size_t before = found_.size();
+    const size_t skippedBefore = report_.skipped;
     if (leaf.empty()) {
       // The root itself ("/"): everything below it.
       walk(folder, "*", true, {});
@@ -67,7 +146,7 @@ class Scanner {
       struct stat st;
       const std::string path = folder + leaf;
       if (lstat(path.c_str(), &st) != 0) {
-        warn_("cannot find " + printable(path) + ": " + std::strerror(errno));
+        skip("cannot find " + escaped(path) + ": " + std::strerror(errno));
         return;
       }
       if (leaf == "." || leaf == "..") {
@@ -77,9 +156,11 @@ class Scanner {
         if (take(path, leaf, st, rel) && S_ISDIR(st.st_mode)) walk(path + "/", "*", true, rel);
       }
     }
-    if (found_.size() == before && !reportedEmpty_.count(rawPattern)) {
+    // A pattern whose matches were all left out with a reason needs no second message.
+    if (found_.size() == before && report_.skipped == skippedBefore &&
+        !reportedEmpty_.count(rawPattern)) {
       reportedEmpty_.insert(rawPattern);
-      warn_("no files match " + printable(rawPattern));
+      report_.warn("no files match " + escaped(rawPattern));
     }
   }
 
@@ -93,7 +174,7 @@ class Scanner {
     const std::string open = folder.empty() ? "." : folder;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(open.c_str()), &closedir);
     if (!dir) {
-      warn_("cannot read the folder " + printable(open) + ": " + std::strerror(errno));
+      skip("cannot read the folder " + escaped(open) + ": " + std::strerror(errno));
       return;
     }
     std::vector<std::string> names;
@@ -108,7 +189,7 @@ class Scanner {
       const std::string path = folder + name;
       struct stat st;
       if (lstat(path.c_str(), &st) != 0) {
-        warn_("cannot read " + printable(path) + ": " + std::strerror(errno));
+        skip("cannot read " + escaped(path) + ": " + std::strerror(errno));
         continue;
       }
       std::vector<std::string> rel = relParts;
@@ -148,8 +229,8 @@ class Scanner {
   bool descendable(const std::string& path, const std::string& name, const struct stat&) {
     if (excluded(path, name)) return false;
     if (!s_.includeHidden && name[0] == '.') return false;
-    if (auto problem = hostComponentProblem(name)) {
-      warn_("skipped " + printable(path) + ": the name cannot be stored (" + *problem + ")");
+    if (auto problem = hostComponentProblem(name, true)) {
+      skip("skipped " + escaped(path) + ": the name cannot be stored (" + *problem + ")");
       return false;
     }
     return true;
@@ -162,13 +243,13 @@ class Scanner {
     if (excluded(path, name) || skipped(st)) return false;
     const bool isDir = S_ISDIR(st.st_mode);
     if (!s_.includeHidden && name[0] == '.') return false;
-    if (auto problem = hostComponentProblem(name)) {
-      warn_("skipped " + printable(path) + ": the name cannot be stored (" + *problem + ")");
+    if (auto problem = hostComponentProblem(name, isDir)) {
+      skip("skipped " + escaped(path) + ": the name cannot be stored (" + *problem + ")");
       return false;
     }
     rel.push_back(name);
     if (!isDir && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-      warn_("skipped " + printable(path) + ": not a file, folder or link");
+      skip("skipped " + escaped(path) + ": not a file, folder or link");
       return false;
     }
     const uint32_t attrs = hostAttributes(st.st_mode, name);
@@ -178,9 +259,9 @@ class Scanner {
       if (!s_.includeReadOnly && (attrs & kAttrReadOnly)) return true;
     }
     std::vector<std::string> parts = s_.fullPath ? fullPathParts(path) : rel;
-    for (const std::string& p : parts) {
-      if (auto problem = hostComponentProblem(p)) {
-        warn_("skipped " + printable(path) + ": the name cannot be stored (" + *problem + ")");
+    for (size_t i = 0; i < parts.size(); ++i) {
+      if (auto problem = hostComponentProblem(parts[i], isDir || i + 1 < parts.size())) {
+        skip("skipped " + escaped(path) + ": the name cannot be stored (" + *problem + ")");
         return false;
       }
     }
@@ -191,7 +272,7 @@ class Scanner {
       member += parts[i];
     }
     if (safeRelativePath(member).problem.size()) {
-      warn_("skipped " + printable(path) + ": the name cannot be stored (" + printable(member) + ")");
+      skip("skipped " + escaped(path) + ": the name cannot be stored (" + escaped(member) + ")");
       return false;
     }
     if (!names_.insert(member).second) return true;
@@ -199,17 +280,35 @@ class Scanner {
     f.hostPath = path;
     f.device = st.st_dev;
     f.inode = st.st_ino;
+    f.changed = st.st_ctim;
     f.meta.name = std::move(member);
     f.meta.kind = isDir ? MemberKind::Folder : S_ISLNK(st.st_mode) ? MemberKind::Symlink : MemberKind::File;
     f.meta.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
     f.meta.mtime = st.st_mtim.tv_sec;
+    f.meta.mtimeNsec = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+    f.meta.preciseTime = true;
     f.meta.mode = st.st_mode & 07777;
     f.meta.attributes = attrs;
+    f.meta.hasOwner = true;
+    f.meta.uid = st.st_uid;
+    f.meta.gid = st.st_gid;
+    f.meta.owner = owners_.user(st.st_uid);
+    f.meta.group = owners_.group(st.st_gid);
+    if (S_ISREG(st.st_mode) && st.st_nlink > 1) {
+      auto [it, isNew] = linked_.try_emplace({st.st_dev, st.st_ino}, f.meta.name);
+      if (!isNew) f.meta.hardLinkTarget = it->second;
+    }
+    if (s_.extendedAttributes) {
+      std::string why;
+      if (auto xattrs = readXattrs(path, why)) f.meta.xattrs = std::move(*xattrs);
+      else report_.warn("cannot read the extended attributes of " + escaped(path) + ": " + why +
+                        " (stored without them)");
+    }
     if (S_ISLNK(st.st_mode)) {
       std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 256) + 1, '\0');
       const ssize_t n = readlink(path.c_str(), target.data(), target.size());
       if (n < 0) {
-        warn_("cannot read the link " + printable(path) + ": " + std::strerror(errno));
+        skip("cannot read the link " + escaped(path) + ": " + std::strerror(errno));
         names_.erase(f.meta.name);
         return false;
       }
@@ -220,8 +319,15 @@ class Scanner {
     return true;
   }
 
+  void skip(const std::string& why) {
+    ++report_.skipped;
+    report_.warn(why);
+  }
+
   const ScanSettings& s_;
-  const std::function<void(const std::string&)>& warn_;
+  ScanReport& report_;
+  OwnerNames owners_;
+  std::map<std::pair<dev_t, ino_t>, std::string> linked_;  // files with several names: the first
   std::vector<ScannedFile> found_;
   std::unordered_set<std::string> names_;
   std::unordered_set<std::string> reportedEmpty_;
@@ -252,11 +358,19 @@ std::string absolutePath(const std::string& path, const std::string& currentFold
   return result.empty() ? "/" : result;
 }
 
-std::vector<ScannedFile> scanSources(const std::vector<std::string>& patterns,
-                                     const ScanSettings& settings,
-                                     const std::function<void(const std::string&)>& warn) {
-  Scanner scanner(settings, warn);
-  for (const std::string& p : patterns) scanner.scanPattern(p);
+bool ScannedFile::unchangedOnDisk() const {
+  struct stat st;
+  if (lstat(hostPath.c_str(), &st) != 0) return false;
+  return st.st_dev == device && st.st_ino == inode && st.st_mtim.tv_sec == meta.mtime &&
+         static_cast<uint32_t>(st.st_mtim.tv_nsec) == meta.mtimeNsec &&
+         st.st_ctim.tv_sec == changed.tv_sec && st.st_ctim.tv_nsec == changed.tv_nsec &&
+         (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) == meta.size);
+}
+
+std::vector<ScannedFile> scanSources(const NameList& patterns, const ScanSettings& settings,
+                                     ScanReport& report) {
+  Scanner scanner(settings, report);
+  for (std::string_view p : patterns) scanner.scanPattern(std::string(p));
   return scanner.result();
 }
 

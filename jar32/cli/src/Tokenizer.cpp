@@ -10,6 +10,11 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 std::vector<Token> tokenize(std::string_view line) {
   std::vector<Token> items;
+  forEachToken(line, [&](Token&& t) { items.push_back(std::move(t)); });
+  return items;
+}
+
+void forEachToken(std::string_view line, const std::function<void(Token&&)>& take) {
   size_t i = 0;
   const size_t n = line.size();
   while (i < n) {
@@ -29,9 +34,8 @@ std::vector<Token> tokenize(std::string_view line) {
       t.text.push_back(c);
     }
     if (inQuotes) throw UsageError("unbalanced double quote in the argument line");
-    items.push_back(std::move(t));
+    take(std::move(t));
   }
-  return items;
 }
 
 Token plainToken(std::string_view text) { return Token{std::string(text), std::string::npos}; }

@@ -1,6 +1,7 @@
 // Splits an argument line (or a file list) into items.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,8 @@ struct Token {
 /// Items are separated by blanks, tabs and line ends outside quotes. Throws UsageError on an
 /// unbalanced quote or a NUL byte.
 std::vector<Token> tokenize(std::string_view line);
+/// The same, one item at a time (long file lists are never held as items).
+void forEachToken(std::string_view line, const std::function<void(Token&&)>& take);
 
 /// Items straight from the process's own arguments: nothing is unquoted there.
 Token plainToken(std::string_view text);

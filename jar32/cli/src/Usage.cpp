@@ -15,8 +15,11 @@ adding) or member names (for deleting, extracting, listing); '/' and '\' both se
 
 Commands:
   a    add files (replacing their versions in the last chapter)
-  u    update: add new files, replace versions older than the file
-  f    freshen: replace versions older than the file, add nothing new
+  u    update: add new files, replace versions whose file changed
+  f    freshen: replace versions whose file changed, add nothing new
+       (changed = another size, or a modification time later, earlier or within the
+       same second; a change of mode, owner or -ja attributes alone is a new version
+       that shares the stored data)
   m    move: add, then delete the sources once the archive is safely written
   ac   add a chapter: chapter N+1 holds exactly the files given; an unchanged file extends
        its version's chapter range, a changed one gets a new version
@@ -49,20 +52,30 @@ Switches (a trailing - switches off; switches may come anywhere after the comman
   -ht0     test the new and updated members before the archive is replaced
   -jr      extraction goes on past damaged members (they are left out)
   -z"file" archive comment from a file (-zNUL removes it); -hz"file", -hzNUL chapter comment
-  -w"dir"  work folder for the new archive      -l"file"  write the processed names to a file
+  -w"dir"  work folder for the new archive
+  -l"file" write the processed names to a file, one a line (control characters and
+           bytes that are not UTF-8 as ?)
+  -ja      keep extended attributes (adding and extracting; off by default)
   -s       the archive's time is its newest member's; -s1 keep it; -s- now (default)
   -f/-f1/-f2  extract only files that exist on disk and whose member is newer/older/changed
   -u/-u1/-u2  extract new files and existing ones whose member is newer/older/changed
   -y       assume yes on every question (replace existing files)
   -q       ask before each file (on the terminal)
   -n       add only names not yet in the archive
-  -d       delete the sources after adding (as m does)
+  -d       delete the sources after adding (as m does): only files whose bytes were
+           stored or compared and that did not change since they were found
   -ha      extraction replaces read-only files; m and -d remove read-only sources
   -hba0 -hbd0 -hbh0 -hbr0 -hbs0  leave out plain files / folder members / dot-names /
            read-only files / system files (there are none here) when adding
   -b0/-b1  archive bits, -hf..  long-name processing: accepted, no effect on Linux
   -hk -hx -hy -he -v...  recovery records, security envelopes and volumes are not there yet:
            their "on" forms print a warning and the run ends with exit code 1
+
+Names refused when adding (a warning each): names holding \ " * ? or control characters,
+names beginning with a blank, file and link names ending with one, folder names holding
+"Total files listed". Argument files and file lists must be regular files.
+Extraction restores times to the nanosecond, modes with the sticky bit, hard links, holes
+of sparse files, and as root owner and group; it never replaces the archive being read.
 
 Attributes in the listing: A file (D folder, L link), H dot-name, R read-only, S never.
 jar.cfg in the program's folder holds default switches per command (see CFG).

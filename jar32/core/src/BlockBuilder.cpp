@@ -1,8 +1,110 @@
 #include "BlockBuilder.h"
 
+#include <cstring>
+
+#include "FaultInjection.h"
 #include "Reader.h"
 
 namespace jar32 {
+
+BlockBuilder::BlockBuilder(const ArchiveReader* source, std::vector<NewEntry>& entries,
+                           const Protection& prot, std::vector<std::unique_ptr<HashChain>>& chains,
+                           std::atomic<bool>& abort)
+    : source_(source), entries_(entries), prot_(prot), chains_(chains), abort_(abort) {
+  hosts_.resize(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].origin == NewEntry::Origin::Host && entries[i].info.size > 0)
+      hosts_[i] = std::make_unique<HostSource>();
+  noteSharedData();
+}
+
+void BlockBuilder::noteSharedData() {
+  sharing_.assign(entries_.size(), {});
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const NewEntry& e = entries_[i];
+    if (e.origin == NewEntry::Origin::Shared && !e.dropped && e.info.size > 0)
+      sharing_[e.sharedWith].push_back(i);
+  }
+}
+
+bool BlockBuilder::failed(size_t entry) const {
+  if (entry >= hosts_.size() || !hosts_[entry]) return false;
+  std::lock_guard lock(hosts_[entry]->mutex);
+  return !hosts_[entry]->failure.empty();
+}
+
+std::vector<std::string> BlockBuilder::sourceNotes(size_t entry, std::string& failure) const {
+  failure.clear();
+  if (entry >= hosts_.size() || !hosts_[entry]) return {};
+  std::lock_guard lock(hosts_[entry]->mutex);
+  failure = hosts_[entry]->failure;
+  return failure.empty() ? hosts_[entry]->notes : std::vector<std::string>{};
+}
+
+// Opens the file at its first piece; a file that is not the one checked, or shorter than
+// planned, is given up (its pieces are filled with zeros and it is left out).
+void BlockBuilder::readPiece(const PiecePlan& p, uint8_t* out) const {
+  const NewEntry& e = entries_[p.entry];
+  HostSource& src = *hosts_[p.entry];
+  std::unique_lock lock(src.mutex);
+  if (src.failure.empty() && !src.opened) {
+    fault::point("source");
+    try {
+      src.file = HostFile::open(e.hostPath);
+      src.opened = true;
+      fault::point("opened");
+      const HostState& now = src.file.opened();
+      if (!now.sameFile(e.expected))
+        src.failure = "it was replaced by another file since it was checked";
+      else if (now.size < e.info.size)
+        src.failure = "it became shorter since it was checked";
+      else if (!now.unchangedSince(e.expected))
+        src.notes.push_back("it changed while it was added; stored as it was read");
+    } catch (const JarError& err) {
+      src.failure = err.what();
+    }
+  }
+  bool ok = src.failure.empty();
+  lock.unlock();
+  if (ok) {
+    try {
+      if (src.file.readAt(p.memberOffset, out, p.length) < p.length) {
+        lock.lock();
+        if (src.failure.empty()) src.failure = "it became shorter while it was read";
+        ok = false;
+      }
+    } catch (const JarError& err) {
+      lock.lock();
+      if (src.failure.empty()) src.failure = err.what();
+      ok = false;
+    }
+  }
+  if (!ok) std::memset(out, 0, p.length);
+}
+
+// After the last piece: a file that grew or was written to while it was read is stored as it
+// was read, with a note; then it is closed.
+void BlockBuilder::finishSource(size_t entry) const {
+  HostSource& src = *hosts_[entry];
+  std::lock_guard lock(src.mutex);
+  if (!src.opened) return;
+  if (src.failure.empty()) {
+    fault::point("read");
+    const uint64_t planned = entries_[entry].info.size;
+    try {
+      uint8_t probe;
+      const bool longer = src.file.opened().size > planned || src.file.readAt(planned, &probe, 1) > 0;
+      if (longer)
+        src.notes.push_back("it grew while it was read; its first " + std::to_string(planned) +
+                            " bytes were stored");
+      else if (!src.file.now().unchangedSince(src.file.opened()))
+        src.notes.push_back("it changed while it was read; stored as it was read");
+    } catch (const JarError& err) {
+      src.notes.push_back(std::string("cannot check it after reading: ") + err.what());
+    }
+  }
+  src.file.close();
+}
 
 Built BlockBuilder::build(const Job& job) const {
   switch (job.kind) {
@@ -17,21 +119,28 @@ Built BlockBuilder::build(const Job& job) const {
 
 void BlockBuilder::finishHead(Built& b, const Job& job,
                               const std::vector<uint64_t>& blockOffsets) const {
-  std::vector<PieceRecord> records;
-  records.reserve(job.pieces.size());
+  // Which pieces get records: those of files that were read, and of versions sharing them.
+  std::vector<bool> kept(job.pieces.size());
+  size_t count = 0;
   for (size_t i = 0; i < job.pieces.size(); ++i) {
     const PiecePlan& p = job.pieces[i];
-    PieceRecord r;
-    r.id = p.entry;
-    r.flags = uint8_t((p.first ? kPieceFirst : 0) | (p.last ? kPieceLast : 0));
-    r.memberOffset = p.memberOffset;
-    r.length = p.length;
-    r.blockOffset = blockOffsets[i];
-    r.info = entries_[p.entry].info;
-    r.checksum = p.last ? entries_[p.entry].checksum : 0;
-    records.push_back(std::move(r));
+    kept[i] = !failed(p.entry);
+    if (kept[i]) count += 1 + (p.entry < sharing_.size() ? sharing_[p.entry].size() : 0);
   }
-  Bytes raw = encodeBlockMeta(records);
+  BlockMetaWriter records(count);
+  for (size_t i = 0; i < job.pieces.size(); ++i) {
+    if (!kept[i]) continue;
+    const PiecePlan& p = job.pieces[i];
+    const uint8_t flags = uint8_t((p.first ? kPieceFirst : 0) | (p.last ? kPieceLast : 0));
+    const uint64_t checksum = p.last ? entries_[p.entry].checksum : 0;
+    records.add(p.entry, flags, p.memberOffset, p.length, blockOffsets[i], entries_[p.entry].info,
+                checksum);
+    if (p.entry < sharing_.size())
+      for (size_t other : sharing_[p.entry])
+        records.add(other, flags, p.memberOffset, p.length, blockOffsets[i], entries_[other].info,
+                    checksum);
+  }
+  Bytes raw = records.finish();
   b.header.type = kBlockData;
   b.header.metaGuard = metaGuard();
   randomBytes(b.header.metaNonce, kNonceBytes);
@@ -89,15 +198,11 @@ Built BlockBuilder::encode(const Job& job) const {
     for (const PiecePlan& p : job.pieces) {
       if (abort_) throw JarError(kInterrupted, "Interrupted");
       offsets.push_back(raw.size());
-      const NewEntry& e = entries_[p.entry];
       size_t at = raw.size();
       raw.resize(at + p.length);
-      if (p.length) {
-        File f = File::openRead(e.hostPath);
-        if (!f.readAt(p.memberOffset, raw.data() + at, p.length))
-          throw JarError(kFatal, "File changed while it was read: " + e.hostPath);
-      }
+      if (p.length) readPiece(p, raw.data() + at);
       hashPiece(p, raw.data() + at);
+      if (p.last) finishSource(p.entry);
     }
   } else {
     offsets.assign(job.pieces.size(), 0);

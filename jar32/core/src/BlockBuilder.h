@@ -47,11 +47,20 @@ struct HashChain {
   ContentHash hash;
 };
 
+// A new file being read: opened once for all its pieces (which other threads may read at
+// the same time), checked when opened and after its last piece.
+struct HostSource {
+  std::mutex mutex;
+  HostFile file;
+  bool opened = false;
+  std::string failure;             // why it could not be read; "" while it is fine
+  std::vector<std::string> notes;  // what changed about a file that was stored anyway
+};
+
 class BlockBuilder {
  public:
   BlockBuilder(const ArchiveReader* source, std::vector<NewEntry>& entries, const Protection& prot,
-               std::vector<std::unique_ptr<HashChain>>& chains, std::atomic<bool>& abort)
-      : source_(source), entries_(entries), prot_(prot), chains_(chains), abort_(abort) {}
+               std::vector<std::unique_ptr<HashChain>>& chains, std::atomic<bool>& abort);
 
   Guard metaGuard() const {
     return prot_.keys ? (prot_.header.hidden ? kGuardSeal : kGuardMac) : kGuardCrc;
@@ -61,10 +70,20 @@ class BlockBuilder {
   /// Builds a Reseal, Encode or Empty job (Copy jobs are streamed by the writer).
   Built build(const Job& job) const;
   /// Header and meta section for a block whose data section is known; blockOffsets[i] is
-  /// where piece i starts in the block's data.
+  /// where piece i starts in the block's data. Versions sharing a piece's data get a record
+  /// of their own; versions whose file could not be read get none.
   void finishHead(Built& b, const Job& job, const std::vector<uint64_t>& blockOffsets) const;
 
+  /// After the new files were read: what to tell about entry i's file, and in failure why it
+  /// could not be read ("" when it was).
+  std::vector<std::string> sourceNotes(size_t entry, std::string& failure) const;
+  /// Looks again at which entries share another's data (call when no block is being built).
+  void noteSharedData();
+
  private:
+  void readPiece(const PiecePlan& p, uint8_t* out) const;
+  void finishSource(size_t entry) const;
+  bool failed(size_t entry) const;
   void hashPiece(const PiecePlan& p, const uint8_t* data) const;
   Built encode(const Job& job) const;
   Built reseal(const Job& job) const;
@@ -74,6 +93,8 @@ class BlockBuilder {
   const Protection& prot_;
   std::vector<std::unique_ptr<HashChain>>& chains_;
   std::atomic<bool>& abort_;
+  std::vector<std::unique_ptr<HostSource>> hosts_;  // by entry, for new files with data
+  std::vector<std::vector<size_t>> sharing_;        // by entry: the entries sharing its data
 };
 
 }  // namespace jar32

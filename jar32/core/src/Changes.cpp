@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "Chapters.h"
+#include "FaultInjection.h"
+#include "HostFile.h"
 #include "Checksum.h"
 #include "Reader.h"
 #include "Writer.h"
@@ -36,7 +38,8 @@ bool changesArchiveSettings(const WriteSettings& s) {
 
 std::unique_ptr<ArchiveReader> openForChange(const std::string& path, const WriteSettings& s,
                                              bool mustExist, bool allowLocked) {
-  if (!pathExists(path)) {
+  // A link to an archive not made yet makes it where the link points.
+  if (!pathExists(followLinks(path))) {
     if (mustExist) throw JarError(kOpenError, "Cannot open " + path + ": No such file");
     return nullptr;
   }
@@ -147,24 +150,26 @@ struct NullVisitor : MemberVisitor {
   void end(size_t, const MemberInfo&, MemberStatus) override {}
 };
 
-/// Writes, optionally tests, and puts the new archive in place of `output`.
-void writeAndCommit(const std::string& output, const ArchiveReader* source,
+/// Writes, optionally tests, and puts the new archive in place of `output`. Returns the
+/// entries left out because their files could not be read.
+std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReader* source,
                     std::vector<NewEntry>& entries, const ArchiveInfo& info,
                     const Protection& prot, const std::string& password, const WriteSettings& s,
-                    bool recompressAll, Progress* progress) {
+                    bool recompressAll, bool replaceExisting, Progress* progress) {
   std::vector<size_t> fresh;
   for (size_t i = 0; i < entries.size(); ++i)
     if (entries[i].origin == NewEntry::Origin::Host) fresh.push_back(i);
   struct stat before;
   bool hadFile = ::stat(output.c_str(), &before) == 0;
 
-  ArchiveWriter writer(output, s.workFolder);
+  ArchiveWriter writer(output, s.workFolder, replaceExisting);
   WriteJobSettings js;
   js.method = s.method ? s.method : kDefaultMethod;
   js.recompressAll = recompressAll;
   js.threads = threadsFor(s);
   std::vector<size_t> newIndex;
   writer.write(source, entries, info, prot, js, progress, &newIndex);
+  std::erase_if(fresh, [&](size_t i) { return newIndex[i] == SIZE_MAX; });
 
   if (s.testBeforeCommit || (s.testNewMembers && !fresh.empty())) {
     auto check = ArchiveReader::open(writer.tempPath(), password);
@@ -197,6 +202,7 @@ void writeAndCommit(const std::string& output, const ArchiveReader* source,
     }
     ::utimensat(AT_FDCWD, output.c_str(), times, 0);
   }
+  return writer.dropped();
 }
 
 /// Checks each file to add: readable, its size now, what kind of content.
@@ -216,10 +222,23 @@ std::vector<Candidate> prepare(const std::vector<SourceFile>& files, AddReport& 
     c.file = f;
     if (f.meta.kind == MemberKind::File) {
       try {
-        File in = File::openRead(f.hostPath);
-        c.file.meta.size = in.size();
+        HostFile in = HostFile::open(f.hostPath);
+        c.state = in.opened();
+        if (f.inode && (c.state.device != f.device || c.state.inode != f.inode))
+          throw JarError(kOpenError, "Cannot read " + f.hostPath +
+                                         ": it was replaced by another file since it was found");
+        // What is stored is the file as it is now.
+        MemberInfo& m = c.file.meta;
+        m.size = c.state.size;
+        m.mtime = c.state.mtime;
+        m.mtimeNsec = c.state.mtimeNsec;
+        m.preciseTime = true;
+        m.sparse = c.state.sparse;
         uint8_t head[4];
-        size_t got = in.readSomeAt(0, head, sizeof head);
+        size_t got = in.readAt(0, head, sizeof head);
+        if (m.size == 0 && got > 0 && progress)
+          progress->warning(f.hostPath + ": it tells no size but holds data (a /proc or /sys "
+                                         "file?); it was stored empty");
         c.cls = classify(name, head, got);
       } catch (const JarError& e) {
         ++report.skipped;
@@ -234,11 +253,11 @@ std::vector<Candidate> prepare(const std::vector<SourceFile>& files, AddReport& 
 
 std::optional<uint64_t> hashHostFile(const std::string& path) {
   try {
-    File in = File::openRead(path);
+    HostFile in = HostFile::open(path);
     ContentHash h;
     Bytes buf(1 << 20);
     for (uint64_t at = 0;;) {
-      size_t got = in.readSomeAt(at, buf.data(), buf.size());
+      size_t got = in.readAt(at, buf.data(), buf.size());
       if (!got) break;
       h.update(buf.data(), got);
       at += got;
@@ -262,18 +281,29 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
                    const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
   auto source = openForChange(archivePath, settings, false, false);
-  std::vector<NewEntry> entries = source ? keepAll(source->directory()) : std::vector<NewEntry>{};
+  std::vector<NewEntry> entries = source ? keepAll(source->directory(), source->members()) : std::vector<NewEntry>{};
   ArchiveInfo info = source ? source->info() : ArchiveInfo{};
   uint32_t chapters = source ? info.chapterCount : 0;
   if (!newChapter && chapters && chapters <= info.lockedChapters)
     throw JarError(kFatal, "Chapter " + std::to_string(chapters) +
                                " is locked and cannot be changed (add a chapter with ac)");
+  if (newChapter && chapters == kMaxChapters)
+    throw JarError(kFatal, "The archive already holds " + std::to_string(kMaxChapters) +
+                               " chapters, the most it can hold; nothing was changed");
 
   AddReport report;
   std::vector<Candidate> candidates = prepare(files, report, progress);
+  fault::point("prepared");
   size_t skippedEarly = report.skipped;
-  report = applyAdd(entries, chapters, candidates, mode, onlyNew, newChapter, compare, hashHostFile,
-                    progress);
+  AddRules rules;
+  rules.mode = mode;
+  rules.onlyNew = onlyNew;
+  rules.newChapter = newChapter;
+  rules.compare = compare;
+  rules.verifyContent = settings.verifyContent;
+  rules.extendedAttributes = settings.extendedAttributes;
+  report = applyAdd(entries, chapters, candidates, rules, hashHostFile, progress);
+  std::vector<Candidate>().swap(candidates);  // the entries hold what is needed now
   report.skipped += skippedEarly;
   bool changes = report.added || report.replaced || newChapter;
   if (!changes && !(source && changesArchiveSettings(settings))) return report;
@@ -282,8 +312,16 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
   std::string password;
   Protection prot = decideProtection(source.get(), settings, false, progress, &password);
   applySettings(info, settings, entries, source != nullptr);
-  writeAndCommit(archivePath, source.get(), entries, info, prot, password, settings, false,
-                 progress);
+  const std::vector<size_t> dropped = writeAndCommit(
+      archivePath, source.get(), entries, info, prot, password, settings, false, source != nullptr,
+      progress);
+  for (size_t i : dropped) {
+    // Reported as added or replaced, but its file could not be read: its old version stays.
+    if (entries[i].displaced) --report.replaced;
+    else --report.added;
+    ++report.skipped;
+    report.notStored.push_back(entries[i].info.name);
+  }
   report.archiveWritten = true;
   return report;
 }
@@ -293,7 +331,7 @@ size_t deleteMembers(const std::string& archivePath,
                      const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
   auto source = openForChange(archivePath, settings, true, false);
-  std::vector<NewEntry> entries = keepAll(source->directory());
+  std::vector<NewEntry> entries = keepAll(source->directory(), source->members());
   ArchiveInfo info = source->info();
   size_t changed = applyDelete(entries, info.chapterCount, info.lockedChapters, match, allChapters,
                                progress);
@@ -302,7 +340,7 @@ size_t deleteMembers(const std::string& archivePath,
   Protection prot = decideProtection(source.get(), settings, false, progress, &password);
   applySettings(info, settings, entries, true);
   writeAndCommit(archivePath, source.get(), entries, info, prot, password, settings, false,
-                 progress);
+                 true, progress);
   return changed;
 }
 
@@ -310,7 +348,7 @@ void deleteChapters(const std::string& archivePath, ChapterRange range,
                     const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
   auto source = openForChange(archivePath, settings, true, false);
-  std::vector<NewEntry> entries = keepAll(source->directory());
+  std::vector<NewEntry> entries = keepAll(source->directory(), source->members());
   ArchiveInfo info = source->info();
   if (!applyDeleteChapters(entries, info, range))
     throw JarError(kWarning, "No chapter of the archive lies in that range; nothing was deleted");
@@ -318,7 +356,7 @@ void deleteChapters(const std::string& archivePath, ChapterRange range,
   Protection prot = decideProtection(source.get(), settings, false, progress, &password);
   applySettings(info, settings, entries, true);
   writeAndCommit(archivePath, source.get(), entries, info, prot, password, settings, false,
-                 progress);
+                 true, progress);
 }
 
 void copyArchive(const std::string& archivePath, const std::string& outputPath,
@@ -328,7 +366,7 @@ void copyArchive(const std::string& archivePath, const std::string& outputPath,
   const bool inPlace =
       outputPath.empty() || outputPath == archivePath || sameFile(archivePath, outputPath);
   auto source = openForChange(archivePath, settings, true, !inPlace);
-  std::vector<NewEntry> entries = keepAll(source->directory());
+  std::vector<NewEntry> entries = keepAll(source->directory(), source->members());
   ArchiveInfo info = source->info();
   if (!inPlace) {
     // A copy is a new archive: it is locked only when a lock switch asks for it.
@@ -338,8 +376,9 @@ void copyArchive(const std::string& archivePath, const std::string& outputPath,
   std::string password;
   Protection prot = decideProtection(source.get(), settings, true, progress, &password);
   applySettings(info, settings, entries, true);
+  // Replacing another existing file was agreed to by the caller.
   writeAndCommit(inPlace ? archivePath : outputPath, source.get(), entries, info, prot, password,
-                 settings, settings.method != 0, progress);
+                 settings, settings.method != 0, inPlace || pathExists(outputPath), progress);
 }
 
 size_t recoverHeader(const std::string& damagedPath, const std::string& outputPath,
@@ -363,7 +402,7 @@ size_t recoverHeader(const std::string& damagedPath, const std::string& outputPa
   source->read(all, check, true);
 
   std::vector<NewEntry> kept;
-  for (NewEntry& e : keepAll(dir)) {
+  for (NewEntry& e : keepAll(dir, source->members())) {
     if (check.bad[e.oldIndex]) {
       if (progress) progress->warning("Damaged, not recovered: " + e.info.name);
       continue;
@@ -380,7 +419,8 @@ size_t recoverHeader(const std::string& damagedPath, const std::string& outputPa
   prot.sameKeysAsSource = true;
   WriteSettings s;
   s.password = password;
-  writeAndCommit(outputPath, source.get(), kept, info, prot, password, s, false, progress);
+  writeAndCommit(outputPath, source.get(), kept, info, prot, password, s, false,
+                 pathExists(outputPath), progress);
   return kept.size();
 }
 

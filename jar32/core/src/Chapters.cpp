@@ -21,8 +21,9 @@ void dropMarked(std::vector<NewEntry>& entries, const std::vector<bool>& drop) {
   throw JarError(kFatal, "Chapter " + std::to_string(chapter) + " is locked and cannot be changed");
 }
 
-bool unchanged(const NewEntry& stored, const Candidate& c, ChapterCompare compare,
-               const HashFile& hashFile) {
+// Whether the file's data is what the stored version holds.
+bool sameData(const NewEntry& stored, const Candidate& c, ChapterCompare compare, bool verify,
+              const HashFile& hashFile) {
   const MemberInfo& a = stored.info;
   const MemberInfo& b = c.file.meta;
   if (compare == ChapterCompare::CompressAll || a.kind != b.kind) return false;
@@ -32,17 +33,48 @@ bool unchanged(const NewEntry& stored, const Candidate& c, ChapterCompare compar
     case MemberKind::File: break;
   }
   if (a.size != b.size) return false;
-  if (compare == ChapterCompare::SizeAndTime) return a.mtime == b.mtime;
+  if (compare == ChapterCompare::SizeAndTime && !verify) return sameModificationTime(a, b);
+  if (compare == ChapterCompare::SizeAndTime && !sameModificationTime(a, b)) return false;
   auto sum = hashFile(c.file.hostPath);
   return sum && *sum == stored.checksum;
 }
 
+// Whether what a version says about its file besides the data is the same.
+bool sameMetadata(const MemberInfo& stored, const MemberInfo& file, bool withXattrs) {
+  if (stored.mode != file.mode || stored.attributes != file.attributes) return false;
+  if (stored.hasOwner && file.hasOwner && (stored.uid != file.uid || stored.gid != file.gid))
+    return false;
+  if (stored.hardLinkTarget != file.hardLinkTarget) return false;
+  return !withXattrs || stored.xattrs == file.xattrs;
+}
+
+// u and f: a file is taken as changed when its size or modification time differs from the
+// stored version's, in either direction.
+bool sizeOrTimeDiffers(const MemberInfo& stored, const MemberInfo& file) {
+  if (stored.kind != file.kind || stored.size != file.size) return true;
+  if (stored.kind == MemberKind::Symlink && stored.linkTarget != file.linkTarget) return true;
+  return !sameModificationTime(stored, file);
+}
+
+// The metadata of the file for a version that keeps its stored data.
+void takeMetadata(MemberInfo& version, const MemberInfo& file) {
+  version.mode = file.mode;
+  version.attributes = file.attributes;
+  version.hasOwner = file.hasOwner;
+  version.uid = file.uid;
+  version.gid = file.gid;
+  version.owner = file.owner;
+  version.group = file.group;
+  version.hardLinkTarget = file.hardLinkTarget;
+  version.xattrs = file.xattrs;
+}
+
 }  // namespace
 
-std::vector<NewEntry> keepAll(const Directory& dir) {
+std::vector<NewEntry> keepAll(const Directory& dir, const std::vector<MemberInfo>& members) {
   std::vector<NewEntry> entries(dir.entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
-    entries[i].info = dir.entries[i].info;
+    entries[i].info = members[i];
     entries[i].info.packedSize = 0;
     entries[i].checksum = dir.entries[i].checksum;
     entries[i].origin = NewEntry::Origin::Old;
@@ -52,13 +84,12 @@ std::vector<NewEntry> keepAll(const Directory& dir) {
 }
 
 AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
-                   const std::vector<Candidate>& files, AddMode mode, bool onlyNew,
-                   bool newChapter, ChapterCompare compare, const HashFile& hashFile,
-                   Progress* progress) {
+                   const std::vector<Candidate>& files, const AddRules& rules,
+                   const HashFile& hashFile, Progress* progress) {
   AddReport report;
   // The chapter compared against (N) and the one written (N, or N+1 for ac).
   const uint32_t base = chapterCount;
-  const uint32_t target = newChapter ? base + 1 : std::max<uint32_t>(base, 1);
+  const uint32_t target = rules.newChapter ? base + 1 : std::max<uint32_t>(base, 1);
   chapterCount = target;
 
   std::unordered_map<std::string, size_t> current;  // name -> version in chapter `base`
@@ -66,8 +97,62 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
     if (base && entries[i].info.chapters.contains(base)) current[entries[i].info.name] = i;
 
   std::unordered_set<std::string> seen;
+  std::unordered_map<std::string, size_t> addedFiles;  // name -> index in `added` (read files)
   std::vector<bool> drop(entries.size(), false);
   std::vector<NewEntry> added;
+  added.reserve(files.size());
+  // Versions that share data, by what they share it with (resolved once indices settle).
+  std::vector<std::pair<size_t, size_t>> sharesOld;    // (added index, old directory index)
+  std::vector<std::pair<size_t, size_t>> sharesAdded;  // (added index, added index)
+
+  auto newVersion = [&](const Candidate& c, NewEntry* stored) -> NewEntry& {
+    NewEntry e;
+    e.info = c.file.meta;
+    e.info.chapters = {target, target};
+    e.info.packedSize = 0;
+    if (e.info.kind != MemberKind::File) e.info.size = 0;
+    if (e.info.kind != MemberKind::Symlink) e.info.linkTarget.clear();
+    e.origin = NewEntry::Origin::Host;
+    e.hostPath = c.file.hostPath;
+    e.expected = c.state;
+    e.cls = c.cls;
+    if (stored) ++report.replaced;
+    else ++report.added;
+    if (progress) progress->member(stored ? Step::Replacing : Step::Adding, e.info);
+    added.push_back(std::move(e));
+    return added.back();
+  };
+  // A new version that keeps the stored version's data and takes the file's metadata.
+  auto sharedVersion = [&](const Candidate& c, NewEntry& stored) {
+    NewEntry& e = newVersion(c, &stored);
+    e.info.size = stored.info.size;
+    e.origin = NewEntry::Origin::Shared;
+    sharesOld.push_back({added.size() - 1, stored.oldIndex});
+  };
+  // The last added version is another name of a file read in this run (a hard link): it
+  // shares that file's data; without it in this run it is a file of its own.
+  auto linkToPrimary = [&](const Candidate& c) {
+    NewEntry& e = added.back();
+    auto primary = e.info.hardLinkTarget.empty() ? addedFiles.end()
+                                                 : addedFiles.find(e.info.hardLinkTarget);
+    if (primary != addedFiles.end() && added[primary->second].origin == NewEntry::Origin::Host &&
+        added[primary->second].expected.sameFile(c.state) &&
+        added[primary->second].info.size == e.info.size) {
+      e.origin = NewEntry::Origin::Shared;
+      sharesAdded.push_back({added.size() - 1, primary->second});
+    } else {
+      e.info.hardLinkTarget.clear();
+      addedFiles[e.info.name] = added.size() - 1;
+    }
+  };
+  // The stored version leaves the target chapter; it comes back if the file cannot be read.
+  auto displace = [&](size_t index) {
+    auto before = std::make_shared<const NewEntry>(entries[index]);
+    if (entries[index].info.chapters.first == target) drop[index] = true;
+    else entries[index].info.chapters.last = target - 1;
+    return before;
+  };
+
   for (const Candidate& c : files) {
     const MemberInfo& meta = c.file.meta;
     if (!seen.insert(meta.name).second) {
@@ -77,47 +162,70 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
     }
     auto it = current.find(meta.name);
     NewEntry* stored = it == current.end() ? nullptr : &entries[it->second];
-    if (newChapter) {
-      if (stored && unchanged(*stored, c, compare, hashFile)) {
-        stored->info.chapters.last = target;
-        ++report.unchanged;
-        if (progress) progress->member(Step::Unchanged, stored->info);
-        continue;
+    const bool file = meta.kind == MemberKind::File;
+    if (rules.newChapter) {
+      if (stored && sameData(*stored, c, rules.compare, rules.verifyContent, hashFile)) {
+        if (sameMetadata(stored->info, meta, rules.extendedAttributes)) {
+          stored->info.chapters.last = target;
+          ++report.unchanged;
+          if (progress) progress->member(Step::Unchanged, stored->info);
+          continue;
+        }
+        if (file && stored->origin == NewEntry::Origin::Old && stored->info.size) {
+          sharedVersion(c, *stored);
+          continue;
+        }
       }
     } else {
-      bool newer = stored && meta.mtime > stored->info.mtime;
-      bool take = false;
-      switch (mode) {
-        case AddMode::Add: take = !(stored && onlyNew); break;
-        case AddMode::Update: take = !stored || (newer && !onlyNew); break;
-        case AddMode::Freshen: take = stored && newer && !onlyNew; break;
+      bool take = false, metadataOnly = false;
+      switch (rules.mode) {
+        case AddMode::Add: take = !(stored && rules.onlyNew); break;
+        case AddMode::Update:
+        case AddMode::Freshen:
+          if (!stored) {
+            take = rules.mode == AddMode::Update;
+          } else if (!rules.onlyNew) {
+            take = sizeOrTimeDiffers(stored->info, meta) ||
+                   (file && rules.verifyContent &&
+                    !sameData(*stored, c, ChapterCompare::Content, false, hashFile));
+            metadataOnly = !take && !sameMetadata(stored->info, meta, rules.extendedAttributes);
+          }
+          break;
       }
-      if (!take) {
+      if (!take && !metadataOnly) {
         ++report.skipped;
         if (progress) progress->member(Step::Skipping, meta);
         continue;
       }
-      // The stored version leaves the target chapter.
-      if (stored) {
-        if (stored->info.chapters.first == target) drop[it->second] = true;
-        else stored->info.chapters.last = target - 1;
+      if (metadataOnly && stored->info.chapters.first == target) {
+        // The version lives in this chapter only: it takes the new metadata itself.
+        takeMetadata(stored->info, meta);
+        ++report.replaced;
+        if (progress) progress->member(Step::Replacing, stored->info);
+        continue;
       }
+      if (metadataOnly && file && stored->origin == NewEntry::Origin::Old && stored->info.size) {
+        stored->info.chapters.last = target - 1;
+        sharedVersion(c, *stored);
+        continue;
+      }
+      std::shared_ptr<const NewEntry> before;
+      if (stored) before = displace(it->second);
+      newVersion(c, stored).displaced = std::move(before);
+      if (file) linkToPrimary(c);
+      continue;
     }
-    NewEntry e;
-    e.info = meta;
-    e.info.chapters = {target, target};
-    e.info.packedSize = 0;
-    if (e.info.kind != MemberKind::File) e.info.size = 0;
-    if (e.info.kind != MemberKind::Symlink) e.info.linkTarget.clear();
-    e.origin = NewEntry::Origin::Host;
-    e.hostPath = c.file.hostPath;
-    e.cls = c.cls;
-    if (stored) ++report.replaced;
-    else ++report.added;
-    if (progress) progress->member(stored ? Step::Replacing : Step::Adding, e.info);
-    added.push_back(std::move(e));
+    newVersion(c, stored);
+    if (file) linkToPrimary(c);
   }
   dropMarked(entries, drop);
+  const size_t firstAdded = entries.size();
+  std::unordered_map<size_t, size_t> byOldIndex;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].origin == NewEntry::Origin::Old) byOldIndex[entries[i].oldIndex] = i;
+  for (auto [a, old] : sharesOld) added[a].sharedWith = byOldIndex.at(old);
+  for (auto [a, primary] : sharesAdded) added[a].sharedWith = firstAdded + primary;
+  entries.reserve(entries.size() + added.size());
   for (auto& e : added) entries.push_back(std::move(e));
   return report;
 }

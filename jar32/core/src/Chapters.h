@@ -14,13 +14,24 @@
 
 namespace jar32 {
 
-/// Every version of the source directory, kept as it is.
-std::vector<NewEntry> keepAll(const Directory& dir);
+/// Every version of the source directory (members: the reader's members()), kept as it is.
+std::vector<NewEntry> keepAll(const Directory& dir, const std::vector<MemberInfo>& members);
 
-/// A file to add, already checked to be readable (size as found on disk).
+/// A file to add, already checked to be readable (size and times as found when it was opened).
 struct Candidate {
   SourceFile file;
+  HostState state;  // files: as opened when checked
   ContentClass cls = ContentClass::General;
+};
+
+/// How an add compares files with the stored versions.
+struct AddRules {
+  AddMode mode = AddMode::Add;
+  bool onlyNew = false;
+  bool newChapter = false;
+  ChapterCompare compare = ChapterCompare::SizeAndTime;
+  bool verifyContent = false;       // unchanged data only when the content was compared
+  bool extendedAttributes = false;  // the candidates' xattrs were read: a change counts
 };
 
 /// Content checksum of a host file (for -js1); nullopt when it cannot be read.
@@ -29,9 +40,8 @@ using HashFile = std::function<std::optional<uint64_t>(const std::string& hostPa
 /// Applies an add (newChapter false: a/u/f/m on chapter N) or ac (newChapter true: chapter
 /// N+1). chapterCount is 0 for a new archive and is updated.
 AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
-                   const std::vector<Candidate>& files, AddMode mode, bool onlyNew,
-                   bool newChapter, ChapterCompare compare, const HashFile& hashFile,
-                   Progress* progress);
+                   const std::vector<Candidate>& files, const AddRules& rules,
+                   const HashFile& hashFile, Progress* progress);
 
 /// d / da. Throws kFatal when a version in a locked chapter would change.
 size_t applyDelete(std::vector<NewEntry>& entries, uint32_t chapterCount, uint32_t lockedChapters,

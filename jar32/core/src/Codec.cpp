@@ -145,8 +145,7 @@ class XzDecoder final : public Decoder {
  public:
   XzDecoder() {
     // Enough for a 64 MiB dictionary; a hostile header asking for more fails.
-    constexpr uint64_t kMemLimit = 100ull << 20;
-    if (lzma_stream_decoder(&strm_, kMemLimit, 0) != LZMA_OK)
+    if (lzma_stream_decoder(&strm_, kMaxDecoderMemory, 0) != LZMA_OK)
       throw JarError(kNoMemory, "Not enough memory for the xz decoder");
   }
   ~XzDecoder() override { lzma_end(&strm_); }

@@ -21,6 +21,9 @@ struct CodecChoice {
 
 /// Largest zstd window a reader accepts (the encoder never uses more).
 inline constexpr int kMaxZstdWindowLog = 26;
+/// Most memory one decoder may take besides its output: a 64 MiB zstd window or an xz
+/// dictionary of up to 64 MiB (the encoder uses at most 16 MiB).
+inline constexpr uint64_t kMaxDecoderMemory = 66ull << 20;
 
 class Encoder {
  public:

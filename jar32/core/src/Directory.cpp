@@ -6,7 +6,18 @@
 namespace jar32 {
 namespace {
 
-constexpr uint64_t kDirectoryVersion = 1;
+constexpr uint64_t kDirectoryVersion = 2;  // also the version of the member records
+// Member fields of format 2, after those of format 1: what the flags say follows.
+enum : uint64_t {
+  kFieldNanoseconds = 1,
+  kFieldOwner = 2,
+  kFieldSparse = 4,
+  kFieldHardLink = 8,
+  kFieldAttributes = 16,
+  kKnownFields = 31,
+};
+constexpr size_t kMaxAttributeName = 255;
+constexpr size_t kMaxAttributeValue = 65536;
 constexpr uint32_t kKnownFlags = kFlagLocked | kFlagAutoLock | kFlagRecoveryRecords |
                                  kFlagSecured | kFlagHidden | kFlagProtected | kFlagEncrypted;
 
@@ -20,9 +31,31 @@ void encodeMember(const MemberInfo& m, ByteWriter& w) {
   w.str(m.linkTarget);
   w.var(m.chapters.first);
   w.var(m.chapters.last);
+  uint64_t fields = 0;
+  if (m.preciseTime) fields |= kFieldNanoseconds;
+  if (m.hasOwner) fields |= kFieldOwner;
+  if (m.sparse) fields |= kFieldSparse;
+  if (!m.hardLinkTarget.empty()) fields |= kFieldHardLink;
+  if (!m.xattrs.empty()) fields |= kFieldAttributes;
+  w.var(fields);
+  if (fields & kFieldNanoseconds) w.var(m.mtimeNsec);
+  if (fields & kFieldOwner) {
+    w.var(m.uid);
+    w.var(m.gid);
+    w.str(m.owner);
+    w.str(m.group);
+  }
+  if (fields & kFieldHardLink) w.str(m.hardLinkTarget);
+  if (fields & kFieldAttributes) {
+    w.var(m.xattrs.size());
+    for (const auto& a : m.xattrs) {
+      w.str(a.name);
+      w.str(a.value);
+    }
+  }
 }
 
-void decodeMember(ByteReader& r, MemberInfo& m) {
+void decodeMember(ByteReader& r, MemberInfo& m, uint64_t version) {
   m.name = r.str(kMaxNameBytes);
   uint8_t kind = r.u8();
   if (kind > uint8_t(MemberKind::Symlink)) r.fail();
@@ -34,6 +67,46 @@ void decodeMember(ByteReader& r, MemberInfo& m) {
   m.linkTarget = r.str(kMaxNameBytes);
   m.chapters.first = uint32_t(r.var(0xFFFFFFFF));
   m.chapters.last = uint32_t(r.var(0xFFFFFFFF));
+  m.mtimeNsec = 0;
+  m.preciseTime = false;
+  m.hasOwner = false;
+  m.sparse = false;
+  m.hardLinkTarget.clear();
+  m.xattrs.clear();
+  if (version < 2) return;
+  const uint64_t fields = r.var(kKnownFields);
+  if (fields & kFieldNanoseconds) {
+    m.mtimeNsec = uint32_t(r.var(999999999));
+    m.preciseTime = true;
+  }
+  if (fields & kFieldOwner) {
+    m.hasOwner = true;
+    m.uid = uint32_t(r.var(0xFFFFFFFF));
+    m.gid = uint32_t(r.var(0xFFFFFFFF));
+    m.owner = r.str(kMaxAttributeName);
+    m.group = r.str(kMaxAttributeName);
+  }
+  m.sparse = fields & kFieldSparse;
+  if (fields & kFieldHardLink) {
+    m.hardLinkTarget = r.str(kMaxNameBytes);
+    if (m.hardLinkTarget.empty()) r.fail();
+  }
+  if (fields & kFieldAttributes) {
+    const uint64_t n = r.var(r.remaining() / 2);
+    if (n == 0) r.fail();
+    m.xattrs.resize(size_t(n));
+    for (auto& a : m.xattrs) {
+      a.name = r.str(kMaxAttributeName);
+      a.value = r.str(kMaxAttributeValue);
+      if (a.name.empty()) r.fail();
+    }
+  }
+}
+
+uint64_t readVersion(ByteReader& r) {
+  const uint64_t version = r.var();
+  if (version < 1 || version > kDirectoryVersion) r.fail();
+  return version;
 }
 
 }  // namespace
@@ -42,6 +115,8 @@ bool plausibleMember(const MemberInfo& m, uint32_t chapterCount) {
   if (m.name.empty() || m.name.find('\0') != std::string::npos) return false;
   if (m.kind != MemberKind::File && m.size != 0) return false;
   if (m.kind != MemberKind::Symlink && !m.linkTarget.empty()) return false;
+  if (m.kind != MemberKind::File && (m.sparse || !m.hardLinkTarget.empty())) return false;
+  if (m.hardLinkTarget == m.name) return false;
   return m.chapters.first >= 1 && m.chapters.first <= m.chapters.last &&
          m.chapters.last <= chapterCount;
 }
@@ -104,9 +179,9 @@ Bytes encodeDirectory(const Directory& dir) {
   return out;
 }
 
-Directory decodeDirectory(const Bytes& raw, uint64_t fileSize) {
+Directory decodeDirectory(const Bytes& raw, uint64_t fileSize, bool keepEntries) {
   ByteReader r(raw.data(), raw.size(), "directory");
-  if (r.var() != kDirectoryVersion) r.fail();
+  const uint64_t version = readVersion(r);
   Directory dir;
   decodeInfo(r, dir.info);
   // Every block takes at least a header, every entry at least 15 bytes: bound the counts first.
@@ -122,9 +197,11 @@ Directory decodeDirectory(const Bytes& raw, uint64_t fileSize) {
   }
   for (size_t i = nBlocks; i-- > 0;) rawAfter[i] = rawAfter[i + 1] + dir.blocks[i].dataRaw;
   uint64_t nEntries = r.var(r.remaining() / 15);
-  dir.entries.resize(nEntries);
-  for (auto& e : dir.entries) {
-    decodeMember(r, e.info);
+  if (keepEntries) dir.entries.resize(nEntries);
+  Entry scratch;
+  for (uint64_t k = 0; k < nEntries; ++k) {
+    Entry& e = keepEntries ? dir.entries[k] : scratch;
+    decodeMember(r, e.info, version);
     if (!plausibleMember(e.info, dir.info.chapterCount)) r.fail();
     e.checksum = r.u64();
     uint64_t block = r.var(nBlocks);
@@ -142,35 +219,43 @@ Directory decodeDirectory(const Bytes& raw, uint64_t fileSize) {
   return dir;
 }
 
-Bytes encodeBlockMeta(const std::vector<PieceRecord>& pieces) {
-  Bytes out;
-  ByteWriter w(out);
-  w.var(1);
-  w.var(pieces.size());
-  for (const auto& p : pieces) {
-    w.var(p.id);
-    w.u8(p.flags);
-    w.var(p.memberOffset);
-    w.var(p.length);
-    w.var(p.blockOffset);
-    encodeMember(p.info, w);
-    w.u64(p.checksum);
-  }
-  return out;
+BlockMetaWriter::BlockMetaWriter(size_t count) : w_(out_), left_(count) {
+  w_.var(kDirectoryVersion);
+  w_.var(count);
 }
 
-std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw) {
+void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uint64_t length,
+                          uint64_t blockOffset, const MemberInfo& info, uint64_t checksum) {
+  if (left_ == 0) throw JarError(kInternal, "more member records than announced");
+  --left_;
+  w_.var(id);
+  w_.u8(flags);
+  w_.var(memberOffset);
+  w_.var(length);
+  w_.var(blockOffset);
+  encodeMember(info, w_);
+  w_.u64(checksum);
+}
+
+Bytes BlockMetaWriter::finish() {
+  if (left_ != 0) throw JarError(kInternal, "fewer member records than announced");
+  return std::move(out_);
+}
+
+std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep) {
   ByteReader r(raw.data(), raw.size(), "member records");
-  if (r.var() != 1) r.fail();
+  const uint64_t version = readVersion(r);
   uint64_t n = r.var(r.remaining() / 16);
-  std::vector<PieceRecord> pieces(n);
-  for (auto& p : pieces) {
+  std::vector<PieceRecord> pieces(keep ? n : 0);
+  PieceRecord scratch;
+  for (uint64_t k = 0; k < n; ++k) {
+    PieceRecord& p = keep ? pieces[k] : scratch;
     p.id = r.var();
     p.flags = r.u8();
     p.memberOffset = r.var();
     p.length = r.var(blockDataRaw);
     p.blockOffset = r.var(blockDataRaw);
-    decodeMember(r, p.info);
+    decodeMember(r, p.info, version);
     p.checksum = r.u64();
     if (p.blockOffset + p.length > blockDataRaw || p.memberOffset > p.info.size ||
         p.length > p.info.size - p.memberOffset)

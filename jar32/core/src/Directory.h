@@ -55,11 +55,26 @@ void encodeInfo(const ArchiveInfo& info, ByteWriter& w);
 void decodeInfo(ByteReader& r, ArchiveInfo& info);
 
 Bytes encodeDirectory(const Directory& dir);
-/// Validates everything against the file size; damage throws kCrcError.
-Directory decodeDirectory(const Bytes& raw, uint64_t fileSize);
+/// Validates everything against the file size; damage throws kCrcError. Without keepEntries
+/// the entries are checked one by one and not kept (dir.entries stays empty).
+Directory decodeDirectory(const Bytes& raw, uint64_t fileSize, bool keepEntries = true);
 
-Bytes encodeBlockMeta(const std::vector<PieceRecord>& pieces);
-std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw);
+/// The member records of a block, written one at a time (no copies of the members are kept).
+class BlockMetaWriter {
+ public:
+  explicit BlockMetaWriter(size_t count);
+  void add(uint64_t id, uint8_t flags, uint64_t memberOffset, uint64_t length,
+           uint64_t blockOffset, const MemberInfo& info, uint64_t checksum);
+  /// The encoded records; `count` of them must have been added.
+  Bytes finish();
+
+ private:
+  Bytes out_;
+  ByteWriter w_;
+  size_t left_;
+};
+/// Damage throws kCrcError. Without keep the records are checked one by one and not kept.
+std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep = true);
 
 /// Checks a member record read from an archive (name, kind, sizes, chapters).
 bool plausibleMember(const MemberInfo& m, uint32_t chapterCount);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -47,7 +48,7 @@ File File::openRead(const std::string& path) {
 File File::create(const std::string& path) {
   File f;
   f.path_ = path;
-  f.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  f.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (f.fd_ < 0) throw JarError(kWriteError, describe("Cannot create", path, errno));
   return f;
 }
@@ -125,6 +126,37 @@ std::string fileNameOf(const std::string& path) {
 bool pathExists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string followLinks(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::string target(size_t(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+    if (n < 0) return current;
+    if (size_t(n) == target.size()) continue;  // grew meanwhile: read it again
+    target.resize(size_t(n));
+    current = target.front() == '/' ? target : folderOf(current) + "/" + target;
+  }
+  throw JarError(kOpenError, describe("Cannot open", path, ELOOP));
+}
+
+unsigned processUmask() {
+  // Reading it from /proc avoids changing it, which other threads might notice.
+  if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, f))
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(f);
+    if (found) return mask & 0777;
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return unsigned(mask) & 0777;
 }
 
 }  // namespace jar32

@@ -17,7 +17,8 @@ class File {
 
   /// Opens for reading; kOpenError on failure.
   static File openRead(const std::string& path);
-  /// Creates a new file exclusively (O_EXCL); kWriteError on failure.
+  /// Creates a new file exclusively (O_EXCL), readable and writable by its owner only;
+  /// kWriteError on failure.
   static File create(const std::string& path);
 
   bool isOpen() const { return fd_ >= 0; }
@@ -47,5 +48,11 @@ void syncFolder(const std::string& folder);
 std::string folderOf(const std::string& path);
 std::string fileNameOf(const std::string& path);
 bool pathExists(const std::string& path);
+/// The path with every symbolic link of its last part followed (a link to a link to a file
+/// gives the file's path; a missing target gives where it would be). Throws kOpenError for a
+/// loop of links.
+std::string followLinks(const std::string& path);
+/// The process's file creation mask.
+unsigned processUmask();
 
 }  // namespace jar32

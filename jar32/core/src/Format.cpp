@@ -135,7 +135,7 @@ bool BlockHeader::decode(const uint8_t in[kBlockHeaderSize], BlockHeader& h) {
 void Trailer::encode(uint8_t out[kTrailerSize]) const {
   std::memset(out, 0, kTrailerSize);
   std::memcpy(out, kTrailerMagic, 4);
-  putU16(out + 4, kFormatVersion);
+  putU16(out + 4, kTrailerVersion);
   putU16(out + 6, kTrailerSize);
   putU64(out + 8, infoOffset);
   putU64(out + 16, directoryOffset);
@@ -262,6 +262,7 @@ bool SectionReader::readChunk(Bytes& out, bool& final, bool decode) {
 
 Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& h, size_t tagBytes,
                const Keys* keys) {
+  if (h.metaRaw > metaLimitFor(file.size())) damaged("meta data larger than the archive allows");
   SectionReader reader(file, blockOffset + kBlockHeaderSize, h.metaStored, Guard(h.metaGuard),
                        tagBytes, keys, h.metaNonce, h.type, kSectionMeta);
   ZSTD_DCtx* dctx = ZSTD_createDCtx();

@@ -1,13 +1,18 @@
 // Signal-time cleanup of temporary files and removal of leftovers from killed runs.
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "TempFiles.h"
 #include "jar32/Errors.h"
@@ -70,21 +75,46 @@ void unregisterCleanupPath(const char* path) {
 }
 
 void removeStaleTemporaries(const char* folder) {
-  DIR* d = ::opendir(folder);
-  if (!d) return;
-  const size_t prefix = std::strlen(kTempPrefix), suffix = std::strlen(kTempSuffix);
+  const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  removeFilesOfDeadProcesses(fd, kTempPrefix, kTempSuffix);
+  ::close(fd);
+}
+
+void removeFilesOfDeadProcesses(int folderFd, const char* prefixText, const char* suffixText) {
+  const int fd = ::dup(folderFd);  // fdopendir takes the descriptor over
+  if (fd < 0) return;
+  DIR* d = ::fdopendir(fd);
+  if (!d) {
+    ::close(fd);
+    return;
+  }
+  const std::string_view prefix = prefixText, suffix = suffixText;
+  std::vector<std::string> stale;
   while (dirent* ent = ::readdir(d)) {
-    std::string name = ent->d_name;
-    if (name.size() <= prefix + suffix || name.compare(0, prefix, kTempPrefix) != 0 ||
-        name.compare(name.size() - suffix, suffix, kTempSuffix) != 0)
+    const std::string_view name = ent->d_name;
+    if (name.size() <= prefix.size() + suffix.size() || !name.starts_with(prefix) ||
+        !name.ends_with(suffix))
       continue;
-    char* end = nullptr;
-    long pid = std::strtol(name.c_str() + prefix, &end, 10);
-    if (pid <= 0 || *end != '-' || pid == long(::getpid())) continue;
-    if (::kill(pid_t(pid), 0) == -1 && errno == ESRCH)
-      ::unlink((std::string(folder) + "/" + name).c_str());
+    // <pid>-<digits> between prefix and suffix.
+    const std::string_view middle =
+        name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const size_t dash = middle.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == middle.size() ||
+        middle.find_first_not_of("0123456789-") != std::string_view::npos ||
+        middle.find('-', dash + 1) != std::string_view::npos || dash > 10)
+      continue;
+    const long long pid = std::strtoll(std::string(middle.substr(0, dash)).c_str(), nullptr, 10);
+    if (pid <= 0 || pid > INT_MAX || pid == ::getpid()) continue;
+    if (::kill(pid_t(pid), 0) == -1 && errno == ESRCH) stale.emplace_back(name);
   }
   ::closedir(d);
+  for (const std::string& name : stale) {
+    struct stat st;
+    if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+      ::unlinkat(folderFd, name.c_str(), 0);
+  }
 }
 
 }  // namespace jar32

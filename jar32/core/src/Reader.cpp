@@ -16,6 +16,8 @@ namespace {
 }
 
 constexpr size_t kReadStep = 256 * 1024;
+// Memory for blocks being decoded ahead of the one being visited.
+constexpr uint64_t kAheadBudget = 128ull << 20;
 
 }  // namespace
 
@@ -99,8 +101,9 @@ void ArchiveReader::finishInfo() {
   for (const auto& b : dir_.blocks) info.packedBytes += b.dataStored;
   members_.clear();
   members_.reserve(dir_.entries.size());
-  for (const auto& e : dir_.entries) {
-    MemberInfo m = e.info;
+  for (auto& e : dir_.entries) {
+    // The names and texts live in members_ only; the entry keeps sizes and places.
+    MemberInfo m = std::move(e.info);
     // Each version gets its share of the stored bytes of the blocks its data lies in.
     uint64_t left = m.size, offset = e.offset;
     double packed = 0;
@@ -199,24 +202,39 @@ void BlockDataReader::skip(uint64_t n) {
 
 namespace {
 
-// A block decoded up to the end the read needs; after damage, only the intact prefix.
+// A block decoded up to the end the read needs; after damage, only the intact prefix. The data
+// is kept in parts of fixed size, so it never has to be moved while it grows.
+constexpr size_t kPartBytes = 4 << 20;
+
 struct DecodedBlock {
-  Bytes data;
+  std::vector<Bytes> parts;
+  uint64_t size = 0;
   bool broken = false;
+  /// The bytes at offset, up to the end of their part.
+  const uint8_t* at(uint64_t offset, size_t& available) const {
+    const Bytes& part = parts[size_t(offset / kPartBytes)];
+    const size_t within = size_t(offset % kPartBytes);
+    available = part.size() - within;
+    return part.data() + within;
+  }
 };
 
 DecodedBlock decodeBlock(const ArchiveReader& archive, uint32_t block, uint64_t end) {
   DecodedBlock out;
   try {
     BlockDataReader reader(archive, block);
-    // Reserve what the stored size makes plausible; a hostile size must not allocate up front.
-    const uint64_t stored = archive.directory().blocks[block].dataStored;
-    out.data.reserve(size_t(std::min<uint64_t>(end, (4ull << 20) + 32 * stored)));
-    while (out.data.size() < end) {
-      size_t at = out.data.size();
-      out.data.resize(size_t(std::min<uint64_t>(end, at + kReadStep)));
-      size_t got = reader.read(out.data.data() + at, out.data.size() - at);
-      out.data.resize(at + got);
+    while (out.size < end) {
+      if (out.parts.empty() || out.parts.back().size() == kPartBytes) {
+        out.parts.emplace_back();
+        out.parts.back().reserve(size_t(std::min<uint64_t>(kPartBytes, end - out.size)));
+      }
+      Bytes& part = out.parts.back();
+      const size_t at = part.size();
+      // Grow only by what was decoded: a hostile size must not allocate up front.
+      part.resize(at + size_t(std::min<uint64_t>({end - out.size, kReadStep, kPartBytes - at})));
+      const size_t got = reader.read(part.data() + at, part.size() - at);
+      part.resize(at + got);
+      out.size += got;
       if (got == 0) damaged("block data cut short");
     }
   } catch (const JarError& e) {
@@ -225,6 +243,9 @@ DecodedBlock decodeBlock(const ArchiveReader& archive, uint32_t block, uint64_t 
   }
   return out;
 }
+
+// What decoding a block ahead may hold at once: its data and its decoder's state.
+uint64_t decodeCost(uint64_t end) { return end + kMaxDecoderMemory; }
 
 // One stretch of a member's data inside one block.
 struct Span {
@@ -266,13 +287,16 @@ void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visito
   if (!visits.empty()) requireDataKeys();
 
   // Blocks are decoded ahead on other threads (each block at most once per visit), so
-  // decoding overlaps with the visitor's work; at most `ahead` blocks wait in memory.
-  const size_t ahead = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  // decoding overlaps with the visitor's work. What is decoded ahead stays within a budget that
+  // does not grow with the machine: with the block being visited, well under 300 MB.
   std::deque<std::future<DecodedBlock>> pending;
   size_t launched = 0, consumed = 0;
+  uint64_t inFlight = 0;
   auto launch = [&] {
-    while (launched < visits.size() && pending.size() < ahead) {
+    while (launched < visits.size() &&
+           (pending.empty() || inFlight + decodeCost(visits[launched].second) <= kAheadBudget)) {
       auto [b, end] = visits[launched++];
+      inFlight += decodeCost(end);
       pending.push_back(std::async(std::launch::async, [this, b = b, end = end] {
         return decodeBlock(*this, b, end);
       }));
@@ -283,8 +307,10 @@ void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visito
   auto nextVisit = [&](uint32_t b) -> const DecodedBlock& {
     if (b != currentBlock) {
       launch();
+      current = DecodedBlock{};  // free the finished block before taking the next one
       current = pending.front().get();
       pending.pop_front();
+      inFlight -= decodeCost(visits[consumed].second);
       currentBlock = visits[consumed++].first;
       launch();
     }
@@ -310,14 +336,15 @@ void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visito
     for (const Span& span : spans[k]) {
       const DecodedBlock& block = nextVisit(span.block);
       if (!wanted || !ok) continue;
-      if (block.broken && span.offset + span.length > block.data.size()) {
+      if (block.broken && span.offset + span.length > block.size) {
         ok = false;
         continue;
       }
       for (uint64_t done = 0; done < span.length;) {
         if (visitor.interrupted()) throw JarError(kInterrupted, "Interrupted");
-        size_t n = size_t(std::min<uint64_t>(span.length - done, kReadStep));
-        const uint8_t* p = block.data.data() + span.offset + done;
+        size_t available = 0;
+        const uint8_t* p = block.at(span.offset + done, available);
+        size_t n = size_t(std::min<uint64_t>({span.length - done, kReadStep, available}));
         hash.update(p, n);
         visitor.data(p, n);
         done += n;
@@ -357,7 +384,7 @@ void ArchiveReader::test(Progress* progress) const {
     try {
       BlockHeader h = blockHeader(b);
       Bytes meta = readMeta(file_, dir_.blocks[b].offset, h, tagBytes(), keys_.get());
-      decodeBlockMeta(meta, h.dataRaw);
+      decodeBlockMeta(meta, h.dataRaw, false);
     } catch (const JarError& e) {
       if (e.exitCode != kCrcError) throw;
       ++badBlocks;

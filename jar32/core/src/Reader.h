@@ -27,6 +27,7 @@ class ArchiveReader {
   const Keys* keys() const { return keys_.get(); }
   std::shared_ptr<Keys> sharedKeys() const { return keys_; }
   size_t tagBytes() const { return tagBytesFor(header_.method); }
+  /// The entries' info holds the sizes and kinds only (names and texts were moved to members()).
   const Directory& directory() const { return dir_; }
   const ArchiveInfo& info() const { return dir_.info; }
   const std::vector<MemberInfo>& members() const { return members_; }

@@ -1,6 +1,8 @@
 #include "Writer.h"
 
+#include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <future>
+#include <map>
+#include <set>
 
 #include "BlockBuilder.h"
 #include "Checksum.h"
@@ -18,6 +22,18 @@
 
 namespace jar32 {
 namespace {
+
+// Where a stored version's data lies in the source archive.
+struct Location {
+  uint32_t block;
+  uint64_t offset, size;
+  auto operator<=>(const Location&) const = default;
+};
+
+Location locationOf(const ArchiveReader& source, size_t oldIndex) {
+  const Entry& e = source.directory().entries[oldIndex];
+  return {e.block, e.offset, e.info.size};
+}
 
 std::vector<std::vector<PiecePlan>> oldPieces(const ArchiveReader& source,
                                              const std::vector<size_t>& keptAs) {
@@ -47,11 +63,15 @@ std::vector<std::vector<PiecePlan>> oldPieces(const ArchiveReader& source,
   return pieces;
 }
 
-// How many pieces of each old entry exist in the whole source archive (to tell partial blocks).
+// How many pieces of data each block of the source holds (versions sharing their data count
+// once), to tell blocks that keep all of it.
 std::vector<size_t> countPieces(const ArchiveReader& source) {
   const Directory& dir = source.directory();
   std::vector<size_t> perBlock(dir.blocks.size(), 0);
-  for (const Entry& e : dir.entries) {
+  std::set<Location> seen;
+  for (size_t i = 0; i < dir.entries.size(); ++i) {
+    const Entry& e = dir.entries[i];
+    if (e.info.size == 0 || !seen.insert(locationOf(source, i)).second) continue;
     uint64_t left = e.info.size, offset = e.offset;
     for (uint32_t b = e.block; left && b < dir.blocks.size(); ++b, offset = 0) {
       left -= std::min(left, dir.blocks[b].dataRaw - offset);
@@ -61,68 +81,19 @@ std::vector<size_t> countPieces(const ArchiveReader& source) {
   return perBlock;
 }
 
+// Memory for blocks being built at once: their data before and after compression and the
+// encoders' state (a 64 MiB window).
+constexpr uint64_t kBuildBudget = 1ull << 30;
+uint64_t buildCost(const Job& job) { return 2 * job.dataRaw + (64ull << 20); }
+
 std::string baseName(const std::string& memberName) {
   auto sep = memberName.find_last_of('\\');
   return sep == std::string::npos ? memberName : memberName.substr(sep + 1);
 }
 
-}  // namespace
-
-std::string makeTempName(const std::string& folder) {
-  static std::atomic<unsigned> counter{0};
-  return folder + "/" + std::string(kTempPrefix) + std::to_string(getpid()) + "-" +
-         std::to_string(counter++) + kTempSuffix;
-}
-
-ArchiveWriter::ArchiveWriter(const std::string& finalPath, const std::string& workFolder)
-    : finalPath_(finalPath) {
-  std::string folder = workFolder.empty() ? folderOf(finalPath) : workFolder;
-  removeStaleTemporaries(folder.c_str());
-  tempPath_ = makeTempName(folder);
-}
-
-ArchiveWriter::~ArchiveWriter() {
-  if (!committed_ && !tempPath_.empty()) {
-    ::unlink(tempPath_.c_str());
-    unregisterCleanupPath(tempPath_.c_str());
-  }
-}
-
-void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& entries,
-                          const ArchiveInfo& info, const Protection& prot,
-                          const WriteJobSettings& settings, Progress* progress,
-                          std::vector<size_t>* newIndex) {
-  const int method = settings.method >= 1 && settings.method <= 4 ? settings.method : kDefaultMethod;
-  const uint64_t limit = blockLimitFor(method);
-  std::vector<Job> jobs;
-
-  // 1. Blocks of the source archive: copy, re-protect, re-compress or drop.
-  if (source) {
-    std::vector<size_t> keptAs(source->directory().entries.size(), SIZE_MAX);
-    for (size_t i = 0; i < entries.size(); ++i)
-      if (entries[i].origin == NewEntry::Origin::Old) keptAs[entries[i].oldIndex] = i;
-    auto pieces = oldPieces(*source, keptAs);
-    auto total = countPieces(*source);
-    const bool sourceProtected = source->header().protectedArchive;
-    for (uint32_t b = 0; b < pieces.size(); ++b) {
-      if (pieces[b].empty()) continue;
-      Job job;
-      job.oldBlock = b;
-      job.pieces = std::move(pieces[b]);
-      for (const auto& p : job.pieces) job.dataRaw += p.length;
-      if (job.pieces.size() == total[b] && !settings.recompressAll) {
-        bool copyable = sourceProtected ? (prot.keys && prot.sameKeysAsSource) : !prot.keys;
-        job.kind = copyable ? JobKind::Copy : JobKind::Reseal;
-      } else {
-        job.kind = JobKind::EncodeOld;
-        const std::string& name = entries[job.pieces.front().entry].info.name;
-        job.codec = codecFor(method, classify(name, nullptr, 0));
-      }
-      jobs.push_back(std::move(job));
-    }
-  }
-
-  // 2. New files, similar ones together, big ones split at the block limit.
+// New files, similar ones together, big ones split at the block limit.
+std::vector<Job> planHostJobs(const std::vector<NewEntry>& entries, int method, uint64_t limit,
+                              std::vector<std::unique_ptr<HashChain>>& chains) {
   std::vector<size_t> hosts;
   for (size_t i = 0; i < entries.size(); ++i)
     if (entries[i].origin == NewEntry::Origin::Host && entries[i].info.size > 0) hosts.push_back(i);
@@ -139,7 +110,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
     if (bases[a] != bases[b]) return bases[a] < bases[b];
     return x.info.name < y.info.name;
   });
-  std::vector<std::unique_ptr<HashChain>> chains(entries.size());
+  std::vector<Job> jobs;
   Job current;
   auto close = [&] {
     if (!current.pieces.empty()) jobs.push_back(std::move(current));
@@ -177,54 +148,169 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
     }
   }
   close();
+  return jobs;
+}
 
-  // 3. Versions without data (folders, links, empty files) share one block of records.
-  Job empty;
-  empty.kind = JobKind::Empty;
-  ContentHash emptyHash;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    if (entries[i].info.size) continue;
-    if (entries[i].origin != NewEntry::Origin::Old) entries[i].checksum = emptyHash.digest();
-    PiecePlan p;
-    p.entry = i;
-    p.first = p.last = true;
-    empty.pieces.push_back(p);
+// Blocks of the source archive: copy, re-protect, re-compress or drop.
+std::vector<Job> planOldJobs(const ArchiveReader& source, const std::vector<NewEntry>& entries,
+                             int method, bool recompressAll, const Protection& prot) {
+  std::vector<Job> jobs;
+  std::vector<size_t> keptAs(source.directory().entries.size(), SIZE_MAX);
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (entries[i].origin == NewEntry::Origin::Old && !entries[i].dropped)
+      keptAs[entries[i].oldIndex] = i;
+  auto pieces = oldPieces(source, keptAs);
+  auto total = countPieces(source);
+  const bool sourceProtected = source.header().protectedArchive;
+  for (uint32_t b = 0; b < pieces.size(); ++b) {
+    if (pieces[b].empty()) continue;
+    Job job;
+    job.oldBlock = b;
+    job.pieces = std::move(pieces[b]);
+    for (const auto& p : job.pieces) job.dataRaw += p.length;
+    if (job.pieces.size() == total[b] && !recompressAll) {
+      bool copyable = sourceProtected ? (prot.keys && prot.sameKeysAsSource) : !prot.keys;
+      job.kind = copyable ? JobKind::Copy : JobKind::Reseal;
+    } else {
+      job.kind = JobKind::EncodeOld;
+      const std::string& name = entries[job.pieces.front().entry].info.name;
+      job.codec = codecFor(method, classify(name, nullptr, 0));
+    }
+    jobs.push_back(std::move(job));
   }
-  if (!empty.pieces.empty()) jobs.push_back(std::move(empty));
+  return jobs;
+}
 
-  // 4. Write: workers build blocks ahead, this thread writes them in order.
+// Old versions whose data lies where another kept one's does share it instead of storing it
+// twice (hard links, versions whose mode alone changed).
+void shareEqualOldData(const ArchiveReader& source, std::vector<NewEntry>& entries) {
+  std::map<Location, size_t> first;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    NewEntry& e = entries[i];
+    if (e.origin != NewEntry::Origin::Old || e.dropped || e.info.size == 0) continue;
+    auto [it, isNew] = first.try_emplace(locationOf(source, e.oldIndex), i);
+    if (!isNew) {
+      e.origin = NewEntry::Origin::Shared;
+      e.sharedWith = it->second;
+    }
+  }
+}
+
+// A hard link names another member of the same file; when that one is gone, it names the
+// version its data now lies with (or nothing, for that version itself).
+void repairHardLinks(std::vector<NewEntry>& entries) {
+  std::map<size_t, std::set<std::string>> names;  // by the entry holding the data
+  auto holder = [&](size_t i) {
+    return entries[i].origin == NewEntry::Origin::Shared ? entries[i].sharedWith : i;
+  };
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!entries[i].dropped && entries[i].info.size) names[holder(i)].insert(entries[i].info.name);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    MemberInfo& m = entries[i].info;
+    if (m.hardLinkTarget.empty() || entries[i].dropped) continue;
+    const size_t h = holder(i);
+    if (m.size && names[h].count(m.hardLinkTarget)) continue;
+    m.hardLinkTarget = h == i || !m.size ? std::string() : entries[h].info.name;
+  }
+}
+
+}  // namespace
+
+std::string makeTempName(const std::string& folder) {
+  static std::atomic<unsigned> counter{0};
+  return folder + "/" + std::string(kTempPrefix) + std::to_string(getpid()) + "-" +
+         std::to_string(counter++) + kTempSuffix;
+}
+
+ArchiveWriter::ArchiveWriter(const std::string& finalPath, const std::string& workFolder,
+                             bool replaceExisting)
+    : finalPath_(followLinks(finalPath)), replaceExisting_(replaceExisting) {
+  struct stat st;
+  if (replaceExisting_ && ::stat(finalPath_.c_str(), &st) == 0) {
+    mode_ = st.st_mode & 07777;
+    owner_ = st.st_uid;
+    group_ = st.st_gid;
+  } else {
+    mode_ = 0666 & ~processUmask();
+  }
+  std::string folder = workFolder.empty() ? folderOf(finalPath_) : workFolder;
+  removeStaleTemporaries(folder.c_str());
+  tempPath_ = makeTempName(folder);
+}
+
+void ArchiveWriter::applyOwnership(int fd) const {
+  unsigned mode = mode_;
+  if (owner_ != uid_t(-1)) {
+    // Only root may give a file away; others can still keep the group if they belong to it.
+    const bool root = ::geteuid() == 0;
+    if (::fchown(fd, root ? owner_ : uid_t(-1), group_) != 0) {
+      if (root || ::fchown(fd, uid_t(-1), group_) != 0)
+        mode &= ~0070u;  // another group must not get the old group's rights
+    }
+  }
+  if (::fchmod(fd, mode) != 0)
+    throw JarError(kWriteError, "Cannot set the mode of " + tempPath_ + ": " + std::strerror(errno));
+}
+
+ArchiveWriter::~ArchiveWriter() {
+  if (!committed_ && !tempPath_.empty()) {
+    ::unlink(tempPath_.c_str());
+    unregisterCleanupPath(tempPath_.c_str());
+  }
+}
+
+void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& entries,
+                          const ArchiveInfo& info, const Protection& prot,
+                          const WriteJobSettings& settings, Progress* progress,
+                          std::vector<size_t>* newIndex) {
+  const int method = settings.method >= 1 && settings.method <= 4 ? settings.method : kDefaultMethod;
+  const uint64_t limit = blockLimitFor(method);
+  dropped_.clear();
+
   registerCleanupPath(tempPath_.c_str());
   File out = File::create(tempPath_);
   uint8_t fh[kFileHeaderSize];
-  prot.header.encode(fh);
+  FileHeader header = prot.header;
+  header.version = kFormatVersion;  // a change of an older archive writes the current format
+  header.encode(fh);
   out.write(fh, sizeof fh);
 
+  std::vector<std::unique_ptr<HashChain>> chains(entries.size());
+  std::vector<Job> jobs = planHostJobs(entries, method, limit, chains);
   std::atomic<bool> abort{false};
   BlockBuilder builder(source, entries, prot, chains, abort);
-  std::vector<BlockRef> blocks(jobs.size());
+  std::vector<BlockRef> blocks;
   std::vector<uint32_t> entryBlock(entries.size(), kNoBlock);
   std::vector<uint64_t> entryOffset(entries.size(), 0);
-  {
-    const unsigned threads = std::max(1u, settings.threads);
+
+  const unsigned threads = std::max(1u, settings.threads);
+  WorkerPool pool(threads);
+  struct AbortOnExit {
+    std::atomic<bool>& abort;
+    std::vector<std::unique_ptr<HashChain>>& chains;
+    ~AbortOnExit() {
+      abort = true;
+      for (auto& c : chains)
+        if (c) {
+          std::lock_guard lock(c->mutex);
+          c->cv.notify_all();
+        }
+    }
+  } abortOnExit{abort, chains};
+
+  // Workers build blocks ahead, this thread writes them in order.
+  auto run = [&](std::vector<Job>& jobs) {
     std::vector<std::future<Built>> futures(jobs.size());
-    WorkerPool pool(threads);
-    struct AbortOnExit {
-      std::atomic<bool>& abort;
-      std::vector<std::unique_ptr<HashChain>>& chains;
-      ~AbortOnExit() {
-        abort = true;
-        for (auto& c : chains)
-          if (c) {
-            std::lock_guard lock(c->mutex);
-            c->cv.notify_all();
-          }
-      }
-    } abortOnExit{abort, chains};
     size_t launched = 0;
+    uint64_t inFlight = 0;
     for (size_t j = 0; j < jobs.size(); ++j) {
-      // At most `threads` blocks are being built or wait to be written (bounded memory).
+      // At most `threads` blocks are being built or wait to be written, and together they stay
+      // within a memory budget that does not grow with the machine.
       for (; launched < jobs.size() && launched < j + threads; ++launched) {
         if (jobs[launched].kind == JobKind::Copy) continue;
+        const uint64_t cost = buildCost(jobs[launched]);
+        if (launched > j && inFlight + cost > kBuildBudget) break;
+        inFlight += cost;
         auto task = std::make_shared<std::packaged_task<Built()>>(
             [&builder, &job = jobs[launched]] { return builder.build(job); });
         futures[launched] = task->get_future();
@@ -233,7 +319,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
       if (progress && progress->interrupted()) throw JarError(kInterrupted, "Interrupted");
       fault::point("block");
       const Job& job = jobs[j];
-      BlockRef& ref = blocks[j];
+      BlockRef ref;
       ref.offset = out.writePosition();
       std::vector<uint64_t> offsets;
       if (job.kind == JobKind::Copy) {
@@ -256,6 +342,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
         ref.dataStored = old.dataStored;
       } else {
         Built b = futures[j].get();
+        inFlight -= buildCost(job);
         out.write(b.head.data(), b.head.size());
         if (!b.data.empty()) out.write(b.data.data(), b.data.size());
         ref.dataRaw = b.header.dataRaw;
@@ -270,16 +357,82 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
       for (size_t k = 0; k < job.pieces.size(); ++k) {
         const PiecePlan& p = job.pieces[k];
         if (p.first) {
-          entryBlock[p.entry] = uint32_t(j);
+          entryBlock[p.entry] = uint32_t(blocks.size());
           entryOffset[p.entry] = entries[p.entry].info.size ? offsets[k] : 0;
         }
       }
+      blocks.push_back(ref);
     }
+  };
+
+  // 1. New files first: what cannot be read is known before the old blocks are planned.
+  run(jobs);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    std::string failure;
+    for (const std::string& note : builder.sourceNotes(i, failure))
+      if (progress) progress->warning(entries[i].hostPath + ": " + note);
+    if (!failure.empty()) {
+      entries[i].dropped = true;
+      dropped_.push_back(i);
+      if (progress) progress->warning("skipped " + entries[i].hostPath + ": " + failure);
+    }
+  }
+  for (size_t i = 0; i < entries.size(); ++i) {  // other names of a file that was not read
+    NewEntry& e = entries[i];
+    if (e.origin == NewEntry::Origin::Shared && !e.dropped && entries[e.sharedWith].dropped) {
+      e.dropped = true;
+      dropped_.push_back(i);
+      if (progress) progress->warning("skipped " + e.hostPath + ": its other name was not read");
+    }
+  }
+  for (size_t i : dropped_) {
+    const std::shared_ptr<const NewEntry> displaced = entries[i].displaced;
+    if (!displaced) continue;
+    auto back = std::find_if(entries.begin(), entries.end(), [&](const NewEntry& e) {
+      return e.origin == NewEntry::Origin::Old && e.oldIndex == displaced->oldIndex;
+    });
+    if (back != entries.end()) back->info.chapters = displaced->info.chapters;
+    else entries.push_back(*displaced);
+  }
+  entryBlock.resize(entries.size(), kNoBlock);
+  entryOffset.resize(entries.size(), 0);
+
+  // 2. Blocks of the source archive, then the versions without data (folders, links, empty
+  // files), which share one block of records.
+  jobs.clear();
+  if (source) {
+    shareEqualOldData(*source, entries);
+    jobs = planOldJobs(*source, entries, method, settings.recompressAll, prot);
+  }
+  repairHardLinks(entries);
+  Job empty;
+  empty.kind = JobKind::Empty;
+  ContentHash emptyHash;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].info.size || entries[i].dropped) continue;
+    if (entries[i].origin != NewEntry::Origin::Old) entries[i].checksum = emptyHash.digest();
+    PiecePlan p;
+    p.entry = i;
+    p.first = p.last = true;
+    empty.pieces.push_back(p);
+  }
+  if (!empty.pieces.empty()) jobs.push_back(std::move(empty));
+  builder.noteSharedData();
+  run(jobs);
+
+  // Versions sharing data lie where the version they share it with does.
+  for (size_t i = 0; i < entries.size(); ++i) {
+    NewEntry& e = entries[i];
+    if (e.origin != NewEntry::Origin::Shared || e.dropped || e.info.size == 0) continue;
+    entryBlock[i] = entryBlock[e.sharedWith];
+    entryOffset[i] = entryOffset[e.sharedWith];
+    e.checksum = entries[e.sharedWith].checksum;
   }
 
   // 5. Archive info, directory (entries in storage order), trailer.
-  std::vector<size_t> order(entries.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::vector<size_t> order;
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!entries[i].dropped) order.push_back(i);
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
     if (entryBlock[a] != entryBlock[b]) return entryBlock[a] < entryBlock[b];
     return entryOffset[a] < entryOffset[b];
@@ -288,11 +441,11 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   dir.info = info;
   dir.blocks = std::move(blocks);
   dir.entries.reserve(entries.size());
-  if (newIndex) newIndex->assign(entries.size(), 0);
+  if (newIndex) newIndex->assign(entries.size(), SIZE_MAX);
   for (size_t k = 0; k < order.size(); ++k) {
     size_t i = order[k];
     Entry e;
-    e.info = entries[i].info;
+    e.info = std::move(entries[i].info);  // the directory is the last to need it
     e.info.packedSize = 0;
     e.checksum = entries[i].checksum;
     e.block = entryBlock[i];
@@ -322,21 +475,81 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   encodeInfo(info, iw);
   Trailer trailer;
   trailer.infoOffset = writeMetaBlock(kBlockInfo, infoRaw);
-  trailer.directoryOffset = writeMetaBlock(kBlockDirectory, encodeDirectory(dir));
+  const Bytes directoryRaw = encodeDirectory(dir);
+  trailer.directoryOffset = writeMetaBlock(kBlockDirectory, directoryRaw);
   trailer.directorySize = out.writePosition() - trailer.directoryOffset;
   trailer.fileSize = out.writePosition() + kTrailerSize;
   uint8_t tb[kTrailerSize];
   trailer.encode(tb);
   out.write(tb, sizeof tb);
+  verifyWrittenDirectory(out, directoryRaw, prot.keys.get(), tagBytesFor(prot.header.method));
+  applyOwnership(out.fd());
   out.sync();
   out.close();
 }
 
+void verifyWrittenDirectory(const File& file, const Bytes& directoryRaw, const Keys* keys,
+                            size_t tagBytes) {
+  auto fail = [](const std::string& why) {
+    throw JarError(kInternal, "The new archive does not read back (" + why +
+                                  "); the old archive is unchanged");
+  };
+  const uint64_t size = file.size();
+  uint8_t tb[kTrailerSize];
+  Trailer t;
+  if (size < kFileHeaderSize + kTrailerSize || !file.readAt(size - kTrailerSize, tb, sizeof tb) ||
+      !Trailer::decode(tb, t) || t.fileSize != size ||
+      t.directoryOffset + t.directorySize != size - kTrailerSize)
+    fail("trailer");
+  uint8_t hb[kBlockHeaderSize];
+  BlockHeader h;
+  if (!file.readAt(t.directoryOffset, hb, sizeof hb) || !BlockHeader::decode(hb, h) ||
+      h.type != kBlockDirectory)
+    fail("directory header");
+  try {
+    if (readMeta(file, t.directoryOffset, h, tagBytes, keys) != directoryRaw)
+      fail("directory bytes");
+    decodeDirectory(directoryRaw, size, false);
+  } catch (const JarError& e) {
+    if (e.exitCode == kInternal) throw;
+    fail(e.what());
+  }
+}
+
+namespace {
+
+[[noreturn]] void createdMeanwhile(const std::string& path) {
+  throw JarError(kFatal, "Archive is being changed by another program: " + path +
+                             " was created meanwhile; nothing was written");
+}
+
+}  // namespace
+
 void ArchiveWriter::commit() {
   fault::point("rename");
-  if (::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
-    if (errno != EXDEV)
-      throw JarError(kWriteError, "Cannot replace " + finalPath_ + ": " + std::strerror(errno));
+  // False when `from` is on another file system than the archive.
+  auto place = [&](const std::string& from) -> bool {
+    if (!replaceExisting_) {
+      // A new archive never replaces one that another program created meanwhile.
+      if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, finalPath_.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+      if (errno == EXDEV) return false;
+      if (errno == EEXIST) createdMeanwhile(finalPath_);
+      if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        throw JarError(kWriteError, "Cannot create " + finalPath_ + ": " + std::strerror(errno));
+      // The file system cannot rename without replacing: a hard link fails on an existing name.
+      if (::link(from.c_str(), finalPath_.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+      }
+      if (errno == EEXIST) createdMeanwhile(finalPath_);
+      throw JarError(kWriteError, "Cannot create " + finalPath_ + ": " + std::strerror(errno));
+    }
+    if (::rename(from.c_str(), finalPath_.c_str()) == 0) return true;
+    if (errno == EXDEV) return false;
+    throw JarError(kWriteError, "Cannot replace " + finalPath_ + ": " + std::strerror(errno));
+  };
+  if (!place(tempPath_)) {
     // The work folder is on another file system: copy beside the archive, then rename.
     std::string near = makeTempName(folderOf(finalPath_));
     registerCleanupPath(near.c_str());
@@ -350,10 +563,11 @@ void ArchiveWriter::commit() {
         copy.write(buf.data(), got);
         at += got;
       }
+      applyOwnership(copy.fd());
       copy.sync();
       copy.close();
-      if (::rename(near.c_str(), finalPath_.c_str()) != 0)
-        throw JarError(kWriteError, "Cannot replace " + finalPath_ + ": " + std::strerror(errno));
+      if (!place(near))
+        throw JarError(kWriteError, "Cannot replace " + finalPath_ + ": " + std::strerror(EXDEV));
     } catch (...) {
       ::unlink(near.c_str());
       unregisterCleanupPath(near.c_str());
@@ -365,6 +579,7 @@ void ArchiveWriter::commit() {
   committed_ = true;
   unregisterCleanupPath(tempPath_.c_str());
   syncFolder(folderOf(finalPath_));
+  fault::point("committed");
 }
 
 }  // namespace jar32

@@ -1,6 +1,8 @@
 // Writing a complete archive into a temporary file and putting it in place.
 #pragma once
 
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "Directory.h"
 #include "FileIo.h"
 #include "Format.h"
+#include "HostFile.h"
 #include "Methods.h"
 #include "jar32/Progress.h"
 
@@ -18,13 +21,19 @@ class ArchiveReader;
 
 /// A version in the archive being written and where its data comes from.
 struct NewEntry {
-  enum class Origin { None, Old, Host };
+  enum class Origin { None, Old, Host, Shared };
   MemberInfo info;         // final metadata, chapters included; info.size = data bytes
   uint64_t checksum = 0;   // known for Old, computed while writing for Host
   Origin origin = Origin::None;
   size_t oldIndex = 0;     // Old: index in the source archive's directory
   std::string hostPath;    // Host
+  HostState expected;      // Host: the file as it was checked (the read must find it so)
   ContentClass cls = ContentClass::General;
+  size_t sharedWith = SIZE_MAX;  // Shared: the entry whose data this version shares
+  /// Host: the version of the name that this one took the chapter from, as it was before, so
+  /// that it comes back when the file cannot be read after all.
+  std::shared_ptr<const NewEntry> displaced;
+  bool dropped = false;    // the file could not be read: this version is not written
 };
 
 /// Protection of the archive being written.
@@ -42,27 +51,51 @@ struct WriteJobSettings {
 
 class ArchiveWriter {
  public:
-  /// The temporary file goes into workFolder, or beside finalPath when that is empty.
-  ArchiveWriter(const std::string& finalPath, const std::string& workFolder);
+  /// The temporary file goes into workFolder, or beside the file finalPath names (a symbolic
+  /// link is followed: the file it points to is replaced, the link stays) when that is empty.
+  /// replaceExisting: the caller holds the old archive (or was allowed to replace the file);
+  /// otherwise the final file must not exist when the new one is put in place.
+  ArchiveWriter(const std::string& finalPath, const std::string& workFolder, bool replaceExisting);
   ~ArchiveWriter();  // removes the temporary file unless committed
   ArchiveWriter(const ArchiveWriter&) = delete;
   ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 
-  /// Writes the archive. entries are reordered into storage order; newIndex[i] tells where
-  /// entries[i] (as given) ended up.
+  /// Writes the archive: the new files first (a file that cannot be read is marked dropped,
+  /// its displaced version restored, a warning given), then the blocks of the source archive.
+  /// newIndex[i] tells where entries[i] (as given) ended up in the directory (SIZE_MAX when
+  /// dropped). entries may grow by restored versions; the metadata (info) of the entries that
+  /// were written is moved into the directory.
   void write(const ArchiveReader* source, std::vector<NewEntry>& entries, const ArchiveInfo& info,
              const Protection& protection, const WriteJobSettings& settings, Progress* progress,
              std::vector<size_t>* newIndex);
 
   const std::string& tempPath() const { return tempPath_; }
-  /// Renames the temporary file over the final path and makes that durable.
+  /// The entries that write() left out because their file could not be read.
+  const std::vector<size_t>& dropped() const { return dropped_; }
+  /// Renames the temporary file over the final path and makes that durable. Without
+  /// replaceExisting, a file that appeared at the final path meanwhile (another program
+  /// created the archive) is kept and the change refused with kFatal.
   void commit();
 
  private:
+  /// The replaced file's mode, owner and group (group and mode only as far as allowed), or
+  /// the mode a new file gets.
+  void applyOwnership(int fd) const;
+
   std::string finalPath_;
   std::string tempPath_;
+  bool replaceExisting_;
+  unsigned mode_ = 0644;
+  uid_t owner_ = uid_t(-1);
+  gid_t group_ = gid_t(-1);
   bool committed_ = false;
+  std::vector<size_t> dropped_;
 };
+
+/// Reads the trailer and the directory of a just written archive back and checks that they
+/// are what was meant to be written. Throws kInternal when they are not.
+void verifyWrittenDirectory(const File& file, const Bytes& directoryRaw, const Keys* keys,
+                            size_t tagBytes);
 
 /// Name of a fresh temporary archive in `folder` ("~jar32-<pid>-<n>.tmp").
 std::string makeTempName(const std::string& folder);

@@ -1,12 +1,16 @@
 #include "JarRun.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -23,9 +27,12 @@ namespace {
 std::atomic<unsigned> counter{0};
 
 pid_t spawn(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd,
-            const std::string& outFile, const std::string& errFile) {
+            const std::string& outFile, const std::string& errFile,
+            const std::vector<std::string>& extraEnv = {},
+            const std::vector<std::pair<int, int>>& passFds = {}) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  for (const auto& [from, to] : passFds) posix_spawn_file_actions_adddup2(&actions, from, to);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -34,24 +41,60 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, co
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  std::vector<char*> env;
+  for (char** e = environ; *e; ++e) env.push_back(*e);
+  for (const auto& e : extraEnv) env.push_back(const_cast<char*>(e.c_str()));
+  env.push_back(nullptr);
   pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), env.data()) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   return pid;
 }
 
+std::string ioBase() {
+  return (fs::temp_directory_path() /
+          ("jar32-e2e-io-" + std::to_string(getpid()) + "-" + std::to_string(counter++)))
+      .string();
+}
+
+// A pipe whose ends lie above the standard handles and the numbers the child gets them as.
+void highPipe(int fds[2]) {
+  int raw[2];
+  if (pipe2(raw, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  for (int i = 0; i < 2; ++i) {
+    fds[i] = fcntl(raw[i], F_DUPFD_CLOEXEC, 10);
+    close(raw[i]);
+  }
+}
+
 }  // namespace
 
+int waitForChild(pid_t pid, int seconds) {
+  const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  if (fd >= 0) {
+    pollfd p{fd, POLLIN, 0};
+    int ready;
+    while ((ready = poll(&p, 1, seconds * 1000)) < 0 && errno == EINTR) {
+    }
+    close(fd);
+    if (ready == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      return -1;
+    }
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 Result run(const std::string& program, const std::vector<std::string>& args, const fs::path& cwd) {
-  const std::string base = (fs::temp_directory_path() / ("jar32-e2e-io-" + std::to_string(getpid()) + "-" +
-                                                         std::to_string(counter++))).string();
+  const std::string base = ioBase();
   Result r;
   const pid_t pid = spawn(program, args, cwd, base + ".out", base + ".err");
   if (pid < 0) throw std::runtime_error("cannot start " + program);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.code = waitForChild(pid);
   r.out = readFile(base + ".out");
   r.err = readFile(base + ".err");
   fs::remove(base + ".out");
@@ -73,6 +116,73 @@ Result jarArgs(const std::string& line, const fs::path& cwd) {
 pid_t startJar(const std::vector<std::string>& args, const fs::path& cwd) {
   return spawn(jarExe(), args, cwd, (cwd.parent_path() / "bg.out").string(),
                (cwd.parent_path() / "bg.err").string());
+}
+
+HeldRun::HeldRun(const std::vector<std::string>& args, const fs::path& cwd, const std::string& step,
+                 int occurrence) {
+  int notify[2], resume[2];
+  highPipe(notify);
+  highPipe(resume);
+  const std::string base = ioBase();
+  out_ = base + ".out";
+  err_ = base + ".err";
+  // The child writes to its fd 3 when it is held there and waits to read from its fd 4.
+  pid_ = spawn(jarExe(), args, cwd, out_, err_,
+               {"JAR32_TEST_PAUSE=" + step + ":" + std::to_string(occurrence) + ":3:4"},
+               {{notify[1], 3}, {resume[0], 4}});
+  close(notify[1]);
+  close(resume[0]);
+  notify_ = notify[0];
+  resume_ = resume[1];
+  if (pid_ < 0) throw std::runtime_error("cannot start jar32.exe");
+}
+
+HeldRun::~HeldRun() {
+  if (!finished_) {
+    kill(pid_, SIGKILL);
+    waitForChild(pid_, 30);
+  }
+  close(notify_);
+  close(resume_);
+  fs::remove(out_);
+  fs::remove(err_);
+}
+
+bool HeldRun::waitUntilHeld(int seconds) {
+  pollfd p{notify_, POLLIN, 0};
+  int ready;
+  while ((ready = poll(&p, 1, seconds * 1000)) < 0 && errno == EINTR) {
+  }
+  char byte;
+  return ready > 0 && read(notify_, &byte, 1) == 1;
+}
+
+void HeldRun::resume() {
+  const char byte = 'r';
+  if (write(resume_, &byte, 1) != 1) throw std::runtime_error("cannot resume jar32.exe");
+}
+
+void HeldRun::signal(int sig) { kill(pid_, sig); }
+
+long HeldRun::peakKb() const {
+  // The high-water mark of the program's own memory (a count taken when a process ends would
+  // include the memory of the test that started it).
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
+Result HeldRun::finish() {
+  Result r;
+  close(resume_);  // a run still held goes on
+  resume_ = -1;
+  r.code = waitForChild(pid_);
+  finished_ = true;
+  r.out = readFile(out_);
+  r.err = readFile(err_);
+  return r;
 }
 
 TempDir::TempDir() {

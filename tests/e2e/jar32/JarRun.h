@@ -29,6 +29,36 @@ Result jarArgs(const std::string& line, const fs::path& cwd);
 /// Starts jar32.exe without waiting; returns the pid (output to files in cwd's parent).
 pid_t startJar(const std::vector<std::string>& args, const fs::path& cwd);
 
+/// Waits for a child at most `seconds`; a child still running then is killed. Returns the end
+/// code (128 + signal when a signal ended it), or -1 when the deadline passed.
+int waitForChild(pid_t pid, int seconds = 120);
+
+/// A jar32.exe run held at a named step of its work (the program's JAR32_TEST_PAUSE hook): the
+/// test acts on the files or the process there, then lets it go on or kills it.
+class HeldRun {
+ public:
+  HeldRun(const std::vector<std::string>& args, const fs::path& cwd, const std::string& step,
+          int occurrence = 1);
+  ~HeldRun();
+  HeldRun(const HeldRun&) = delete;
+  HeldRun& operator=(const HeldRun&) = delete;
+  /// True once the run is held at the step; false when it ended without reaching it (or the
+  /// deadline passed).
+  bool waitUntilHeld(int seconds = 60);
+  void resume();
+  void signal(int sig);
+  /// The largest resident size of the held program since it started, in KB.
+  long peakKb() const;
+  /// Waits for the end (with a deadline) and returns the code and both outputs.
+  Result finish();
+
+ private:
+  pid_t pid_ = -1;
+  int notify_ = -1, resume_ = -1;
+  std::string out_, err_;
+  bool finished_ = false;
+};
+
 /// A fresh temporary folder, removed with everything in it at the end of the test.
 class TempDir {
  public:

@@ -1,6 +1,7 @@
 // What the front-end relies on: argument files, file lists, work-file exclusions, jar.cfg and
 // its warning, rh and CFG, exit codes, and the usage text.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "JarRun.h"
 #include "ListingParser.h"
@@ -127,7 +128,40 @@ TEST(Protocol, UsageListsEveryCommandAndSwitch) {
                              "  l ", "  t ", "  y ", "  rh ", "  CFG ", "-g", "-jg", "-b0", "-f", "-u", "-m1",
                              "-s", "-jl", "-js", "-hf", "-hg", "-l\"", "-o\"", "-w\"", "-z\"", "-hz", "-v",
                              "-hba0", "-hbd0", "-hbh0", "-hbr0", "-hbs0", "-y", "-d", "-n", "-q", "-r", "-jf",
-                             "-jr", "-jt", "-hk", "-hx", "-jx", "-ha", "-he", "-hy", "-ht0", "-jb", "-x\""})
+                             "-jr", "-jt", "-hk", "-hx", "-jx", "-ha", "-he", "-hy", "-ht0", "-jb", "-x\"", "-ja"})
       EXPECT_NE(r.out.find(item), std::string::npos) << item;
   }
+}
+
+// A long file list costs a small multiple of its size, and its names are found fast.
+TEST(Protocol, ALongFileListStaysSmallInMemory) {
+  TempDir t;
+  writeFile(t / "src/a.txt", "a");
+  ASSERT_EQ(jar({"a", "a.j", "src/a.txt"}, t.path()).code, 0);
+  std::string list;
+  for (int i = 0; list.size() < (24u << 20); ++i) list += "\"" + std::to_string(i % 100) + "\" ";
+  list += "\"a.txt\"";
+  writeFile(t / "names", list);
+  HeldRun run({"x", "a.j", "-y", "-oout", "@" + (t / "names").string()}, t.path(), "finished");
+  ASSERT_TRUE(run.waitUntilHeld());
+  const long peak = run.peakKb();
+  const Result r = run.finish();
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(readFile(t / "out/a.txt"), "a");
+  EXPECT_GT(peak, 0);
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer's own memory would count
+  EXPECT_LT(peak, 8 * 24 * 1024) << "KB for a list of 24 MB of the shortest names";
+#endif
+}
+
+TEST(Protocol, AnArgumentFileThatIsNoFileIsRefusedAtOnce) {
+  TempDir t;
+  fs::create_directories(t / "folder");
+  Result r = jar({"@" + (t / "folder").string()}, t.path());
+  EXPECT_EQ(r.code, 7);
+  EXPECT_NE(r.err.find("is a folder"), std::string::npos) << r.err;
+  ASSERT_EQ(mkfifo((t / "fifo").c_str(), 0600), 0);
+  r = jar({"l", "a.j", "@" + (t / "fifo").string()}, t.path());
+  EXPECT_EQ(r.code, 7);
+  EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
 }

@@ -1,5 +1,6 @@
 // Extraction never writes outside its folder, whatever names and links an archive holds.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "JarRun.h"
 #include "ListingParser.h"
@@ -117,4 +118,107 @@ TEST(Safety, ALinkAlreadyInTheTargetFolderIsNeverFollowed) {
   // b.txt: the planted link itself was replaced, its target never written.
   EXPECT_FALSE(fs::is_symlink(t / "box/b.txt"));
   EXPECT_EQ(readFile(t / "box/b.txt"), "b");
+}
+
+TEST(Safety, ALinkIsJudgedWhereExtractionPlacesIt) {
+  TempDir t;
+  std::string deep, up;
+  for (int i = 0; i < 12; ++i) {
+    deep += "a" + std::to_string(i) + "\\";
+    up += "../";
+  }
+  hostileArchive(t / "links.j", t / "src", {},
+                 {{deep + "passwd", up + "etc/passwd"}, {"sub\\b", ".."}, {"sub\\ok", "../sub"}});
+  fs::create_directories(t / "flat");
+  Result r = jar({"e", "../links.j", "-y"}, t / "flat");
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_FALSE(fs::is_symlink(t / "flat/passwd"));  // would be flat/passwd -> /etc/passwd
+  EXPECT_FALSE(fs::is_symlink(t / "flat/b"));       // would be flat/b -> the folder above
+  EXPECT_FALSE(fs::is_symlink(t / "flat/ok"));      // leaves flat too: ../sub
+  // With folders each of them stays inside.
+  fs::create_directories(t / "tree");
+  r = jar({"x", "../links.j", "-y"}, t / "tree");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(t / ("tree/" + std::string("a0/a1/a2/a3/a4/a5/a6/a7/a8/a9/a10/a11/passwd"))));
+  EXPECT_EQ(fs::read_symlink(t / "tree/sub/b"), "..");
+}
+
+TEST(Safety, ADamagedArchiveIsDamageForEveryCommand) {
+  TempDir t;
+  writeFile(t / "src/a.txt", someBytes(5000, 1, true));
+  ASSERT_EQ(jar({"a", "a.j", "src/a.txt"}, t.path()).code, 0);
+  // Header and the start of the first block only: no directory, no complete member.
+  const std::string bytes = readFile(t / "a.j");
+  writeFile(t / "cut.j", bytes.substr(0, 200));
+  for (const char* command : {"x", "e", "t", "l"}) {
+    const Result r = jar({command, "cut.j", "-y", "-oout"}, t.path());
+    EXPECT_EQ(r.code, 3) << command << ": " << r.err;
+  }
+  EXPECT_EQ(jar({"d", "cut.j", "*"}, t.path()).code, 3);
+}
+
+TEST(Safety, PartialFilesOfKilledExtractionsAreCleared) {
+  TempDir t;
+  writeFile(t / "src/sub/a.txt", "a");
+  ASSERT_EQ(jar({"a", "a.j", "-r", "src/*"}, t.path()).code, 0);
+  const std::string dead = ".~jar32x-" + std::to_string(1 << 30) + "-1";  // no such process
+  const std::string alive = ".~jar32x-1-1";                              // pid 1 always runs
+  writeFile(t / ("out/" + dead), "partial");
+  writeFile(t / ("out/sub/" + dead), "partial");
+  writeFile(t / ("out/" + alive), "someone else's");
+  writeFile(t / "out/.~jar32x-notes", "not ours");
+  const Result r = jar({"x", "a.j", "-y", "-oout"}, t.path());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(everything(t / "out"),
+            (std::vector<std::string>{".~jar32x-1-1", ".~jar32x-notes", "sub", "sub/a.txt"}));
+}
+
+TEST(Safety, ExtractionNeverReplacesTheArchiveBeingRead) {
+  TempDir t;
+  writeFile(t / "src/a.j", "a member that has the archive's name");
+  writeFile(t / "src/b.txt", "b");
+  fs::create_directories(t / "box");
+  ASSERT_EQ(jar({"a", "../box/a.j", "*"}, t / "src").code, 0);
+  const std::string archive = readFile(t / "box/a.j");
+  const Result r = jar({"x", "a.j", "-y"}, t / "box");
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_NE(r.err.find("archive being read"), std::string::npos) << r.err;
+  EXPECT_EQ(readFile(t / "box/a.j"), archive);
+  EXPECT_EQ(readFile(t / "box/b.txt"), "b");
+  EXPECT_EQ(jar({"e", "a.j", "-y"}, t / "box").code, 1);
+  EXPECT_EQ(readFile(t / "box/a.j"), archive);
+}
+
+TEST(Safety, FolderModesComeBackAfterTheirContents) {
+  TempDir t;
+  writeFile(t / "src/shared/a.txt", "a");
+  writeFile(t / "src/readonly/b.txt", "b");
+  writeFile(t / "src/team/c.txt", "c");
+  fs::permissions(t / "src/shared", static_cast<fs::perms>(01777));
+  fs::permissions(t / "src/readonly", static_cast<fs::perms>(0555));
+  fs::permissions(t / "src/team", static_cast<fs::perms>(02775));
+  ASSERT_EQ(jar({"a", "../a.j", "-r", "*"}, t / "src").code, 0);
+  const Result r = jar({"x", "a.j", "-y", "-oout"}, t.path());
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto mode = [&](const char* rel) {
+    struct stat st{};
+    stat((t / "out" / rel).c_str(), &st);
+    return st.st_mode & 07777;
+  };
+  EXPECT_EQ(mode("shared"), 01777u);
+  EXPECT_EQ(mode("readonly"), 0555u);
+  EXPECT_EQ(mode("team"), 0775u);  // set-group-id stays stripped
+  EXPECT_EQ(readFile(t / "out/readonly/b.txt"), "b");
+}
+
+TEST(Safety, TheListFileNeverSplitsAName) {
+  TempDir t;
+  hostileArchive(t / "odd.j", t / "src", {{"two\nlines.txt", "x"}, {"plain.txt", "y"}}, {});
+  const Result r = jar({"t", "odd.j", "-llist"}, t.path());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.find("two\nlines"), std::string::npos);  // progress lines are escaped too
+  EXPECT_NE(r.out.find("two\\x0alines.txt"), std::string::npos) << r.out;
+  const Result d = jar({"d", "odd.j", "*", "-llist"}, t.path());
+  ASSERT_EQ(d.code, 0) << d.err;
+  EXPECT_EQ(readFile(t / "list"), "plain.txt\ntwo?lines.txt\n");
 }

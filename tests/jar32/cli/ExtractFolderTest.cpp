@@ -32,7 +32,12 @@ TEST_F(Target, FilesAppearOnlyWhenCommitted) {
   ASSERT_TRUE(file.open());
   ASSERT_TRUE(file.write(reinterpret_cast<const uint8_t*>("data"), 4));
   EXPECT_FALSE(fs::exists(root_ / "box/a/b/f.txt"));
-  ASSERT_TRUE(file.commit(0640, 1700000000));
+  jar32::MemberInfo m;
+  m.mode = 0640;
+  m.mtime = 1700000000;
+  std::string note;
+  ASSERT_TRUE(file.commit(m, note));
+  EXPECT_EQ(note, "");
   EXPECT_EQ(fs::file_size(root_ / "box/a/b/f.txt"), 4u);
   EXPECT_EQ(fs::status(root_ / "box/a/b/f.txt").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -52,7 +57,10 @@ TEST_F(Target, LinksOnTheWayAreNeverFollowed) {
   EXPECT_TRUE(fs::is_empty(root_ / "outside"));
   // A link the run made itself is fine to pass; a planted one is not.
   Fd parent = target.openParent({"l"}, true, problem);
-  ASSERT_TRUE(target.makeLink(parent.get(), {"l"}, "real", 0, problem)) << problem;
+  jar32::MemberInfo link;
+  link.kind = jar32::MemberKind::Symlink;
+  link.linkTarget = "real";
+  ASSERT_TRUE(target.makeLink(parent.get(), {"l"}, link, problem)) << problem;
   ASSERT_TRUE(target.makeFolder({"real"}, problem));
   EXPECT_FALSE(target.linkPassesForeignLink({"m"}, "l/x"));
   EXPECT_TRUE(target.linkPassesForeignLink({"m"}, "evil/x"));

@@ -44,13 +44,26 @@ TEST(MemberPatterns, ExclusionsWithoutAFolderMatchInEveryFolder) {
 }
 
 TEST(HostNames, UnstorableCharactersAreNamed) {
-  EXPECT_FALSE(hostComponentProblem("naïve file (1).txt"));
-  EXPECT_TRUE(hostComponentProblem("a\\b"));
-  EXPECT_TRUE(hostComponentProblem("line\nbreak"));
-  EXPECT_TRUE(hostComponentProblem("tab\there"));
-  EXPECT_TRUE(hostComponentProblem("quote\"d"));
-  EXPECT_TRUE(hostComponentProblem("star*"));
-  EXPECT_TRUE(hostComponentProblem("what?"));
+  EXPECT_FALSE(hostComponentProblem("naïve file (1).txt", false));
+  EXPECT_TRUE(hostComponentProblem("a\\b", false));
+  EXPECT_TRUE(hostComponentProblem("line\nbreak", false));
+  EXPECT_TRUE(hostComponentProblem("tab\there", false));
+  EXPECT_TRUE(hostComponentProblem("quote\"d", false));
+  EXPECT_TRUE(hostComponentProblem("star*", false));
+  EXPECT_TRUE(hostComponentProblem("what?", true));
+}
+
+// The listing's reader trims names and stops at a line holding the totals marker.
+TEST(HostNames, NamesTheListingCannotCarryAreRefused) {
+  EXPECT_TRUE(hostComponentProblem(" leading.txt", false));
+  EXPECT_TRUE(hostComponentProblem(" leading folder", true));
+  EXPECT_TRUE(hostComponentProblem("trailing.txt ", false));
+  EXPECT_FALSE(hostComponentProblem("trailing folder ", true));  // its backslash follows
+  EXPECT_FALSE(hostComponentProblem("inner  blanks.txt", false));
+  EXPECT_TRUE(hostComponentProblem("old Total files listed here", true));
+  EXPECT_FALSE(hostComponentProblem("Total files listed.txt", false));  // a member line
+  EXPECT_FALSE(normalizeBaseFolder("a/Total files listed/b"));
+  EXPECT_FALSE(normalizeBaseFolder(" x"));
 }
 
 TEST(ExtractionSafety, HostileNamesAreRefused) {

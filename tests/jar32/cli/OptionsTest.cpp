@@ -125,3 +125,10 @@ TEST(Switches, TheFrontEndsListLine) {
   EXPECT_TRUE(inv.options.unsupported.empty());
   EXPECT_EQ(*inv.options.chapters, (ChapterBounds{1, 0}));
 }
+
+TEST(Switches, ExtendedAttributesAreOffUnlessAskedFor) {
+  EXPECT_FALSE(apply("-r").extendedAttributes);
+  EXPECT_TRUE(apply("-ja").extendedAttributes);
+  EXPECT_FALSE(apply("-ja -ja-").extendedAttributes);
+  EXPECT_THROW(apply("-ja1"), UsageError);
+}

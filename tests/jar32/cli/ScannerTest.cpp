@@ -41,8 +41,10 @@ class Scan : public ::testing::Test {
   std::vector<std::string> names(const std::vector<std::string>& patterns) {
     warnings_.clear();
     std::vector<std::string> out;
-    for (const auto& f : scanSources(patterns, settings_,
-                                     [&](const std::string& w) { warnings_.push_back(w); }))
+    NameList list;
+    for (const auto& p : patterns) list.push_back(p);
+    ScanReport report{[&](const std::string& w) { warnings_.push_back(w); }};
+    for (const auto& f : scanSources(list, settings_, report))
       out.push_back(f.meta.name);
     return out;
   }
@@ -92,7 +94,8 @@ TEST_F(Scan, LinksAreStoredNotFollowedAndTheArchiveIsSkipped) {
   ASSERT_EQ(stat("top.txt", &st), 0);
   settings_.skipFiles = {{st.st_dev, st.st_ino}};
   settings_.recurse = true;
-  const auto files = scanSources({"*"}, settings_, [](const std::string&) {});
+  ScanReport report{[](const std::string&) {}};
+  const auto files = scanSources({"*"}, settings_, report);
   bool sawLink = false;
   for (const auto& f : files) {
     EXPECT_NE(f.meta.name, "top.txt");

@@ -43,23 +43,24 @@ TEST(Invocation, ArchiveNamesAndSwitchesInAnyOrder) {
   const auto inv = parseInvocation(tokenize(R"( a "/t/b.j" -r "x y.txt" -m4 docs/*)"), Options{});
   EXPECT_EQ(inv.command, Command::Add);
   EXPECT_EQ(inv.archive, "/t/b.j");
-  EXPECT_EQ(inv.names, (std::vector<std::string>{"x y.txt", "docs/*"}));
+  EXPECT_EQ(inv.names.toVector(), (std::vector<std::string>{"x y.txt", "docs/*"}));
   EXPECT_TRUE(inv.options.recurse);
   EXPECT_EQ(inv.options.method, 4);
 }
 
 TEST(Invocation, QuotedItemsAreNamesEvenWithSwitchOrListCharacters) {
   const auto inv = parseInvocation(tokenize(R"( d "a.j" "-odd" "@home")"), Options{});
-  EXPECT_EQ(inv.names, (std::vector<std::string>{"-odd", "@home"}));
+  EXPECT_EQ(inv.names.toVector(), (std::vector<std::string>{"-odd", "@home"}));
 }
 
 TEST(Invocation, FileListsAreRead) {
-  const auto reader = +[](const std::string& path) -> std::vector<std::string> {
+  const auto reader = +[](const std::string& path, NameList& names) {
     EXPECT_EQ(path, "/tmp/~tb1");
-    return {"\\readme.txt", "docs\\sub\\guide.txt"};
+    names.push_back("\\readme.txt");
+    names.push_back("docs\\sub\\guide.txt");
   };
   const auto inv = parseInvocation(tokenize(R"( e "a.j" -y @"/tmp/~tb1")"), Options{}, reader);
-  EXPECT_EQ(inv.names, (std::vector<std::string>{"\\readme.txt", "docs\\sub\\guide.txt"}));
+  EXPECT_EQ(inv.names.toVector(), (std::vector<std::string>{"\\readme.txt", "docs\\sub\\guide.txt"}));
 }
 
 TEST(Invocation, DeleteChaptersTakesTheBareRange) {

@@ -2,6 +2,7 @@
 // file behind; leftovers of killed runs are removed by later runs.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 
 #include "FaultInjection.h"
+#include "Methods.h"
 #include "TestSupport.h"
 #include "jar32/Interrupt.h"
 
@@ -105,29 +107,32 @@ TEST_F(Atomic, AnArchiveBeingChangedElsewhereIsRefused) {
 
 TEST_F(Atomic, TerminationSignalRemovesTheTemporaryArchive) {
   const auto before = readBytes(arc());
-  writeFile(dir / "big", randomBytes(48 << 20, 5));
+  int notify[2], resume[2];
+  ASSERT_EQ(pipe(notify), 0);
+  ASSERT_EQ(pipe(resume), 0);
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     installInterruptHandlers();
-    WriteSettings s;
-    s.method = 4;  // slow enough to be caught in the middle
+    fault::pause("block", 2, notify[1], resume[0]);  // the temporary archive is half written
     try {
-      add(arc(), {source(dir / "big", "big"), source(dir / "two", "two")}, s);
+      setBlockLimitForTesting(16 * 1024);
+      add(arc(), {source(dir / "one", "one", 5), source(dir / "two", "two")});
     } catch (...) {
     }
     _exit(0);
   }
-  // Wait until the temporary archive exists, then stop the writer.
+  close(notify[1]);
+  close(resume[0]);
+  pollfd p{notify[0], POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 60000), 1) << "the writer never reached its second block";
   bool seen = false;
-  for (int i = 0; i < 2000 && !seen; ++i) {
-    for (const auto& name : filesIn(dir / "arc")) seen |= name.rfind("~jar32-", 0) == 0;
-    if (!seen) usleep(5000);
-  }
+  for (const auto& name : filesIn(dir / "arc")) seen |= name.rfind("~jar32-", 0) == 0;
   EXPECT_TRUE(seen);
   kill(child, SIGTERM);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  const int status = waitChild(child);
+  close(notify[0]);
+  close(resume[1]);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), kInterrupted);
   EXPECT_EQ(filesIn(dir / "arc"), std::vector<std::string>{"a.j"});

@@ -2,7 +2,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+
+#include <algorithm>
+#include <filesystem>
+
 #include "TestSupport.h"
+#include "Writer.h"
 
 namespace jar32::test {
 namespace {
@@ -66,31 +72,92 @@ TEST_F(Chapters, CompareModesDecideWhatIsUnchanged) {
                                      "touched <2-3>"}));
 }
 
+// u and f take a file whose size or time differs (either way) from the stored version's.
 TEST_F(Chapters, UpdateFreshenAndOnlyNew) {
   add(arc(), {file("old", "1", 1000), file("new", "1", 1000)});
   RecordingProgress p;
   WriteSettings s;
   AddReport r = addFiles(arc(), {file("old", "2", 500), file("new", "2", 2000), file("extra", "x")},
                          AddMode::Freshen, false, false, ChapterCompare::SizeAndTime, s, &p);
-  EXPECT_EQ(r.replaced, 1u);
+  EXPECT_EQ(r.replaced, 2u);  // "old" went back in time: that is a change too
   EXPECT_EQ(r.added, 0u);
-  EXPECT_EQ(r.skipped, 2u);
+  EXPECT_EQ(r.skipped, 1u);
   r = addFiles(arc(), {file("old", "3", 500), file("extra", "x")}, AddMode::Update, false, false,
                ChapterCompare::SizeAndTime, s, &p);
   EXPECT_EQ(r.added, 1u);
-  EXPECT_EQ(r.replaced, 0u);
+  EXPECT_EQ(r.replaced, 0u);  // same size and time as stored
   r = addFiles(arc(), {file("old", "4", 9000), file("brand", "b")}, AddMode::Add, true, false,
                ChapterCompare::SizeAndTime, s, &p);
   EXPECT_EQ(r.added, 1u);
   EXPECT_EQ(r.skipped, 1u);
   auto data = readAll(*open());
-  EXPECT_EQ(data["old"], "1");
+  EXPECT_EQ(data["old"], "2");
   EXPECT_EQ(data["new"], "2");
   EXPECT_EQ(data["brand"], "b");
   // Nothing to do: the archive is not rewritten.
-  r = addFiles(arc(), {file("old", "5", 1)}, AddMode::Freshen, false, false,
+  r = addFiles(arc(), {file("old", "5", 500)}, AddMode::Freshen, false, false,
                ChapterCompare::SizeAndTime, s, &p);
   EXPECT_FALSE(r.archiveWritten);
+}
+
+TEST_F(Chapters, UpdateSeesChangesWithinASecondAndOfTheSizeAlone) {
+  add(arc(), {file("a", "one", 1000), file("b", "one", 1000), file("c", "one", 1000)});
+  writeFile(dir / "a", "two");  // same size, 0.5 s later
+  const timespec later[2] = {{1000, 500000000}, {1000, 500000000}};
+  ::utimensat(AT_FDCWD, (dir / "a").c_str(), later, 0);
+  SourceFile a = source(dir / "a", "a", 1000);
+  ::utimensat(AT_FDCWD, (dir / "a").c_str(), later, 0);
+  SourceFile b = file("b", "three", 1000);  // longer, same time
+  SourceFile c = file("c", "one", 1000);    // unchanged
+  const AddReport r = addFiles(arc(), {a, b, c}, AddMode::Update, false, false,
+                               ChapterCompare::SizeAndTime, {}, nullptr);
+  EXPECT_EQ(r.replaced, 2u);
+  EXPECT_EQ(r.skipped, 1u);
+  auto data = readAll(*open());
+  EXPECT_EQ(data["a"], "two");
+  EXPECT_EQ(data["b"], "three");
+  auto archive = open();
+  const auto& members = archive->members();
+  auto it = std::find_if(members.begin(), members.end(), [](const MemberInfo& m) { return m.name == "a"; });
+  ASSERT_NE(it, members.end());
+  EXPECT_EQ(it->mtime, 1000);
+  EXPECT_EQ(it->mtimeNsec, 500000000u);
+}
+
+// A mode change is a new version; the data stays stored once.
+TEST_F(Chapters, AModeChangeIsRecordedAndSharesTheData) {
+  writeFile(dir / "big", randomBytes(200000, 7));
+  add(arc(), {source(dir / "big", "big", 1000)});
+  const uint64_t before = std::filesystem::file_size(arc());
+  for (ChapterCompare compare : {ChapterCompare::SizeAndTime, ChapterCompare::Content}) {
+    SourceFile f = source(dir / "big", "big", 1000);
+    f.meta.mode = compare == ChapterCompare::Content ? 0600 : 0640;
+    addChapter(arc(), {f}, compare);
+  }
+  auto a = open();
+  EXPECT_EQ(listing(*a), (Names{"big <1-1>", "big <2-2>", "big <3-3>"}));
+  std::vector<uint32_t> modes;
+  for (const auto& m : a->members()) modes.push_back(m.mode);
+  std::sort(modes.begin(), modes.end());
+  EXPECT_EQ(modes, (std::vector<uint32_t>{0600, 0640, 0644}));
+  auto data = readAll(*a, true);
+  EXPECT_EQ(data["big <3-3>"], randomBytes(200000, 7));
+  EXPECT_LT(std::filesystem::file_size(arc()), before + 4000);  // no second copy of the data
+  EXPECT_NO_THROW(a->test(nullptr));
+  // u records it too: in a chapter of its own the version itself takes the new mode.
+  SourceFile f = source(dir / "big", "big", 1000);
+  f.meta.mode = 0400;
+  EXPECT_EQ(add(arc(), {f}, {}, AddMode::Update).replaced, 1u);
+  a = open();
+  EXPECT_EQ(listing(*a), (Names{"big <1-1>", "big <2-2>", "big <3-3>"}));
+  for (const auto& m : a->members())
+    if (m.chapters.first == 3) EXPECT_EQ(m.mode, 0400u);
+  EXPECT_NO_THROW(a->test(nullptr));
+  // Deleting the first version keeps the data of the others.
+  deleteChapters(arc(), {1, 1}, {}, nullptr);
+  a = open();
+  EXPECT_EQ(readAll(*a, true)["big <2-2>"], randomBytes(200000, 7));
+  EXPECT_NO_THROW(a->test(nullptr));
 }
 
 TEST_F(Chapters, DeleteWorksOnTheLastChapterAndDeleteAllOnEvery) {
@@ -215,6 +282,54 @@ TEST_F(Chapters, TimeStampModes) {
   EXPECT_EQ(open()->info().modified, 2345678);
   ASSERT_EQ(stat(arc().c_str(), &st), 0);
   EXPECT_EQ(st.st_mtime, 2345678);
+}
+
+}  // namespace
+}  // namespace jar32::test
+
+namespace jar32::test {
+namespace {
+
+// Writes an archive with no members whose information is taken as given.
+void writeRaw(const std::string& path, const ArchiveInfo& info) {
+  ArchiveWriter writer(path, "", false);
+  std::vector<NewEntry> none;
+  writer.write(nullptr, none, info, Protection{}, WriteJobSettings{}, nullptr, nullptr);
+  writer.commit();
+}
+
+TEST(ChapterLimit, AddingAChapterToAFullArchiveIsRefused) {
+  TempDir dir;
+  ArchiveInfo info;
+  info.chapterCount = kMaxChapters;
+  writeRaw(dir / "full.j", info);
+  EXPECT_EQ(Archive::open(dir / "full.j", "")->info().chapterCount, kMaxChapters);
+  const auto before = readBytes(dir / "full.j");
+  writeFile(dir / "f", "f");
+  try {
+    addChapter(dir / "full.j", {source(dir / "f", "f")});
+    ADD_FAILURE() << "a chapter was added";
+  } catch (const JarError& e) {
+    EXPECT_EQ(e.exitCode, kFatal) << e.what();
+  }
+  EXPECT_EQ(readBytes(dir / "full.j"), before);
+  // The last chapter itself can still be changed.
+  add(dir / "full.j", {source(dir / "f", "f")});
+  EXPECT_EQ(listing(*Archive::open(dir / "full.j", "")),
+            std::vector<std::string>{"f <4294967295-4294967295>"});
+}
+
+TEST(ReadBack, ANewArchiveWhoseDirectoryDoesNotReadBackIsNeverPutInPlace) {
+  TempDir dir;
+  ArchiveInfo info;
+  info.chapterCount = 0;  // what a wrapped count would write
+  try {
+    writeRaw(dir / "bad.j", info);
+    ADD_FAILURE() << "the archive was written";
+  } catch (const JarError& e) {
+    EXPECT_EQ(e.exitCode, kInternal) << e.what();
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 }  // namespace

@@ -1,6 +1,13 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -59,7 +66,27 @@ std::string randomBytes(size_t size, unsigned seed) {
   return s;
 }
 
+int waitChild(int pid, int seconds) {
+  const int fd = int(syscall(SYS_pidfd_open, pid, 0));
+  if (fd >= 0) {
+    pollfd p{fd, POLLIN, 0};
+    const int ready = poll(&p, 1, seconds * 1000);
+    close(fd);
+    if (ready == 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      return -1;
+    }
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return status;
+}
+
 SourceFile source(const std::string& hostPath, const std::string& name, int64_t mtime) {
+  // The engine stores the time the file has when it is read: give it the one wanted.
+  const timespec times[2] = {{time_t(mtime), 0}, {time_t(mtime), 0}};
+  ::utimensat(AT_FDCWD, hostPath.c_str(), times, 0);
   SourceFile f;
   f.hostPath = hostPath;
   f.meta.name = name;

@@ -31,7 +31,10 @@ void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string sampleText(size_t size, unsigned seed);
 std::string randomBytes(size_t size, unsigned seed);
 
-/// A SourceFile for a file on disk with the given member name.
+/// Waits for a forked child at most `seconds` (then kills it); its wait status, or -1.
+int waitChild(int pid, int seconds = 60);
+
+/// A SourceFile for a file on disk with the given member name; the file gets that mtime.
 SourceFile source(const std::string& hostPath, const std::string& name, int64_t mtime = 1700000000);
 SourceFile folderSource(const std::string& name);
 

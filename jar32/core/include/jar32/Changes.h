@@ -50,14 +50,22 @@ struct WriteSettings {
   bool testNewMembers = false;    // -ht0: verify the new members before replacing the old one
   TimeStampMode timeStamp = TimeStampMode::Now;
   unsigned threads = 0;           // 0 = number of cores
+  bool verifyContent = false;     // m, -d: a file counts as unchanged (ac, u, f) only when its
+                                  // content was just found equal to the stored version's, so
+                                  // that a source is deleted only when its bytes are stored
+  bool extendedAttributes = false;  // -ja: the sources' xattrs were read, so a change of them
+                                    // is a change of the version
 };
 
 /// A file the program found on disk. meta.name is the member name (backslashes), meta.kind,
-/// mtime, mode, attributes and linkTarget describe it; meta.size is informational (the engine
-/// stores what it reads). chapters and packedSize are ignored.
+/// mtime, mode, owner, attributes, linkTarget, hardLinkTarget (another name of the same file
+/// given in the same call) and xattrs describe it; meta.size is informational (the engine
+/// stores what it reads). chapters and packedSize are ignored. device and inode (when not 0)
+/// are the file's as it was found: a file that was replaced since is skipped.
 struct SourceFile {
   std::string hostPath;
   MemberInfo meta;
+  uint64_t device = 0, inode = 0;
 };
 
 enum class AddMode {
@@ -79,12 +87,21 @@ struct AddReport {
   size_t unchanged = 0;  // ac: versions extended to the new chapter
   size_t skipped = 0;    // not added (see warnings)
   bool archiveWritten = false;  // false when nothing had to change
+  /// Names reported as added or replaced whose file could not be read after all (it vanished,
+  /// shrank or became something else): their old versions stay as they were.
+  std::vector<std::string> notStored;
 };
 
 /// a/u/f/m (newChapter false) work on the last chapter; ac (newChapter true) makes chapter N+1
 /// from exactly these files (mode and onlyNew are ignored then). A missing archive is created
 /// with chapter 1 (also by ac). onlyNew (-n): add only names not in the last chapter.
-/// Unreadable files are skipped with progress->warning().
+/// u and f take a file as changed when its size or its modification time (in either direction,
+/// to the nanosecond where the archive kept it) differs from the stored version's. A version
+/// whose data stays but whose mode, owner or attributes changed is a new version sharing the
+/// stored data. Every file is opened once and read from that descriptor; one that is no
+/// regular file any more, vanished, shrank or cannot be read is skipped with
+/// progress->warning() (its old version stays); one that grew or changed while it was read is
+/// stored as read, with a warning.
 AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>& files,
                    AddMode mode, bool onlyNew, bool newChapter, ChapterCompare compare,
                    const WriteSettings& settings, Progress* progress);
@@ -116,5 +133,7 @@ size_t recoverHeader(const std::string& damagedPath, const std::string& outputPa
 
 /// Longest archive or chapter comment in bytes.
 inline constexpr size_t kMaxCommentBytes = 4096;
+/// Most chapters an archive holds; ac on an archive with this many is refused (kFatal).
+inline constexpr uint32_t kMaxChapters = 0xFFFFFFFFu;
 
 }  // namespace jar32

@@ -17,4 +17,8 @@ void unregisterCleanupPath(const char* path);
 /// from a folder. The engine calls it before writing into a folder.
 void removeStaleTemporaries(const char* folder);
 
+/// Removes the files and links named prefix + pid + "-" + digits + suffix in an open folder
+/// whose pid is not this process's and no longer runs (leftovers of killed runs).
+void removeFilesOfDeadProcesses(int folderFd, const char* prefix, const char* suffix);
+
 }  // namespace jar32

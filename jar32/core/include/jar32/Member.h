@@ -27,18 +27,39 @@ enum Attribute : uint32_t {
   kAttrArchive = 0x20,
 };
 
+/// An extended attribute of a file, folder or link ("user.comment" and its value).
+struct ExtendedAttribute {
+  std::string name;
+  std::string value;
+  bool operator==(const ExtendedAttribute&) const = default;
+};
+
 /// One stored version of a file, folder or link.
 struct MemberInfo {
   std::string name;          // backslashes, no leading backslash: "docs\\guide.txt"; folder: "docs"
   MemberKind kind = MemberKind::File;
   uint64_t size = 0;         // bytes of data (0 for folders and links)
   int64_t mtime = 0;         // Unix seconds
+  uint32_t mtimeNsec = 0;    // nanoseconds within that second
+  bool preciseTime = true;   // false: only whole seconds are known (archives of format 1)
   uint32_t mode = 0644;      // POSIX permission bits (07777)
   uint32_t attributes = 0;   // Attribute bits
   std::string linkTarget;    // symlinks: the target exactly as stored
+  bool hasOwner = false;     // uid, gid, owner and group below were recorded
+  uint32_t uid = 0, gid = 0;
+  std::string owner, group;  // the names of uid and gid where they had one ("" otherwise)
+  bool sparse = false;       // files: the file had holes; extraction leaves long zero runs out
+  std::string hardLinkTarget;  // files: another member that is the same file (a hard link)
+  std::vector<ExtendedAttribute> xattrs;  // recorded only when asked for (-ja)
   ChapterRange chapters;     // chapters this version belongs to (set by the engine)
   uint64_t packedSize = 0;   // share of compressed bytes (set by the engine, for the ratio)
 };
+
+/// Whether two versions carry the same modification time, to the precision both know.
+inline bool sameModificationTime(const MemberInfo& a, const MemberInfo& b) {
+  if (a.mtime != b.mtime) return false;
+  return !a.preciseTime || !b.preciseTime || a.mtimeNsec == b.mtimeNsec;
+}
 
 /// Archive-wide flags (the listing's flag words).
 enum ArchiveFlag : uint32_t {
@@ -57,7 +78,7 @@ struct ChapterComment {
 };
 
 struct ArchiveInfo {
-  uint32_t formatVersion = 1;
+  uint32_t formatVersion = 2;       // of the file as read (1 or 2); changes always write 2
   int64_t created = 0;              // Unix seconds
   int64_t modified = 0;             // Unix seconds
   uint32_t flags = 0;               // ArchiveFlag bits

@@ -1,0 +1,151 @@
+// Files that change between the scan and the read, or while they are read: what is stored is
+// always one file as it was read, a file that cannot be read costs only its own warning, and
+// its old version stays.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <future>
+
+#include "FaultInjection.h"
+#include "Methods.h"
+#include "TestSupport.h"
+
+namespace jar32::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+/// Runs an add on another thread, holds it at a step, lets the test change files there, then
+/// lets it go on.
+class HeldAdd {
+ public:
+  HeldAdd(const std::string& step, int occurrence, std::function<AddReport()> work) {
+    if (pipe(notify_) != 0 || pipe(resume_) != 0) throw std::runtime_error("pipe");
+    fault::pause(step, occurrence, notify_[1], resume_[0]);
+    result_ = std::async(std::launch::async, std::move(work));
+  }
+  ~HeldAdd() {
+    fault::pause("", 0, -1, -1);
+    for (int fd : {notify_[0], notify_[1], resume_[0], resume_[1]}) close(fd);
+  }
+  bool held() {
+    pollfd p{notify_[0], POLLIN, 0};
+    char byte;
+    return poll(&p, 1, 30000) == 1 && read(notify_[0], &byte, 1) == 1;
+  }
+  AddReport finish() {
+    const char byte = 'r';
+    EXPECT_EQ(write(resume_[1], &byte, 1), 1);
+    if (result_.wait_for(std::chrono::seconds(60)) != std::future_status::ready)
+      throw std::runtime_error("the add never finished");
+    return result_.get();
+  }
+
+ private:
+  int notify_[2], resume_[2];
+  std::future<AddReport> result_;
+};
+
+class Changing : public ::testing::Test {
+ protected:
+  void TearDown() override { setBlockLimitForTesting(0); }
+  std::string arc() const { return dir / "c.j"; }
+  AddReport addWith(const std::vector<SourceFile>& files, RecordingProgress& p,
+                    AddMode mode = AddMode::Add) {
+    return addFiles(arc(), files, mode, false, false, ChapterCompare::SizeAndTime, {}, &p);
+  }
+  std::map<std::string, std::string> contents() { return readAll(*Archive::open(arc(), "")); }
+  static bool warned(const RecordingProgress& p, const std::string& text) {
+    for (const auto& w : p.warnings)
+      if (w.find(text) != std::string::npos) return true;
+    return false;
+  }
+  TempDir dir;
+};
+
+TEST_F(Changing, AFileReplacedWhileItIsReadIsStoredAsTheOneThatWasOpened) {
+  setBlockLimitForTesting(16 * 1024);  // the file lies in eight blocks
+  const std::string before = randomBytes(128 * 1024, 1);
+  writeFile(dir / "big", before);
+  RecordingProgress p;
+  HeldAdd add("opened", 1, [&] { return addWith({source(dir / "big", "big")}, p); });
+  ASSERT_TRUE(add.held());
+  writeFile(dir / "other", randomBytes(128 * 1024, 2));
+  fs::rename(dir / "other", dir / "big");
+  const AddReport r = add.finish();
+  EXPECT_EQ(r.added, 1u);
+  EXPECT_EQ(contents()["big"], before);
+  EXPECT_NO_THROW(Archive::open(arc(), "")->test(nullptr));
+}
+
+TEST_F(Changing, AFileThatGrowsWhileItIsReadIsStoredAsFarAsPlannedWithAWarning) {
+  writeFile(dir / "log", "first line\n");
+  RecordingProgress p;
+  HeldAdd add("opened", 1, [&] { return addWith({source(dir / "log", "log")}, p); });
+  ASSERT_TRUE(add.held());
+  std::ofstream(dir / "log", std::ios::app) << "second line\n";
+  add.finish();
+  EXPECT_EQ(contents()["log"], "first line\n");
+  EXPECT_TRUE(warned(p, "grew while it was read")) << ::testing::PrintToString(p.warnings);
+}
+
+// Between the check and the read: one file vanishes, one shrinks, one becomes a link, one a
+// FIFO. Each costs its own warning; the other files are stored and old versions stay.
+TEST_F(Changing, FilesThatCannotBeReadAreSkippedAndTheirOldVersionsStay) {
+  for (const char* name : {"gone", "short", "link", "fifo", "fine"}) writeFile(dir / name, std::string("old ") + name);
+  add(arc(), {source(dir / "gone", "gone"), source(dir / "short", "short"),
+              source(dir / "link", "link"), source(dir / "fifo", "fifo")});
+  for (const char* name : {"gone", "short", "link", "fifo", "fine"})
+    writeFile(dir / name, std::string("the new content of ") + name);
+  writeFile(dir / "secret", "not to be stored under another name");
+  std::vector<SourceFile> files;
+  for (const char* name : {"gone", "short", "link", "fifo", "fine"})
+    files.push_back(source(dir / name, name, 2000));
+  RecordingProgress p;
+  HeldAdd add("prepared", 1, [&] { return addWith(files, p); });
+  ASSERT_TRUE(add.held());
+  fs::remove(dir / "gone");
+  fs::resize_file(dir / "short", 3);
+  fs::remove(dir / "link");
+  fs::create_symlink(dir / "secret", dir / "link");
+  fs::remove(dir / "fifo");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  const AddReport r = add.finish();
+  EXPECT_EQ(r.added, 1u);
+  EXPECT_EQ(r.replaced, 0u);
+  EXPECT_EQ(r.skipped, 4u);
+  EXPECT_EQ(r.notStored.size(), 4u);
+  EXPECT_EQ(p.warnings.size(), 4u) << ::testing::PrintToString(p.warnings);
+  EXPECT_TRUE(warned(p, "symbolic link"));
+  EXPECT_TRUE(warned(p, "no regular file"));
+  auto data = contents();
+  EXPECT_EQ(data["fine"], "the new content of fine");
+  EXPECT_EQ(data["gone"], "old gone");
+  EXPECT_EQ(data["short"], "old short");
+  EXPECT_EQ(data["link"], "old link");
+  EXPECT_EQ(data["fifo"], "old fifo");
+  EXPECT_NO_THROW(Archive::open(arc(), "")->test(nullptr));
+}
+
+TEST_F(Changing, AFileReplacedSinceTheScanIsNotStoredUnderItsName) {
+  writeFile(dir / "a", "scanned");
+  SourceFile f = source(dir / "a", "a");
+  struct stat st;
+  ASSERT_EQ(stat((dir / "a").c_str(), &st), 0);
+  f.device = st.st_dev;
+  f.inode = st.st_ino;
+  writeFile(dir / "b", "another file");
+  fs::rename(dir / "b", dir / "a");
+  RecordingProgress p;
+  const AddReport r = addWith({f}, p);
+  EXPECT_EQ(r.added, 0u);
+  EXPECT_TRUE(warned(p, "replaced"));
+}
+
+}  // namespace
+}  // namespace jar32::test
