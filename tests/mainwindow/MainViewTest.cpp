@@ -89,7 +89,7 @@ TEST_F(ViewTest, TheSummaryFollowsClicksWithControlAndShift) {
   ClickRow(2, Qt::ShiftModifier);
   EXPECT_EQ(window->SelectedCount(), 3);
   EXPECT_EQ(Panel(3), "Selected 3 file(s); 11 bytes");
-  EXPECT_EQ(window->SelectedMemberNames(), (V{"\\readme.txt", "\\more.txt", "\\docs\\"}));
+  EXPECT_EQ(window->SelectedMemberNames(), (V{"\\more.txt", "\\readme.txt", "\\docs\\"}));
   // A click below the last row, rows still selected.
   QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier,
                     QPoint(5, List()->viewport()->height() - 3));
