@@ -27,7 +27,8 @@ install(FILES ${TAMBER_STAGE_DIR}/program/html DESTINATION ${TAMBER_PROGRAM_DIR}
 
 # The desktop entry names the program under the prefix given at install time.
 install(CODE "
-  set(desktop_dir \"${TAMBER_STAGE_DIR}/desktop\")
+  string(RANDOM LENGTH 12 run)  # installs running side by side never share these files
+  set(desktop_dir \"${TAMBER_STAGE_DIR}/desktop-\${run}\")
   file(MAKE_DIRECTORY \"\${desktop_dir}\")
   execute_process(COMMAND \"$<TARGET_FILE:tamber-desktop-files>\" \"\${CMAKE_INSTALL_PREFIX}/bin/tamber\" \"\${desktop_dir}\"
                   RESULT_VARIABLE result)
@@ -36,6 +37,7 @@ install(CODE "
   endif()
   file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/share/applications\" TYPE FILE FILES \"\${desktop_dir}/tamber.desktop\")
   file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/share/mime/packages\" TYPE FILE FILES \"\${desktop_dir}/tamber.xml\")
+  file(REMOVE_RECURSE \"\${desktop_dir}\")
 ")
 
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/icons/hicolor DESTINATION share/icons FILES_MATCHING PATTERN "*.png")
