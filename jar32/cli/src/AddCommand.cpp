@@ -85,7 +85,7 @@ void runAdd(RunContext& run) {
     struct stat st;
     if (!own.empty() && stat(own.c_str(), &st) == 0) scan.skipFiles.emplace_back(st.st_dev, st.st_ino);
   }
-  WriteSettings settings = writeSettingsOf(o);
+  WriteSettings settings = writeSettingsFor(run);
   const bool deleting = inv.command == Command::Move || o.withDelete;
   settings.verifyContent = deleting;  // a source goes only when its bytes are known stored
   settings.extendedAttributes = o.extendedAttributes;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "UsageError.h"
+#include "jar32/Envelope.h"
 
 namespace jar32::cli {
 
@@ -28,6 +29,17 @@ Config parseConfig(const std::string& text) {
     }
     if (items.empty() || (!items[0].quoted() && items[0].text[0] == '#')) continue;
     std::vector<Token>* target = nullptr;
+    if (items[0].text == "signer" && !items[0].quoted()) {
+      std::string name;
+      for (size_t i = 1; i < items.size(); ++i) name += (i > 1 ? " " : "") + items[i].text;
+      if (name.empty() || name.size() > kSignerNameMax)
+        throw UsageError(where + "the signer's name must hold 1 to 127 bytes");
+      for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+          throw UsageError(where + "the signer's name holds a control character");
+      config.signerName = name;
+      continue;
+    }
     if (items[0].text == "*" && !items[0].quoted()) {
       target = &config.everyCommand;
     } else {
@@ -53,6 +65,7 @@ Config parseConfig(const std::string& text) {
 
 Options defaultsFor(const Config& config, Command command) {
   Options options;
+  options.signerName = config.signerName;
   for (const Token& t : config.everyCommand) applySwitch(t, options);
   if (auto it = config.perCommand.find(command); it != config.perCommand.end())
     for (const Token& t : it->second) applySwitch(t, options);
@@ -81,6 +94,9 @@ dc  -q-
 # Extract: never replace an existing file without -y or a yes answer.
 e   -q-
 x   -q-
+# Security envelopes (-hy) name their signer; without this line, the login name and the host.
+# signer Jane Doe <jane@example.org>
+#
 # Listing and testing: the last chapter unless -jb says otherwise.
 l
 t

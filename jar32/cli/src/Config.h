@@ -17,9 +17,11 @@ namespace jar32::cli {
 struct Config {
   std::vector<Token> everyCommand;
   std::map<Command, std::vector<Token>> perCommand;
+  std::string signerName;  // "signer <name>": the name that -hy writes into envelopes
 };
 
-/// Parses jar.cfg text: "# ..." comment lines, blank lines, and lines "<command> <switches>".
+/// Parses jar.cfg text: "# ..." comment lines, blank lines, lines "<command> <switches>" and
+/// one "signer <name>" (at most 127 bytes, no control characters).
 /// Throws UsageError ("jar.cfg line N: ...") on an unknown command, a non-switch item or a switch
 /// that does not parse.
 Config parseConfig(const std::string& text);

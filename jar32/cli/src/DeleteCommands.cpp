@@ -13,7 +13,7 @@ void runDelete(RunContext& run) {
   if (inv.names.empty()) throw UsageError("no names given to delete (\"*\" deletes everything)");
   if (inv.options.chapters) throw UsageError("-jb cannot select chapters for deletion (use dc)");
   const MemberSelection selection(inv.names);
-  const WriteSettings settings = writeSettingsOf(inv.options);
+  const WriteSettings settings = writeSettingsFor(run);
   // The engine may see a version more than once; ask once per name.
   std::unordered_map<std::string, bool> answers;
   const auto match = [&](const MemberInfo& m) {
@@ -38,7 +38,7 @@ void runDeleteChapters(RunContext& run) {
   const Invocation& inv = run.inv;
   if (!inv.options.excludes.empty())
     run.report.warning("dc deletes whole chapters: the -x names were not used");
-  const WriteSettings settings = writeSettingsOf(inv.options);
+  const WriteSettings settings = writeSettingsFor(run);
   PrintingProgress progress(run);
   const ChapterRange range{inv.deleteRange->first, inv.deleteRange->last};
   deleteChapters(inv.archive, range, settings, &progress);

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "EnvelopeText.h"
 #include "ExtractFolder.h"
 #include "MemberNames.h"
 #include "MemberSelection.h"
@@ -188,7 +189,7 @@ class Extractor : public MemberVisitor {
 void runExtract(RunContext& run) {
   const Invocation& inv = run.inv;
   const Options& o = inv.options;
-  auto archive = Archive::open(inv.archive, passwordOf(o));
+  auto archive = Archive::open(inv.archive, passwordOf(o), openOptionsOf(o));
   struct stat archiveFile{};
   if (stat(inv.archive.c_str(), &archiveFile) != 0)
     throw JarError(kOpenError, "cannot open " + inv.archive + ": " + std::strerror(errno));

@@ -1,4 +1,5 @@
 // l: the listing.
+#include "EnvelopeText.h"
 #include "Listing.h"
 #include "MemberNames.h"
 #include "MemberSelection.h"
@@ -9,7 +10,7 @@ namespace jar32::cli {
 void runList(RunContext& run) {
   const Invocation& inv = run.inv;
   const Options& o = inv.options;
-  auto archive = Archive::open(inv.archive, passwordOf(o));
+  auto archive = Archive::open(inv.archive, passwordOf(o), openOptionsOf(o));
   const ArchiveInfo& info = archive->info();
   const auto& members = archive->members();
   const ChapterRange range = selectChapters(o.chapters, info.chapterCount);
@@ -27,6 +28,9 @@ void runList(RunContext& run) {
   h.firstChapter = range.first;
   h.lastChapter = range.last;
   h.packedBytes = info.packedBytes;
+  h.secured = info.envelope.present;
+  h.envelopeTested = info.envelope.verified;
+  if (h.secured) h.signature = signatureText(info.envelope);
   std::vector<const MemberInfo*> shown;
   shown.reserve(members.size());
   for (const MemberInfo& m : members) {

@@ -101,6 +101,7 @@ void printListing(const ListingHeader& h, const std::vector<const MemberInfo*>& 
   out.put(std::to_string(h.chapterCount)).put(h.chapterCount == 1 ? " chapter, " : " chapters, ");
   out.put(std::to_string(h.memberCount)).line(h.memberCount == 1 ? " member" : " members");
   out.line("");
+  if (h.secured && h.envelopeTested) out.line("*** Verifying JAR SECURITY ENVELOPE");
   out.put("Archive created ").put(localTimeText(h.created));
   out.put(", modified ").line(localTimeText(h.modified));
   const std::string flags = flagLine(h.flags);
@@ -146,6 +147,11 @@ void printListing(const ListingHeader& h, const std::vector<const MemberInfo*>& 
   out.put("Total bytes in files listed: ").line(withThousands(bytes));
   out.put("Whole archived data ratio: ").put(withThousands(h.packedBytes)).put(" / ");
   out.put(withThousands(h.unpackedBytes)).put(" = ").line(ratioText(h.packedBytes, h.unpackedBytes));
+  if (h.secured) {
+    out.line(h.envelopeTested ? "*** Valid JAR SECURITY envelope signature:"
+                              : "*** JAR SECURITY envelope not tested (-he), signed by:");
+    out.put("    ").line(h.signature);
+  }
 }
 
 }  // namespace jar32::cli

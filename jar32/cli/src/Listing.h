@@ -21,6 +21,10 @@ struct ListingHeader {
   uint32_t firstChapter = 1, lastChapter = 1;  // the selection
   uint64_t packedBytes = 0;       // whole archive: compressed bytes
   uint64_t unpackedBytes = 0;     // whole archive: bytes of all stored versions
+  // A secured archive: whether its envelope was tested, and the signature line's text.
+  bool secured = false;
+  bool envelopeTested = false;
+  std::string signature;
 };
 
 /// The two banner lines every command prints first.

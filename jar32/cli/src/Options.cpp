@@ -55,6 +55,25 @@ CommentSwitch commentValue(const Token& item, size_t valueAt) {
 
 }  // namespace
 
+std::optional<uint64_t> parseVolumeSize(const std::string& text) {
+  size_t digits = 0;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+  if (digits == 0 || digits > 15 || text.size() > digits + 1) return std::nullopt;
+  uint64_t n = 0;
+  std::from_chars(text.data(), text.data() + digits, n);
+  unsigned shift = n < 10000 ? 10 : 0;
+  if (text.size() > digits) {
+    switch (lower(text[digits])) {
+      case 'k': shift = 10; break;
+      case 'm': shift = 20; break;
+      case 'g': shift = 30; break;
+      default: return std::nullopt;
+    }
+  }
+  if (n == 0 || n > (UINT64_MAX >> 31)) return std::nullopt;
+  return n << shift;
+}
+
 std::optional<ChapterBounds> parseChapterRange(const std::string& text) {
   ChapterBounds b;
   const size_t dash = text.find('-');
@@ -124,10 +143,29 @@ void applySwitch(const Token& item, Options& o) {
   } else if (name == "hz") {
     o.chapterComment = commentValue(item, valueAt);
   } else if (name == "v") {
-    // Volumes: -vi, -vv, -va, -v<size>, -vr<size>; every form asks for volumes.
-    if (value == "-") return;
-    if (value.empty()) bad(item, "unknown switch");
-    o.unsupported.push_back(t);
+    VolumeSwitches& v = o.volumes;
+    const std::string form = value.empty() ? value : std::string(1, lower(value[0]));
+    if (value == "-") {
+      v.single = true;
+      v.size = 0;
+      v.autoSize = false;
+    } else if (form == "i" && value.size() == 1) {
+      v.inhibit = true;
+    } else if (form == "v" && value.size() == 1) {
+      v.beep = true;
+    } else if (form == "a" && value.size() == 1) {
+      v.autoSize = true;
+      v.single = false;
+    } else if (form == "r") {
+      const auto size = parseVolumeSize(value.substr(1));
+      if (!size) bad(item, "bad size");
+      v.reserve = *size;
+    } else {
+      const auto size = parseVolumeSize(value);
+      if (!size) bad(item, value.empty() ? "unknown switch" : "bad volume size");
+      v.size = *size;
+      v.single = false;
+    }
   } else if (name == "hb") {
     // -hba0 -hbd0 -hbh0 -hbr0 -hbs0 leave an attribute out; a 1 (or nothing) takes it in again.
     if (value.empty() || value.size() > 2) bad(item, "unknown switch");
@@ -167,7 +205,11 @@ void applySwitch(const Token& item, Options& o) {
     o.extendedAttributes = onOff(item, value);
   } else if (name == "ha") {
     o.ignoreReadOnly = onOff(item, value);
-  } else if (name == "hk" || name == "hx" || name == "hy" || name == "he") {
+  } else if (name == "hy") {
+    o.sign = onOff(item, value);
+  } else if (name == "he") {
+    o.skipEnvelopeTest = onOff(item, value);
+  } else if (name == "hk" || name == "hx") {
     if (onOff(item, value)) o.unsupported.push_back(t);
   } else if (name == "ht") {
     if (value == "0" || value.empty()) o.testNew = true;

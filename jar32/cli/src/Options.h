@@ -29,6 +29,16 @@ struct NewPasswordSwitch {
   std::string password;
 };
 
+/// -v switches.
+struct VolumeSwitches {
+  bool single = false;    // -v-: write one file (joins a set)
+  uint64_t size = 0;      // -v<size>: bytes per volume file
+  bool autoSize = false;  // -va: each volume as large as the free space allows
+  uint64_t reserve = 0;   // -vr<size>: bytes kept free on each volume's file system
+  bool inhibit = false;   // -vi: never ask before the next volume
+  bool beep = false;      // -vv: a bell on standard error before each further volume
+};
+
 struct Options {
   std::optional<std::string> password;  // -g; nothing for -g-
   NewPasswordSwitch newPassword;        // -jg
@@ -46,7 +56,11 @@ struct Options {
   std::string workFolder;               // -w
   CommentSwitch archiveComment;         // -z
   CommentSwitch chapterComment;         // -hz
-  std::vector<std::string> unsupported; // "on" forms that come later (-v.., -hk, -hx, -hy, -he)
+  std::vector<std::string> unsupported; // "on" forms that come later (-hk, -hx)
+  VolumeSwitches volumes;               // -v, -va, -vr, -vi, -vv, -v-
+  bool sign = false;                    // -hy: sign the changed archive
+  bool skipEnvelopeTest = false;        // -he: read a secured archive without testing it
+  std::string signerName;               // jar.cfg "signer": the name written into envelopes
   bool includeArchive = true;           // -hba0 leaves out plain files
   bool includeDirectories = true;       // -hbd0 leaves out folder members
   bool includeHidden = true;            // -hbh0 leaves out dot-names
@@ -71,6 +85,10 @@ struct Options {
 /// Applies one switch item (it begins with an unquoted '-'). Throws UsageError for an unknown
 /// switch or a malformed value.
 void applySwitch(const Token& item, Options& options);
+
+/// Parses a volume size: digits with an optional k, m or g (KiB, MiB, GiB); a plain number
+/// below 10000 counts KiB (360, 720, 1440 are the floppy sizes), from 10000 on bytes.
+std::optional<uint64_t> parseVolumeSize(const std::string& text);
 
 /// Parses a chapter range "A-B", "A-", "-B", "-" or "A" (decimal, 1..4294967295).
 std::optional<ChapterBounds> parseChapterRange(const std::string& text);

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "Config.h"
+#include "EnvelopeText.h"
 #include "MemberNames.h"
 #include "Scanner.h"
 #include "Run.h"
@@ -33,7 +34,16 @@ bool mayReplace(RunContext& run, const std::string& path) {
 
 void runTest(RunContext& run) {
   const Invocation& inv = run.inv;
-  auto archive = Archive::open(inv.archive, passwordOf(inv.options));
+  auto archive = Archive::open(inv.archive, passwordOf(inv.options), openOptionsOf(inv.options));
+  const EnvelopeInfo& envelope = archive->info().envelope;
+  if (envelope.present) {
+    run.out.put(envelope.verified ? "Valid JAR SECURITY envelope signature: "
+                                  : "JAR SECURITY envelope not tested (-he), signed by: ");
+    run.out.line(signatureText(envelope));
+    if (envelope.verified && !signerTrusted(envelope))
+      run.report.warning("the archive is signed by key " + keyFingerprint(envelope.publicKey) +
+                         ", which is not one of your trusted keys");
+  }
   PrintingProgress progress(run);
   archive->test(&progress);
   run.out.line("No errors detected.");
@@ -41,7 +51,7 @@ void runTest(RunContext& run) {
 
 void runCopy(RunContext& run) {
   const Invocation& inv = run.inv;
-  const WriteSettings settings = writeSettingsOf(inv.options);
+  const WriteSettings settings = writeSettingsFor(run);
   std::string output = inv.options.outputPath;
   if (!output.empty()) {
     struct stat a, b;

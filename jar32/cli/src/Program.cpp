@@ -100,7 +100,7 @@ int runProgram(int argc, char** argv) {
     if (!inv.options.unsupported.empty()) {
       std::string list;
       for (const std::string& s : inv.options.unsupported) list += (list.empty() ? "" : " ") + s;
-      report.warning(list + ": recovery records, security envelopes and volumes are not supported yet; ignored");
+      report.warning(list + ": recovery records are not supported yet; ignored");
     }
     Asker asker(inv.options.assumeYes);
     RunContext run{inv, out, report, asker, currentFolder(), {}};

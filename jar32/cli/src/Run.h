@@ -56,6 +56,10 @@ std::string passwordOf(const Options& options);
 /// that breaks the rules.
 WriteSettings writeSettingsOf(const Options& options);
 
+/// writeSettingsOf, and what needs the run: the signing key (-hy; made on first use) and the
+/// step between volumes (-vv bell, a question at a terminal unless -vi or -y).
+WriteSettings writeSettingsFor(RunContext& run);
+
 /// The chapters a selection covers in an archive of `count` chapters: none given means the
 /// last chapter. Throws UsageError when nothing of the archive is selected.
 ChapterRange selectChapters(const std::optional<ChapterBounds>& bounds, uint32_t count);

@@ -3,7 +3,12 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "Comment.h"
+#include "EnvelopeText.h"
 #include "MemberNames.h"
 #include "Run.h"
 #include "Scanner.h"
@@ -90,6 +95,33 @@ WriteSettings writeSettingsOf(const Options& o) {
   s.timeStamp = o.timeStamp == 0 ? TimeStampMode::Newest
                 : o.timeStamp == 1 ? TimeStampMode::KeepOld
                                    : TimeStampMode::Now;
+  s.skipEnvelopeTest = o.skipEnvelopeTest;
+  const VolumeSwitches& v = o.volumes;
+  if (v.single) s.volumes.layout = VolumeSettings::Layout::Single;
+  else if (v.size || v.autoSize) s.volumes.layout = VolumeSettings::Layout::Split;
+  s.volumes.size = v.size;
+  s.volumes.autoSize = v.autoSize;
+  s.volumes.reserve = v.reserve;
+  return s;
+}
+
+WriteSettings writeSettingsFor(RunContext& run) {
+  const Options& o = run.inv.options;
+  WriteSettings s = writeSettingsOf(o);
+  if (o.sign) s.signWith = loadSigningKey(keyFolder(), signerNameOf(o));
+  const bool ask = !o.volumes.inhibit && !run.asker.assumesYes() && ::isatty(STDIN_FILENO);
+  s.volumes.placeEach = ask;
+  s.volumes.nextVolume = [&run, ask, beep = o.volumes.beep](const std::string& path, uint32_t number) {
+    if (beep) {
+      std::fputc('\a', stderr);
+      std::fflush(stderr);
+    }
+    run.out.put("Volume ").put(std::to_string(number)).put(": ").line(escaped(path));
+    run.out.flush();
+    if (!ask) return true;
+    return run.asker.ask("Ready to write volume " + std::to_string(number) + " (" + escaped(path) + ")") ==
+           Asker::Answer::Yes;
+  };
   return s;
 }
 

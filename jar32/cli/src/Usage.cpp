@@ -68,8 +68,14 @@ Switches (a trailing - switches off; switches may come anywhere after the comman
   -hba0 -hbd0 -hbh0 -hbr0 -hbs0  leave out plain files / folder members / dot-names /
            read-only files / system files (there are none here) when adding
   -b0/-b1  archive bits, -hf..  long-name processing: accepted, no effect on Linux
-  -hk -hx -hy -he -v...  recovery records, security envelopes and volumes are not there yet:
-           their "on" forms print a warning and the run ends with exit code 1
+  -hy      sign the changed archive with your key (a security envelope)
+  -he      read a signed archive without testing its envelope
+  -v<size> cut the archive into volumes name.j, name.j01, ... (360, 720, 1440: KiB;
+           2880k, 100m, 100431870: k/m/g or bytes); -va sized by the free space,
+           -vr<size> keeps that much free, -vi never asks, -vv a bell at each volume,
+           -v- joins a set into one file
+  -hk -hx  recovery records are not there yet: their "on" forms print a warning and
+           the run ends with exit code 1
 
 Names refused when adding (a warning each): names holding \ " * ? or control characters,
 names beginning with a blank, file and link names ending with one, folder names holding

@@ -7,8 +7,10 @@ namespace jar32 {
 Archive::Archive(std::unique_ptr<ArchiveReader> reader) : reader_(std::move(reader)) {}
 Archive::~Archive() = default;
 
-std::unique_ptr<Archive> Archive::open(const std::string& path, const std::string& password) {
-  return std::unique_ptr<Archive>(new Archive(ArchiveReader::open(path, password)));
+std::unique_ptr<Archive> Archive::open(const std::string& path, const std::string& password,
+                                       const OpenOptions& options) {
+  return std::unique_ptr<Archive>(
+      new Archive(ArchiveReader::open(path, password, false, options.testEnvelope)));
 }
 
 const ArchiveInfo& Archive::info() const { return reader_->info(); }

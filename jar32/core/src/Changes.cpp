@@ -12,10 +12,12 @@
 #include <thread>
 
 #include "Chapters.h"
+#include "Envelope.h"
 #include "FaultInjection.h"
 #include "HostFile.h"
 #include "Checksum.h"
 #include "Reader.h"
+#include "VolumeWriter.h"
 #include "Writer.h"
 
 namespace jar32 {
@@ -33,7 +35,8 @@ void checkComments(const WriteSettings& s) {
 }
 
 bool changesArchiveSettings(const WriteSettings& s) {
-  return s.archiveComment || s.chapterComment || s.lock != LockMode::Unchanged;
+  return s.archiveComment || s.chapterComment || s.lock != LockMode::Unchanged || s.signWith ||
+         s.volumes.layout != VolumeSettings::Layout::Keep;
 }
 
 std::unique_ptr<ArchiveReader> openForChange(const std::string& path, const WriteSettings& s,
@@ -43,7 +46,7 @@ std::unique_ptr<ArchiveReader> openForChange(const std::string& path, const Writ
     if (mustExist) throw JarError(kOpenError, "Cannot open " + path + ": No such file");
     return nullptr;
   }
-  auto r = ArchiveReader::open(path, s.password);
+  auto r = ArchiveReader::open(path, s.password, false, !s.skipEnvelopeTest);
   // One change at a time: a second jar32 changing the same archive would lose one update.
   // The lock belongs to the file that was opened; if the path was replaced meanwhile, the
   // archive changed under us and the command is refused as well.
@@ -150,6 +153,17 @@ struct NullVisitor : MemberVisitor {
   void end(size_t, const MemberInfo&, MemberStatus) override {}
 };
 
+/// -hy signs the new archive; without it a change of a secured archive leaves no envelope.
+void sealEnvelope(const std::string& temp, const ArchiveReader* source, const WriteSettings& s,
+                  Progress* progress) {
+  if (s.signWith) {
+    appendEnvelope(temp, *s.signWith, now());
+  } else if (source && source->info().envelope.present && progress) {
+    progress->warning("The JAR SECURITY envelope was removed: it does not cover the changed "
+                      "archive (-hy signs it again)");
+  }
+}
+
 /// Writes, optionally tests, and puts the new archive in place of `output`. Returns the
 /// entries left out because their files could not be read.
 std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReader* source,
@@ -170,6 +184,8 @@ std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReade
   std::vector<size_t> newIndex;
   writer.write(source, entries, info, prot, js, progress, &newIndex);
   std::erase_if(fresh, [&](size_t i) { return newIndex[i] == SIZE_MAX; });
+  // Layers over the finished body. The security envelope comes last: it signs everything.
+  sealEnvelope(writer.tempPath(), source, s, progress);
 
   if (s.testBeforeCommit || (s.testNewMembers && !fresh.empty())) {
     auto check = ArchiveReader::open(writer.tempPath(), password);
@@ -188,10 +204,11 @@ std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReade
                                     "); the old archive is unchanged");
     }
   }
-  writer.commit();
+  const std::vector<std::string> files = placeArchive(writer, source, s.volumes, progress);
 
-  // -s / -s1: the archive file carries the newest member's time or keeps its old time.
-  if (s.timeStamp != TimeStampMode::Now) {
+  // -s / -s1: the archive's files carry the newest member's time or keep their old time.
+  for (const std::string& file : files) {
+    if (s.timeStamp == TimeStampMode::Now) break;
     struct timespec times[2];
     times[0].tv_nsec = UTIME_OMIT;
     if (s.timeStamp == TimeStampMode::KeepOld && hadFile) {
@@ -200,7 +217,7 @@ std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReade
       times[1].tv_sec = time_t(info.modified);
       times[1].tv_nsec = 0;
     }
-    ::utimensat(AT_FDCWD, output.c_str(), times, 0);
+    ::utimensat(AT_FDCWD, file.c_str(), times, 0);
   }
   return writer.dropped();
 }
@@ -419,6 +436,7 @@ size_t recoverHeader(const std::string& damagedPath, const std::string& outputPa
   prot.sameKeysAsSource = true;
   WriteSettings s;
   s.password = password;
+  s.volumes.layout = VolumeSettings::Layout::Single;
   writeAndCommit(outputPath, source.get(), kept, info, prot, password, s, false,
                  pathExists(outputPath), progress);
   return kept.size();

@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include "FaultInjection.h"
+#include "VolumeSet.h"
 #include "jar32/Errors.h"
 
 namespace jar32 {
@@ -23,13 +25,19 @@ std::string describe(const std::string& what, const std::string& path, int err) 
 
 File::~File() { close(); }
 File::File(File&& o) noexcept
-    : fd_(std::exchange(o.fd_, -1)), path_(std::move(o.path_)), writePos_(o.writePos_) {}
+    : fd_(std::exchange(o.fd_, -1)),
+      path_(std::move(o.path_)),
+      writePos_(o.writePos_),
+      limit_(std::exchange(o.limit_, UINT64_MAX)),
+      volumes_(std::move(o.volumes_)) {}
 File& File::operator=(File&& o) noexcept {
   if (this != &o) {
     close();
     fd_ = std::exchange(o.fd_, -1);
     path_ = std::move(o.path_);
     writePos_ = o.writePos_;
+    limit_ = std::exchange(o.limit_, UINT64_MAX);
+    volumes_ = std::move(o.volumes_);
   }
   return *this;
 }
@@ -54,12 +62,16 @@ File File::create(const std::string& path) {
 }
 
 uint64_t File::size() const {
+  if (volumes_) return std::min(volumes_->size(), limit_);
   struct stat st;
   if (fstat(fd_, &st) != 0) throw JarError(kOpenError, describe("Cannot read", path_, errno));
-  return uint64_t(st.st_size);
+  return std::min(uint64_t(st.st_size), limit_);
 }
 
 size_t File::readSomeAt(uint64_t offset, void* out, size_t n) const {
+  if (offset >= limit_) return 0;
+  n = size_t(std::min<uint64_t>(n, limit_ - offset));
+  if (volumes_) return volumes_->readSomeAt(offset, out, n);
   for (;;) {
     ssize_t got = ::pread(fd_, out, n, off_t(offset));
     if (got >= 0) return size_t(got);

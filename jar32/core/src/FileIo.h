@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace jar32 {
+
+class VolumeSet;
 
 class File {
  public:
@@ -31,6 +34,11 @@ class File {
   bool readAt(uint64_t offset, void* out, size_t n) const;
   /// Reads up to n bytes at offset; returns how many (0 at the end).
   size_t readSomeAt(uint64_t offset, void* out, size_t n) const;
+  /// Readers see only the first n bytes from now on (what an envelope at the end covers).
+  void limitTo(uint64_t n) { limit_ = n; }
+  /// Reads come from the volumes of a set (fd() stays the first volume's).
+  void readVolumes(std::shared_ptr<const VolumeSet> set) { volumes_ = std::move(set); }
+  const VolumeSet* volumes() const { return volumes_.get(); }
   /// Appends at the write position.
   void write(const void* data, size_t n);
   uint64_t writePosition() const { return writePos_; }
@@ -41,6 +49,8 @@ class File {
   int fd_ = -1;
   std::string path_;
   uint64_t writePos_ = 0;
+  uint64_t limit_ = UINT64_MAX;
+  std::shared_ptr<const VolumeSet> volumes_;
 };
 
 /// fsyncs a folder so a rename or unlink in it is durable.

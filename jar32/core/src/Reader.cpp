@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "Checksum.h"
+#include "Envelope.h"
+#include "VolumeSet.h"
 
 namespace jar32 {
 namespace {
@@ -22,14 +24,17 @@ constexpr uint64_t kAheadBudget = 128ull << 20;
 }  // namespace
 
 std::unique_ptr<ArchiveReader> ArchiveReader::open(const std::string& path,
-                                                   const std::string& password, bool forceScan) {
+                                                   const std::string& password, bool forceScan,
+                                                   bool testEnvelope) {
   std::unique_ptr<ArchiveReader> a(new ArchiveReader());
-  a->file_ = File::openRead(path);
-  uint64_t size = a->file_.size();
+  a->file_ = openArchiveFile(path);  // one file or a volume set, read as one
   uint8_t head[kFileHeaderSize] = {};
   size_t got = a->file_.readSomeAt(0, head, sizeof head);
   if (!FileHeader::hasSignature(head, got))
     throw JarError(kNotJar, "Not a JAR archive: " + path);
+  // Layers at the end of the archive, outermost first: the security envelope signs all the rest.
+  a->envelope_ = openEnvelope(a->file_, testEnvelope && !forceScan);
+  uint64_t size = a->file_.size();
   if (got < kFileHeaderSize) damaged("the archive is cut short");
   try {
     a->header_ = FileHeader::decode(head);
@@ -97,6 +102,12 @@ void ArchiveReader::finishInfo() {
     info.protectionMethod = -1;
   }
   if (header_.hidden) info.flags |= kFlagHidden;
+  info.envelope = envelope_;
+  if (envelope_.present) info.flags |= kFlagSecured;
+  if (const VolumeSet* set = file_.volumes()) {
+    info.volumeCount = uint32_t(set->volumes().size());
+    info.volumeSize = set->volumeSize();
+  }
   info.packedBytes = 0;
   for (const auto& b : dir_.blocks) info.packedBytes += b.dataStored;
   members_.clear();

@@ -18,8 +18,9 @@ class ArchiveReader {
   /// See Archive::open for the errors.
   /// forceScan: ignore the directory and rebuild it by scanning (rh); a damaged file header
   /// is then taken as that of an unprotected archive.
+  /// testEnvelope false (-he): a security envelope is left out without being verified.
   static std::unique_ptr<ArchiveReader> open(const std::string& path, const std::string& password,
-                                             bool forceScan = false);
+                                             bool forceScan = false, bool testEnvelope = true);
 
   const std::string& path() const { return file_.path(); }
   const File& file() const { return file_; }
@@ -51,6 +52,7 @@ class ArchiveReader {
   Directory dir_;
   uint64_t infoOffset_ = 0;  // of the info block (0 when the directory was rebuilt)
   std::vector<MemberInfo> members_;
+  EnvelopeInfo envelope_;
 };
 
 /// Decodes one block's data from its start.

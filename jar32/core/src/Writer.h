@@ -70,6 +70,11 @@ class ArchiveWriter {
              std::vector<size_t>* newIndex);
 
   const std::string& tempPath() const { return tempPath_; }
+  /// The file that commit() replaces (symbolic links followed).
+  const std::string& finalPath() const { return finalPath_; }
+  bool replacesExisting() const { return replaceExisting_; }
+  /// Gives a file (the temporary archive, or a volume) the mode, owner and group it gets.
+  void applyOwnership(int fd) const;
   /// The entries that write() left out because their file could not be read.
   const std::vector<size_t>& dropped() const { return dropped_; }
   /// Renames the temporary file over the final path and makes that durable. Without
@@ -78,10 +83,6 @@ class ArchiveWriter {
   void commit();
 
  private:
-  /// The replaced file's mode, owner and group (group and mode only as far as allowed), or
-  /// the mode a new file gets.
-  void applyOwnership(int fd) const;
-
   std::string finalPath_;
   std::string tempPath_;
   bool replaceExisting_;

@@ -363,3 +363,33 @@ TEST_F(DriverE2E, ADoubleQuoteStopsTheRunBeforeTheArchiverSeesIt) {
   for (const auto& entry : fs::directory_iterator(temp.path()))
     EXPECT_NE(entry.path().extension(), ".j") << entry.path();  // neither that archive nor another
 }
+
+TEST_F(DriverE2E, ASignedSetOfVolumesListsWithItsSignature) {
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_CONFIG_HOME", (temp.path() + "/config").c_str(), 1);
+  std::string noise(800000, '\0');
+  uint32_t x = 2463534242u;
+  for (char& c : noise) {
+    x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+    c = char(x);
+  }
+  Write(src() + "/noise.bin", noise);
+  jar.ResetOptions();
+  jar.archiveName = archive();
+  jar.sourceFolder = src();
+  jar.fileList = {"readme.txt", "noise.bin"};
+  jar.multiVolume = true;
+  jar.volumeSize = "360";
+  jar.volumeFlags = TJar::kVolumeInhibit;
+  jar.addSecurityEnvelope = true;
+  jar.Run(opAdd);
+  EXPECT_TRUE(fs::exists(archive() + "01"));
+  List();
+  EXPECT_EQ(jar.archiveFlags, "SECURED");
+  EXPECT_NE(jar.securitySignature.find(", key "), std::string::npos) << jar.securitySignature;
+  EXPECT_EQ(jar.securitySignature.find("trusted"), std::string::npos) << jar.securitySignature;
+  EXPECT_THAT(rows.Names(), UnorderedElementsAreArray(std::vector<std::string>{"\\readme.txt", "\\noise.bin"}));
+  if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
+}

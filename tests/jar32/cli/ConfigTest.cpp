@@ -24,6 +24,16 @@ TEST(Config, EveryCommandLineThenTheCommandsOwn) {
   EXPECT_EQ(*defaultsFor(c, Command::List).chapters, (ChapterBounds{1, 0}));
 }
 
+TEST(Config, TheSignersName) {
+  const Config c = parseConfig("signer Jane  \"Q.\" Doe <jane@example.org>\na -m1\n");
+  EXPECT_EQ(c.signerName, "Jane Q. Doe <jane@example.org>");
+  EXPECT_EQ(defaultsFor(c, Command::Add).signerName, c.signerName);
+  EXPECT_THROW(parseConfig("signer\n"), UsageError);
+  EXPECT_THROW(parseConfig("signer " + std::string(128, 'x') + "\n"), UsageError);
+  EXPECT_THROW(parseConfig("signer a\x01b\n"), UsageError);
+  EXPECT_TRUE(parseConfig(generatedConfigText()).signerName.empty());
+}
+
 TEST(Config, ErrorsNameTheLine) {
   try {
     parseConfig("a -m2\nzz -y\n");

@@ -153,6 +153,28 @@ TEST_F(ListingPrinter, FlagsAndCommentsThatWouldMisleadTheReader) {
   EXPECT_EQ(p.chapters, "1");
 }
 
+TEST_F(ListingPrinter, EnvelopeLinesStandWhereTheFrontEndReadsThem) {
+  ListingHeader h;
+  h.archivePath = "/t/s.j";
+  h.flags = kFlagSecured | kFlagProtected;
+  h.secured = h.envelopeTested = true;
+  h.signature = "Tamber developers, key 3260-6A8B-A5F4-1C28-EF24, signed 2026-12-08 15:12:57";
+  const std::string text = print(h, {member("a", MemberKind::File, 1, 0, 1, 1)});
+  EXPECT_NE(text.find("members\n\n*** Verifying JAR SECURITY ENVELOPE\nArchive created "), std::string::npos);
+  EXPECT_NE(text.find("= 0.0%\n*** Valid JAR SECURITY envelope signature:\n    Tamber developers, key "),
+            std::string::npos);
+  const auto p = listing::parse(text);
+  EXPECT_TRUE(p.envelopeVerified);
+  EXPECT_EQ(p.signature, h.signature);
+  EXPECT_EQ(p.flags, "SECURED, PROTECTED");
+  // Not tested (-he): no verifying line, and a line the front-end does not take as valid.
+  h.envelopeTested = false;
+  const std::string untested = print(h, {});
+  EXPECT_EQ(untested.find("Verifying"), std::string::npos);
+  EXPECT_EQ(untested.find("*** Valid"), std::string::npos);
+  EXPECT_NE(untested.find("not tested (-he)"), std::string::npos);
+}
+
 TEST(Numbers, ThousandsAndTimes) {
   EXPECT_EQ(withThousands(0), "0");
   EXPECT_EQ(withThousands(999), "999");

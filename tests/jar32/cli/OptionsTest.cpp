@@ -74,9 +74,35 @@ TEST(Switches, CommentsUnquotedNulRemovesQuotedNulIsAFile) {
 }
 
 TEST(Switches, LaterFormsAreCollectedForTheWarning) {
-  const Options o = apply("-hk -hx- -hy -he- -va -vr10k -v-");
-  EXPECT_EQ(o.unsupported, (std::vector<std::string>{"-hk", "-hy", "-va", "-vr10k"}));
+  const Options o = apply("-hk -hx- -hy -he- -va -vr10k");
+  EXPECT_EQ(o.unsupported, (std::vector<std::string>{"-hk"}));
+  EXPECT_TRUE(o.sign);
+  EXPECT_FALSE(o.skipEnvelopeTest);
+  EXPECT_TRUE(apply("-he").skipEnvelopeTest);
   EXPECT_TRUE(apply("-hk- -hx- -hy- -he-").unsupported.empty());
+}
+
+TEST(Switches, VolumeSizesAsTheDialogsSendThem) {
+  EXPECT_EQ(*parseVolumeSize("360"), 360u * 1024);
+  EXPECT_EQ(*parseVolumeSize("1440"), 1440u * 1024);
+  EXPECT_EQ(*parseVolumeSize("2880k"), 2880u * 1024);
+  EXPECT_EQ(*parseVolumeSize("100431870"), 100431870u);
+  EXPECT_EQ(*parseVolumeSize("9999"), 9999u * 1024);
+  EXPECT_EQ(*parseVolumeSize("10000"), 10000u);
+  EXPECT_EQ(*parseVolumeSize("5M"), 5u << 20);
+  EXPECT_EQ(*parseVolumeSize("2g"), 2ull << 30);
+  for (const char* bad : {"", "0", "k", "12q", "1.5m", "-3", "99999999999999999999", "10kk"})
+    EXPECT_FALSE(parseVolumeSize(bad)) << bad;
+  Options o = apply("-v2880k -vr10k -vi -VV");
+  EXPECT_EQ(o.volumes.size, 2880u * 1024);
+  EXPECT_EQ(o.volumes.reserve, 10u * 1024);
+  EXPECT_TRUE(o.volumes.inhibit && o.volumes.beep && !o.volumes.single && !o.volumes.autoSize);
+  o = apply("-v360 -va");
+  EXPECT_TRUE(o.volumes.autoSize);
+  o = apply("-v360 -v-");
+  EXPECT_TRUE(o.volumes.single);
+  EXPECT_EQ(o.volumes.size, 0u);
+  for (const char* bad : {"-v", "-vx", "-vr", "-vrk", "-via", "-v0"}) EXPECT_THROW(apply(bad), UsageError) << bad;
 }
 
 TEST(Switches, AttributesAndToggles) {

@@ -13,6 +13,12 @@ namespace jar32 {
 
 class ArchiveReader;  // internal
 
+struct OpenOptions {
+  /// A secured archive's envelope is verified first (kCrcError when it is broken); false (-he)
+  /// reads the archive without that test.
+  bool testEnvelope = true;
+};
+
 class Archive {
  public:
   /// Opens an archive and loads its directory. password "" = none given.
@@ -21,7 +27,9 @@ class Archive {
   /// (HIDDEN archive, no password) or kMsgWrongPassword (a given password does not fit a
   /// protected archive). A password given for an unprotected archive is ignored.
   /// A damaged directory falls back to scanning the member records (info().directoryRebuilt).
-  static std::unique_ptr<Archive> open(const std::string& path, const std::string& password);
+  /// The first volume of a set opens the whole set; a missing volume throws kOpenError naming it.
+  static std::unique_ptr<Archive> open(const std::string& path, const std::string& password,
+                                       const OpenOptions& options = {});
 
   ~Archive();
   Archive(const Archive&) = delete;

@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "jar32/Envelope.h"
 #include "jar32/Errors.h"
 #include "jar32/Member.h"
 #include "jar32/Progress.h"
@@ -30,6 +32,24 @@ enum class TimeStampMode {
   Now,      // -s-  current time
   Newest,   // -s   the newest member's mtime
   KeepOld,  // -s1  unchanged
+};
+
+/// -v switches: how the written archive is laid out in files.
+struct VolumeSettings {
+  enum class Layout {
+    Keep,   // as the archive was: a set is cut again to its volume size; one file stays one
+    Single, // -v-: one file
+    Split,  // -v<size> / -va: volumes
+  } layout = Layout::Keep;
+  uint64_t size = 0;      // Split: the most bytes of a volume file
+  bool autoSize = false;  // -va: each volume as large as the free space allows
+  uint64_t reserve = 0;   // -vr: bytes left free on the file system of each volume
+  /// Called before each volume after the first with its path and number (2, 3, ...); false
+  /// stops the change. Not set: go on.
+  std::function<bool(const std::string& path, uint32_t number)> nextVolume;
+  /// Each volume is put in place as soon as it is written (the medium may change between
+  /// volumes); otherwise all of them are put in place together at the end.
+  bool placeEach = false;
 };
 
 struct WriteSettings {
@@ -55,6 +75,9 @@ struct WriteSettings {
                                   // that a source is deleted only when its bytes are stored
   bool extendedAttributes = false;  // -ja: the sources' xattrs were read, so a change of them
                                     // is a change of the version
+  bool skipEnvelopeTest = false;    // -he: read a secured archive without testing its envelope
+  std::shared_ptr<const SigningKey> signWith;  // -hy: sign the new archive (else it has no envelope)
+  VolumeSettings volumes;
 };
 
 /// A file the program found on disk. meta.name is the member name (backslashes), meta.kind,

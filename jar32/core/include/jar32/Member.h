@@ -66,7 +66,7 @@ enum ArchiveFlag : uint32_t {
   kFlagLocked = 0x01,           // "LOCKED": no change allowed
   kFlagAutoLock = 0x02,         // "AUTO_LOCK": the next change locks the archive
   kFlagRecoveryRecords = 0x04,  // "RECOVERY RECORDS" (not produced yet)
-  kFlagSecured = 0x08,          // "SECURED" (not produced yet)
+  kFlagSecured = 0x08,          // "SECURED": a security envelope signs the archive
   kFlagHidden = 0x10,           // "HIDDEN": directory encrypted, listing needs the password
   kFlagProtected = 0x20,        // "PROTECTED": a password protects the archive
   kFlagEncrypted = 0x40,        // "ENCRYPTED": member data is encrypted
@@ -75,6 +75,15 @@ enum ArchiveFlag : uint32_t {
 struct ChapterComment {
   uint32_t chapter = 0;
   std::string text;
+};
+
+/// The security envelope of an archive, as found when it was opened.
+struct EnvelopeInfo {
+  bool present = false;
+  bool verified = false;          // false when the test was skipped (-he)
+  uint8_t publicKey[32] = {};     // the signer's Ed25519 key
+  std::string signerName;         // as the signer wrote it (at most 127 bytes)
+  int64_t signedAt = 0;           // Unix seconds
 };
 
 struct ArchiveInfo {
@@ -90,6 +99,9 @@ struct ArchiveInfo {
   uint64_t packedBytes = 0;         // compressed bytes of all member data
   uint64_t fileSize = 0;            // size of the archive file
   bool directoryRebuilt = false;    // directory was damaged; members were found by scanning
+  EnvelopeInfo envelope;            // kFlagSecured when present
+  uint32_t volumeCount = 1;         // files of a volume set (1: one file)
+  uint64_t volumeSize = 0;          // a set's volume size (0: one file)
 };
 
 }  // namespace jar32

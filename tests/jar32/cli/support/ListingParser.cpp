@@ -69,6 +69,10 @@ Parsed parse(const std::string& text) {
   if (p.summary.empty()) r.fail("empty summary line");
   r.next("the passed-over line");
   line = r.next("the archive line");
+  if (line == "*** Verifying JAR SECURITY ENVELOPE") {
+    p.envelopeVerified = true;
+    line = r.next("the archive line");
+  }
   static const std::regex dates(R"(^Archive created (\d{4}-\d\d-\d\d \d\d:\d\d:\d\d), modified (\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)$)");
   std::smatch m;
   if (!std::regex_match(line, m, dates)) r.fail("bad archive line: " + line);
@@ -162,6 +166,16 @@ Parsed parse(const std::string& text) {
   if (!std::regex_match(line, m, ratio)) r.fail("bad ratio line: " + line);
   p.ratioLine = line;
   p.ratio = m[1];
+  if (contains(p.flags, "SECURED")) {
+    line = r.next("the envelope line");
+    if (p.envelopeVerified != (line == "*** Valid JAR SECURITY envelope signature:"))
+      r.fail("envelope line and verifying line disagree: " + line);
+    line = r.next("the signature line");
+    if (!startsWith(line, "    ") || line.size() <= 4) r.fail("bad signature line: " + line);
+    p.signature = line.substr(4);
+  } else if (p.envelopeVerified) {
+    r.fail("a verified envelope without SECURED");
+  }
   if (!r.atEnd()) r.fail("text after the totals: " + r.peek());
   if (std::to_string(p.rows.size()) != p.totalFiles) r.fail("total files differ from the rows");
   return p;

@@ -31,6 +31,8 @@ struct Parsed {
   std::vector<std::string> folders;  // in order of their folder lines
   std::vector<Row> rows;
   std::string totalFiles, totalBytes, ratioLine, ratio;
+  bool envelopeVerified = false;  // "*** Verifying JAR SECURITY ENVELOPE" before the archive line
+  std::string signature;          // the signature line after the totals, without its 4 blanks
 };
 
 /// Throws std::runtime_error with the line number and the reason on any deviation.
