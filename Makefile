@@ -2,7 +2,7 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 
-.PHONY: run test build deps clean bench
+.PHONY: run test build deps clean bench package
 
 run: build
 	@$(BUILD)/bin/tamber
@@ -22,6 +22,12 @@ bench:
 	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD)
 	bench/run-all
+
+# The Debian package of the installed program, checked by lintian.
+package: build
+	@scripts/install-deps package
+	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error $(BUILD)/tamber_*.deb
 
 clean:
 	rm -rf $(BUILD)

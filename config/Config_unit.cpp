@@ -402,6 +402,16 @@ void TConfiguration::done(int result) {
   QDialog::done(result);
 }
 
+// A folder box hands its focus to its field, so Tab past the last button would enter the page's
+// boxes a second time instead of going round to the page tabs.
+bool TConfiguration::focusNextPrevChild(bool next) {
+  if (next && focusWidget() == SaveBtn) {
+    pages_->tabBar()->setFocus(Qt::TabFocusReason);
+    return true;
+  }
+  return QDialog::focusNextPrevChild(next);
+}
+
 bool TConfiguration::eventFilter(QObject* watched, QEvent* event) {
   if (watched == FE_JarExecutable->edit() && event->type() == QEvent::FocusOut) FE_JarExecutableExit();
   return QDialog::eventFilter(watched, event);

@@ -34,6 +34,7 @@ class TConfiguration : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
   void done(int result) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
 
  private:
   void FillControls();

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "driver/RunDetails.h"
 #include "driver/TJarExec_unit.h"
 
 namespace {
@@ -39,10 +40,7 @@ bool TJar::CheckExitStatus() {
         platform::FileSizeOf(file) > 0 && dialogs)
       dialogs->ShowFile(captionSuffix, file);
   };
-  auto report = [this](const std::string& text) {
-    prompter_.error(text);
-    return false;
-  };
+  auto report = [this](const std::string& text) { return ReportFailure(text); };
 
   switch (exitCode) {
     case 1:
@@ -136,4 +134,13 @@ bool TJar::IsJarArchive(const std::string& fileName) {
   ::close(fd);
   static const unsigned char kSignature[] = {0x1A, 'J', 'a', 'r', 0x1B, 0x00};
   return got >= 20 && std::memcmp(header + 14, kSignature, sizeof kSignature) == 0;
+}
+
+bool TJar::ReportFailure(const std::string& text) {
+  constexpr size_t kShownBytes = 16 * 1024;
+  const std::vector<std::string> passwords{config_.password, newPassword};
+  const std::string errors = rundetails::MaskPasswords(rundetails::TailOfFile(errorFile, kShownBytes), passwords);
+  const std::string output = rundetails::MaskPasswords(rundetails::TailOfFile(outputFile, kShownBytes), passwords);
+  prompter_.errorWithDetails(text, rundetails::DetailsText(runCommand_, runArguments_, exitCode, errors, output));
+  return false;
 }

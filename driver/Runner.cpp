@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "driver/RunDetails.h"
 #include "driver/TJarExec_unit.h"
 
 void TJar::SetOwner(platform::RunEventLoop* owner) {
@@ -42,6 +43,10 @@ bool TJar::Execute(const JarCommandLine& line) {
     executeThread->WaitFor();
     executeThread.reset();
   }
+  const std::vector<std::string> passwords{config_.password, newPassword};
+  runCommand_ = rundetails::MaskPasswords(program + " " + line.argument, passwords);
+  runArguments_ = rundetails::MaskPasswords(ReadWholeFile(argumentsFile), passwords);
+  while (!runArguments_.empty() && (runArguments_.back() == '\n' || runArguments_.back() == '\r')) runArguments_.pop_back();
   ForgetArguments();
   return CheckExitStatus();
 }

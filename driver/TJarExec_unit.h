@@ -234,11 +234,14 @@ class TJar {
   void RefuseQuotes(int operation) const;
   void AskPasswordAndRelist(bool& verdict);
   void ForgetArguments();
+  // The error box of a failed run, with the run's details.
+  bool ReportFailure(const std::string& text);
 
   TJarSettings& config_;
   platform::Prompter& prompter_;
   platform::RunEventLoop* owner_ = nullptr;
   bool argumentsHoldPassword_ = false;  // the argument file must not outlive the run
+  std::string runCommand_, runArguments_;  // of the last run, passwords masked, for the error details
   int runningOperation_ = -1;           // the operation Run is carrying out
 };
 

@@ -18,6 +18,12 @@ class Prompter {
   // pressed. Escape or closing the box counts as Cancel if offered, else No, else OK.
   virtual Button ask(BoxKind kind, const std::string& text, unsigned buttons) = 0;
   virtual void plain(const std::string& text) = 0;  // no icon, OK; the application's title
+  // An error box whose details are folded away until asked for ("Show details"). Where details
+  // cannot be shown, the plain error box.
+  virtual void errorWithDetails(const std::string& text, const std::string& details) {
+    (void)details;
+    error(text);
+  }
 };
 
 // The answer a box gives when it is dismissed without pressing a button.

@@ -28,12 +28,14 @@ QMessageBox::Icon IconFor(BoxKind kind) {
   return QMessageBox::NoIcon;
 }
 
-Button Show(const QString& title, QMessageBox::Icon icon, const std::string& text, unsigned buttons) {
+Button Show(const QString& title, QMessageBox::Icon icon, const std::string& text, unsigned buttons,
+            const std::string& details = {}) {
   buttons &= ButtonOk | ButtonYes | ButtonNo | ButtonRetry | ButtonCancel;
   if (buttons == 0) buttons = ButtonOk;
 
   QMessageBox box(icon, title, QString::fromStdString(text), QMessageBox::NoButton, QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);  // paths and archive names may look like markup
+  if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
   for (const auto& [bit, standard] : kButtons)
     if (buttons & bit) {
       box.addButton(standard);
@@ -53,6 +55,10 @@ Button Show(const QString& title, QMessageBox::Icon icon, const std::string& tex
 }  // namespace
 
 void QtPrompter::error(const std::string& text) { Show(title_, QMessageBox::Critical, text, ButtonOk); }
+
+void QtPrompter::errorWithDetails(const std::string& text, const std::string& details) {
+  Show(title_, QMessageBox::Critical, text, ButtonOk, details);
+}
 
 void QtPrompter::info(const std::string& text) { Show(title_, QMessageBox::Information, text, ButtonOk); }
 

@@ -15,6 +15,7 @@ class QtPrompter : public Prompter {
   void info(const std::string& text) override;
   Button ask(BoxKind kind, const std::string& text, unsigned buttons) override;
   void plain(const std::string& text) override;
+  void errorWithDetails(const std::string& text, const std::string& details) override;
 
  private:
   QString title_;

@@ -318,3 +318,18 @@ TEST_F(RunnerTest, ShownConsoleCanBeCancelled) {
   canceller.join();
   EXPECT_EQ(jar.exitCode, 13);
 }
+
+TEST_F(RunnerTest, AFailedRunsBoxHoldsItsDetailsWithoutThePassword) {
+  settings.password = "s3cret";
+  settings.showDosbox = false;
+  prompter.expect(BoxKind::Error, "Disk full or write error");
+  EXPECT_FALSE(ExecuteScript("a \"x.j\" -g\"s3cret\" -b- out listed err no-room-s3cret exit 5"));
+  ASSERT_EQ(prompter.calls().size(), 1u);
+  const std::string& details = prompter.calls().back().details;
+  EXPECT_EQ(details.find("s3cret"), std::string::npos) << details;
+  EXPECT_NE(details.find("Command: " + settings.theJar32Exe + " @" + jar.argumentsFile), std::string::npos) << details;
+  EXPECT_NE(details.find("-g\"***\""), std::string::npos) << details;
+  EXPECT_NE(details.find("Exit code: 5 (disk full or write error)"), std::string::npos) << details;
+  EXPECT_NE(details.find("no-room-***"), std::string::npos) << details;
+  EXPECT_NE(details.find("Output:\nlisted\n"), std::string::npos) << details;
+}

@@ -99,3 +99,16 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
+
+TEST_F(QtPrompterTest, AnErrorWithDetailsFoldsThemAwayBehindAButton) {
+  QString details;
+  onNextBox([&details](QMessageBox& box) {
+    details = box.detailedText();
+    box.button(QMessageBox::Ok)->click();
+  });
+  prompter.errorWithDetails("Disk full or write error", "Exit code: 5 (disk full or write error)\n");
+  EXPECT_EQ(seen.text, "Disk full or write error");
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(seen.buttons, QMessageBox::Ok);
+  EXPECT_EQ(details, "Exit code: 5 (disk full or write error)\n");
+}

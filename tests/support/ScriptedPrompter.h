@@ -29,6 +29,7 @@ struct PromptCall {
   platform::BoxKind kind;
   std::string text;
   unsigned buttons;
+  std::string details = {};  // of errorWithDetails
 };
 
 inline std::string KindName(platform::BoxKind kind) {
@@ -90,6 +91,11 @@ class ScriptedPrompter : public platform::Prompter {
   void error(const std::string& text) override { show(platform::BoxKind::Error, text, platform::ButtonOk); }
   void info(const std::string& text) override { show(platform::BoxKind::Information, text, platform::ButtonOk); }
   void plain(const std::string& text) override { show(PlainBox, text, platform::ButtonOk); }
+  // Matched as error(text); the details are recorded with the call.
+  void errorWithDetails(const std::string& text, const std::string& details) override {
+    show(platform::BoxKind::Error, text, platform::ButtonOk);
+    calls_.back().details = details;
+  }
   platform::Button ask(platform::BoxKind kind, const std::string& text, unsigned buttons) override {
     return show(kind, text, buttons);
   }

@@ -1,0 +1,20 @@
+# `cpack -G DEB` in the build folder: a Debian package of the installed layout under /usr.
+set(CPACK_PACKAGE_NAME tamber)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "the Tamber developers")
+set(CPACK_PACKAGE_CONTACT "Tamber developers <tamber@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "archive manager for Jar archives")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Tamber is a desktop archive manager (Qt 6 Widgets) for Jar archives.\nIt lists an archive's members and chapters and adds, extracts, deletes,\ntests and copies them.\n.\nThe package also holds jar32.exe, the archiver that Tamber drives,\nwhich works on its own too.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads its window-system plugins at run time, out of sight of the library scan.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "desktop-file-utils, shared-mime-info, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_GENERATOR DEB)
+include(CPack)
