@@ -66,7 +66,8 @@ bool TJar::CheckExitStatus() {
       offer("Bad parameters !\nDo you want to see the Jar32 output ?", " - View JAR error output", errorFile);
       return false;
     case 8: return report("There's not enough memory !");
-    case 9: return report(archiveName + " is not a JAR archive !");
+    case 9:  // a header recovery names its damaged archive apart from the open one
+      return report((runningOperation_ == opRecoverHeader ? configFileName : archiveName) + " is not a JAR archive !");
     case 10: return report("Internal error !");
     case 11: return report("Ctrl-C Pressed");
     case 13: return report("Operation terminated");
@@ -77,19 +78,25 @@ bool TJar::CheckExitStatus() {
 }
 
 // The password dialog, then the archive listed again with the new password; a test is run again
-// instead, since a listing proves nothing about the members. The nested run reports its own
-// outcome. The verdict is the user's answer, except after a test: the nested test has said all.
+// instead, since a listing proves nothing about the members, and so is a header recovery, whose
+// damaged archive need not be the listed one. The nested run reports its own outcome. The verdict
+// is the user's answer, except after a test (the nested test has said all) and after a recovery
+// (whether the nested recovery succeeded).
 void TJar::AskPasswordAndRelist(bool& verdict) {
   verdict = dialogs && dialogs->AskPassword();
   if (!verdict) return;
   usePassword = true;
   const bool test = runningOperation_ == opTest;
+  const bool recovery = runningOperation_ == opRecoverHeader;
+  bool nestedSucceeded = true;
   try {
-    Run(test ? opTest : opList);
+    Run(test || recovery ? runningOperation_ : opList);
   } catch (const JarFailure& failure) {
+    nestedSucceeded = false;
     if (!failure.text.empty()) prompter_.error(failure.text);
   }
   if (test) verdict = false;
+  if (recovery) verdict = nestedSucceeded;
 }
 
 void TJar::ViewLastOutput() {

@@ -44,13 +44,5 @@ void TMain::Mainmenu_ViewLastOutputClick() {
   jar_->ViewLastOutput();
 }
 
-void TMain::Mainmenu_GenerateJarcfgClick() {
-  if (operationRunning_) return;
-}
-
-void TMain::Mainmenu_RecoverHeaderClick() {
-  if (operationRunning_) return;
-}
-
 // Runs when the list's pop-up menu or the Actions menu opens.
 void TMain::PopupMenu1Popup() {}

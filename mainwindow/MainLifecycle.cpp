@@ -20,6 +20,7 @@
 #include "mainwindow/CommentPane.h"
 #include "mainwindow/Main_unit.h"
 #include "mainwindow/MainStatusBar.h"
+#include "mainwindow/MaintenancePaths.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 
@@ -107,7 +108,7 @@ void TMain::FormActivate() {
   activating_ = false;
   jar_->progressBar = progressSink_.get();
   jar_->statusBar = statusBar_;
-  saveDialogFolder_ = platform::WithoutTrailingSeparator(platform::FolderPart(config_->theJar32Exe));
+  saveDialogFolder_ = JarConfigFolder(config_->theJar32Exe);
   ResetAddChoices();
   SetCurrentArchive("");
   setAcceptDrops(true);
