@@ -1,5 +1,5 @@
 #pragma once
-// The desktop's trash, as the freedesktop.org trash specification lays it out: a file on the home
+// The desktop's trash, in the freedesktop.org trash layout: a file on the home
 // file system goes to $XDG_DATA_HOME/Trash (~/.local/share/Trash); one on another file system to
 // that file system's $topdir/.Trash/$uid or $topdir/.Trash-$uid. Each trashed file has an info file
 // with its old path and the time, so file managers can put it back.
