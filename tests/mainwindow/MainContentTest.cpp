@@ -219,6 +219,22 @@ TEST_F(MainContent, ADroppedArchiveOpensAndOtherFilesGoToTheAddDialog) {
   EXPECT_EQ(window->config().currentArchive, "");
 }
 
+TEST_F(MainContent, AHundredThousandDroppedFilesReachTheAddDialog) {
+  Write(files() + "/a b.txt", "a");
+  QByteArray uris;
+  for (int i = 0; i < 100000; ++i) uris += UriOf(files() + "/a b.txt");
+  StartWithAdd();
+  bool shown = false;
+  OnAdd([&](TAddDialog1& d) {
+    shown = true;
+    EXPECT_EQ(Child<QLabel>(d, "Label4")->text(), "100000");
+  }, false);
+  ASSERT_TRUE(DropUris(uris));
+  EXPECT_FALSE(shown) << "no dialog inside the drop event";
+  ProcessEventsUntil([&] { return shown; }, 30000);
+  EXPECT_TRUE(Action("Mainmenu_Add")->isEnabled() || window->config().currentArchive.empty());
+}
+
 TEST_F(MainContent, GivenNamesTheArchiverCannotTakeAreLeftOutWithAMessage) {
   Write(files() + "/good.txt", "g");
   Write(files() + "/star*.txt", "s");
