@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QTimer>
+#include <QUrl>
 #include <exception>
 
 #include "dialogs/AddDialog1_unit.h"
@@ -213,20 +214,18 @@ void TMain::ShowDropHint(bool on) {
     return;
   }
   if (!dropHint_) {
-    dropHint_ = new QLabel(listView_);
+    dropHint_ = new QLabel(listView_->viewport());
     dropHint_->setObjectName("DropHint");
     dropHint_->setAlignment(Qt::AlignCenter);
     dropHint_->setWordWrap(true);
     dropHint_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    dropHint_->setAutoFillBackground(true);
-    dropHint_->setFrameShape(QFrame::Box);
-    dropHint_->setLineWidth(2);
+    dropHint_->setStyleSheet("QLabel { border: 2px dashed palette(highlight); background: palette(base); padding: 8px; }");
   }
   dropHint_->setText(config_->currentArchive.empty()
                          ? "Drop an archive to open it, or files to add them to a new archive"
                          : "Drop files to add them to " +
                                QString::fromStdString(platform::FileNamePart(config_->currentArchive)));
-  dropHint_->setGeometry(listView_->rect().adjusted(8, 8, -8, -8));
+  dropHint_->setGeometry(listView_->viewport()->rect().adjusted(6, 6, -6, -6));
   dropHint_->raise();
   dropHint_->show();
 }
@@ -258,7 +257,10 @@ void TMain::dropEvent(QDropEvent* event) {
     event->ignore();
     return;
   }
-  const QByteArray bytes = event->mimeData()->data(kUriListFormat);
+  // The list as sent; on X11 Qt hands it over only as URLs, kept encoded so that bytes stay bytes.
+  QByteArray bytes = event->mimeData()->data(kUriListFormat);
+  if (bytes.isEmpty())
+    for (const QUrl& url : event->mimeData()->urls()) bytes += url.toEncoded() + "\r\n";
   DroppedFiles dropped = ParseUriList(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
   event->acceptProposedAction();
   QTimer::singleShot(0, this, [this, dropped = std::move(dropped)] {
