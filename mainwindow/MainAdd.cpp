@@ -257,7 +257,7 @@ void TMain::dropEvent(QDropEvent* event) {
     event->ignore();
     return;
   }
-  // The list as sent; on X11 Qt hands it over only as URLs, kept encoded so that bytes stay bytes.
+  // The list as sent, else as the URLs Qt made of it (kept encoded, so that bytes stay bytes).
   QByteArray bytes = event->mimeData()->data(kUriListFormat);
   if (bytes.isEmpty())
     for (const QUrl& url : event->mimeData()->urls()) bytes += url.toEncoded() + "\r\n";
