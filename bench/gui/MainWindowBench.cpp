@@ -295,6 +295,8 @@ void ReportLoop(const char* what, const LoopProbe& probe, double seconds) {
 }
 
 void ExtractSelected(TMain& main, const std::string& home) {
+  // Listed again as the window lists (the figures above read the listing into the rows alone).
+  if (!main.OpenArchive(main.config().currentArchive, false)) return;
   main.Mainmenu_SelectAllClick();
   std::printf("-- Extract of %d selected rows\n", main.SelectedCount());
   TimeFileList(main, opExtractWithFolders);
