@@ -319,4 +319,17 @@ TEST_F(ContentEndToEnd, CopyingIntoAnotherArchiveKeepsTheLock) {
   ASSERT_TRUE(window->OpenArchive(copy, false));
   EXPECT_NE(window->jar().archiveFlags.find("LOCK"), std::string::npos) << window->jar().archiveFlags;
   EXPECT_TRUE(HasEnding("readme.txt"));
+
+  // In place without a password: the change locks the archive at last, and the window lists it
+  // again, though no password was set.
+  ASSERT_TRUE(window->OpenArchive(archive, false));
+  OnCopy([&](TCopyDialog& d) {
+    Child<FileNameField>(d, "FE_OutputArchive")->setText("");
+    Check(d, "CB_Password", false);
+  });
+  Action("Mainmenu_Copy")->trigger();
+  EXPECT_EQ(window->jar().archiveFlags, "LOCKED");
+  EXPECT_EQ(Pane()->Lines().at(0), "Flags: LOCKED");
+  prompter.expect(BoxKind::Information, "Archive is locked, cannot change contents !");
+  Action("Mainmenu_Delete")->trigger();
 }
