@@ -333,3 +333,31 @@ TEST_F(ContentEndToEnd, CopyingIntoAnotherArchiveKeepsTheLock) {
   prompter.expect(BoxKind::Information, "Archive is locked, cannot change contents !");
   Action("Mainmenu_Delete")->trigger();
 }
+
+// A folder on a file system of 64 KiB: the archiver says the disk is full, the window stays usable,
+// the archive is whole, and nothing is written beside the target folder. Needs the right to mount.
+TEST_F(ContentEndToEnd, AFullDiskDuringExtractIsReportedAndTheArchiveStaysWhole) {
+  const std::string demo = MakeDemoArchive();
+  Write(Src() + "/noise.bin", Noise(300000, 9));
+  ASSERT_EQ(Jar("a '" + demo + "' noise.bin", Src()), 0);
+  const std::string small = home.path() + "/small";
+  fs::create_directories(small);
+  if (std::system(("mount -t tmpfs -o size=64k tmpfs '" + small + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "a small file system cannot be mounted here";
+  struct Unmount {
+    std::string at;
+    ~Unmount() { std::system(("umount '" + at + "'").c_str()); }
+  } unmount{small};
+  const std::string before = Content(demo);
+
+  StartWithAdd();
+  ASSERT_TRUE(window->OpenArchive(demo, false));
+  prompter.expect(BoxKind::Error, "Disk full or write error");
+  ExtractInto(small + "/out", false, true);
+  prompter.verifyDone();
+  EXPECT_EQ(window->jar().exitCode, 5);
+  EXPECT_TRUE(Content(demo) == before) << "the archive is as it was";
+  for (const auto& entry : fs::directory_iterator(small)) EXPECT_EQ(entry.path().filename(), "out");
+  prompter.expect(BoxKind::Information, "No errors detected !");
+  Action("Mainmenu_Test")->trigger();
+}
