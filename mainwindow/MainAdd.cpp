@@ -82,7 +82,7 @@ bool TMain::RunAdd(bool filesGiven, const std::vector<std::string>& list, int co
   }
 
   std::vector<std::string> names(list.begin(), list.begin() + std::min<size_t>(list.size(), std::max(count, 0)));
-  if (filesGiven && !KeepFitNames(names)) return false;
+  if (filesGiven && (names.empty() || !KeepFitNames(names))) return false;
   try {
     bool cancelled;
     if (!filesGiven) {
