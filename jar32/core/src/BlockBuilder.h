@@ -21,13 +21,14 @@ struct PiecePlan {
   uint64_t sourceOffset = 0;  // old block data offset (EncodeOld/Copy) or file offset (host)
   bool first = false, last = false;
   int chainPiece = -1;        // >= 0: part of a member split over several blocks
+  uint32_t oldBlock = kNoBlock;  // EncodeOld of merged blocks: the old block it comes from
 };
 
 enum class JobKind { Copy, Reseal, EncodeOld, EncodeHost, Empty };
 
 struct Job {
   JobKind kind = JobKind::EncodeHost;
-  uint32_t oldBlock = kNoBlock;
+  uint32_t oldBlock = kNoBlock;  // kNoBlock for new files and merged old blocks
   std::vector<PiecePlan> pieces;
   CodecChoice codec;
   uint64_t dataRaw = 0;

@@ -16,6 +16,7 @@
 #include "BlockBuilder.h"
 #include "Checksum.h"
 #include "FaultInjection.h"
+#include "OldBlocks.h"
 #include "Reader.h"
 #include "TempFiles.h"
 #include "WorkerPool.h"
@@ -168,7 +169,11 @@ std::vector<Job> planOldJobs(const ArchiveReader& source, const std::vector<NewE
     job.oldBlock = b;
     job.pieces = std::move(pieces[b]);
     for (const auto& p : job.pieces) job.dataRaw += p.length;
-    if (job.pieces.size() == total[b] && !recompressAll) {
+    const uint64_t blockRaw = source.directory().blocks[b].dataRaw;
+    if (!recompressAll &&
+        (job.pieces.size() == total[b] || keepsMostOfBlock(job.dataRaw, blockRaw))) {
+      // Still mostly used: copied with the unused bytes rather than compressed again.
+      job.dataRaw = blockRaw;
       bool copyable = sourceProtected ? (prot.keys && prot.sameKeysAsSource) : !prot.keys;
       job.kind = copyable ? JobKind::Copy : JobKind::Reseal;
     } else {
@@ -177,6 +182,13 @@ std::vector<Job> planOldJobs(const ArchiveReader& source, const std::vector<NewE
       job.codec = codecFor(method, classify(name, nullptr, 0));
     }
     jobs.push_back(std::move(job));
+  }
+  if (!recompressAll) {
+    std::vector<uint64_t> oldRaw;
+    for (const BlockRef& ref : source.directory().blocks) oldRaw.push_back(ref.dataRaw);
+    mergeSmallBlocks(jobs, oldRaw, blockLimitFor(method), [&](const PiecePlan& p) {
+      return codecFor(method, classify(entries[p.entry].info.name, nullptr, 0));
+    });
   }
   return jobs;
 }
