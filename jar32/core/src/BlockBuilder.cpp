@@ -1,11 +1,17 @@
 #include "BlockBuilder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "FaultInjection.h"
 #include "Reader.h"
 
 namespace jar32 {
+
+int metaLevelFor(size_t rawSize, int level) {
+  // Very large directories are not worth the slowest levels.
+  return rawSize > (4u << 20) ? std::min(level, 12) : level;
+}
 
 BlockBuilder::BlockBuilder(const ArchiveReader* source, std::vector<NewEntry>& entries,
                            const Protection& prot, std::vector<std::unique_ptr<HashChain>>& chains,
@@ -144,7 +150,8 @@ void BlockBuilder::finishHead(Built& b, const Job& job,
   b.header.type = kBlockData;
   b.header.metaGuard = metaGuard();
   randomBytes(b.header.metaNonce, kNonceBytes);
-  Bytes meta = buildMetaSection(raw, metaGuard(), prot_.keys.get(), b.header.metaNonce, kBlockData);
+  Bytes meta = buildMetaSection(raw, metaGuard(), prot_.keys.get(), b.header.metaNonce, kBlockData,
+                                metaLevelFor(raw.size(), metaLevel_));
   b.header.metaRaw = raw.size();
   b.header.metaStored = meta.size();
   b.head.resize(kBlockHeaderSize);
