@@ -215,6 +215,8 @@ void applySwitch(const Token& item, Options& o) {
     if (value == "0" || value.empty()) o.testNew = true;
     else if (value == "-") o.testNew = false;
     else bad(item, "unknown switch");
+  } else if (name == "jc") {
+    o.showChapterComments = onOff(item, value);
   } else if (name == "jb") {
     if (value.empty()) {
       o.chapters = ChapterBounds{};

@@ -79,6 +79,7 @@ struct Options {
   bool ignoreReadOnly = false;          // -ha
   bool testNew = false;                 // -ht0
   std::optional<ChapterBounds> chapters;  // -jb
+  bool showChapterComments = false;     // -jc: the listing prints the chapter comments
   std::vector<std::string> excludes;    // -x
 };
 

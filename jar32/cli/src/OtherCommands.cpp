@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "ChapterCommentText.h"
 #include "Config.h"
 #include "EnvelopeText.h"
 #include "MemberNames.h"
@@ -44,6 +45,7 @@ void runTest(RunContext& run) {
       run.report.warning("the archive is signed by key " + keyFingerprint(envelope.publicKey) +
                          ", which is not one of your trusted keys");
   }
+  printChapterComments(archive->info().chapterComments, {1, archive->info().chapterCount}, run.out);
   PrintingProgress progress(run);
   archive->test(&progress);
   run.out.line("No errors detected.");

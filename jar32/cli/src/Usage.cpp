@@ -45,6 +45,7 @@ Switches (a trailing - switches off; switches may come anywhere after the comman
            y: output archive
   -x"name" exclude names or wildcards (without a folder part: in every folder)
   -jb<A-B> chapters for l, e, x (default: the last; -jb1- all; open bounds allowed)
+  -jc      l: also print the chapter comments of the chapters listed (after the totals)
   -js0/-js1/-js2  ac: unchanged = same size and time / same content / never (bare -js = 2)
   -jl/-jl1/-jl2   lock the archive / lock its chapters / lock it at the next change
   -jx      hide the contents (the directory is encrypted; listing needs the password)
