@@ -20,8 +20,9 @@ namespace {
 
 constexpr char kMagic[8] = {'J', 'A', 'R', '3', '2', 'R', 'E', 'C'};
 constexpr uint32_t kSector = kRecordsSector;
-// Parity built at once; a larger archive is encoded in several passes over it.
-constexpr uint64_t kParityBudget = 256ull << 20;
+// Parity built in one pass over the rows: small enough to stay in the cache while every row
+// adds its sectors to it (the reads are then 64 sectors at a time, a row's stride apart).
+constexpr uint64_t kParityBudget = 1ull << 20;
 // Damaged stretches kept for the report.
 constexpr size_t kMaxRanges = 256;
 // The most damaged data the repair holds in memory.
@@ -82,14 +83,6 @@ Bytes codingMatrix(const RecordsLayout& L) {
   Bytes a(size_t(k + m) * size_t(k));
   gf_gen_cauchy1_matrix(a.data(), k + m, k);
   return a;
-}
-
-/// Reads one data sector (zeros past the covered bytes); false when the file ends first.
-bool readDataSector(const File& f, const RecordsLayout& L, uint64_t i, uint8_t* out) {
-  const uint64_t at = i * kSector;
-  const size_t want = size_t(std::min<uint64_t>(kSector, L.covered - at));
-  std::memset(out + want, 0, kSector - want);
-  return f.readAt(at, out, want);
 }
 
 class Report {
@@ -195,7 +188,8 @@ RecordsLayout RecordsLayout::plan(uint64_t covered, unsigned share) {
   const uint64_t nd = L.dataSectors();
   const uint64_t want = std::max<uint64_t>(1, ceilDiv(nd * share, 100));
   L.parityPerStripe = uint32_t(std::min<uint64_t>(parityFor(share), want));
-  L.stripes = uint32_t(std::min<uint64_t>(ceilDiv(want, L.parityPerStripe), nd));
+  // More stripes than the field holds (petabytes) leaves the layout implausible: refused.
+  L.stripes = uint32_t(std::min<uint64_t>({ceilDiv(want, L.parityPerStripe), nd, UINT32_MAX}));
   L.dataPerStripe = uint32_t(ceilDiv(nd, L.stripes));
   L.covered = covered;
   return L;
@@ -248,6 +242,7 @@ bool RecordsLayout::decodeHead(const uint8_t* p, RecordsLayout& out, bool& last)
 void appendRecoveryRecords(const std::string& path, unsigned share) {
   File in = File::openRead(path);
   const RecordsLayout L = RecordsLayout::plan(in.size(), share);
+  if (!L.plausible()) throw JarError(kFatal, "The archive is too large for recovery records: " + path);
   const uint32_t T = L.stripes, k = L.dataPerStripe, m = L.parityPerStripe;
   const uint64_t nd = L.dataSectors();
   const Bytes matrix = codingMatrix(L);
@@ -375,7 +370,26 @@ RecordsInfo openRecords(File& f, RecordsUse use) {
   auto overlay = std::make_shared<ByteOverlay>();
   overlay->size = L.covered;
   uint64_t held = 0;
-  Bytes sources(size_t(k) * kSector), outputs;
+  // The data sectors of 64 neighbouring stripes, row by row: one read per row serves them all.
+  constexpr uint32_t kGroup = 64;
+  Bytes groupRows(size_t(k) * kGroup * kSector), sources(size_t(m) * kSector), outputs;
+  uint32_t loadedGroup = UINT32_MAX;
+  bool rowsRead = false;
+  auto loadGroup = [&](uint32_t group) {
+    if (group == loadedGroup) return rowsRead;
+    loadedGroup = group;
+    rowsRead = true;
+    const uint64_t j0 = uint64_t(group) * kGroup, j1 = std::min<uint64_t>(T, j0 + kGroup);
+    std::memset(groupRows.data(), 0, groupRows.size());
+    for (uint32_t r = 0; r < k; ++r) {
+      const uint64_t first = uint64_t(r) * T + j0;
+      if (first >= nd) break;
+      const uint64_t from = first * kSector;
+      const uint64_t to = std::min(L.covered, std::min<uint64_t>(uint64_t(r) * T + j1, nd) * kSector);
+      if (!f.readAt(from, groupRows.data() + size_t(r) * kGroup * kSector, size_t(to - from))) rowsRead = false;
+    }
+    return rowsRead;
+  };
   auto shardPlace = [&](uint32_t j, uint32_t shard, uint64_t& offset, uint64_t& length) {
     if (shard < k) {
       const uint64_t i = uint64_t(shard) * T + j;
@@ -386,6 +400,12 @@ RecordsInfo openRecords(File& f, RecordsUse use) {
       length = kSector;
     }
   };
+  struct Decoder {
+    bool ok = false;
+    std::vector<uint32_t> survivors;
+    Bytes tables;
+  };
+  std::map<std::vector<uint32_t>, Decoder> decoders;  // by lost shards
   for (auto& [j, lost] : erased) {
     std::sort(lost.begin(), lost.end());
     bool repairable = lost.size() <= m;
@@ -394,37 +414,47 @@ RecordsInfo openRecords(File& f, RecordsUse use) {
       if (s < k) lostData.push_back(s);
     // Lost data is decoded also when only checking: repairable means it came back intact.
     if (repairable && !lostData.empty()) {
-      // Any k intact shards give the rest: invert their rows of the coding matrix.
-      std::vector<uint32_t> survivors;
-      for (uint32_t s = 0; s < k + m && survivors.size() < k; ++s)
-        if (!std::binary_search(lost.begin(), lost.end(), s)) survivors.push_back(s);
-      Bytes b(size_t(k) * k), inverse(size_t(k) * k);
-      for (uint32_t r = 0; r < k; ++r)
-        std::memcpy(b.data() + size_t(r) * k, matrix.data() + size_t(survivors[r]) * k, k);
-      if (gf_invert_matrix(b.data(), inverse.data(), int(k)) != 0) repairable = false;
+      // Any k intact shards give the rest: invert their rows of the coding matrix. A burst
+      // leaves most stripes with the same lost rows, so each pattern is inverted once.
+      if (decoders.size() >= 4096) decoders.clear();  // hostile damage: memory stays bounded
+      auto [cached, isNew] = decoders.try_emplace(lost);
+      Decoder& d = cached->second;
+      if (isNew) {
+        for (uint32_t s = 0; s < k + m && d.survivors.size() < k; ++s)
+          if (!std::binary_search(lost.begin(), lost.end(), s)) d.survivors.push_back(s);
+        Bytes b(size_t(k) * k), inverse(size_t(k) * k);
+        for (uint32_t r = 0; r < k; ++r)
+          std::memcpy(b.data() + size_t(r) * k, matrix.data() + size_t(d.survivors[r]) * k, k);
+        d.ok = gf_invert_matrix(b.data(), inverse.data(), int(k)) == 0;
+        if (d.ok) {
+          const size_t ne = lostData.size();
+          Bytes rows(ne * k);
+          for (size_t e = 0; e < ne; ++e)
+            std::memcpy(rows.data() + e * k, inverse.data() + size_t(lostData[e]) * k, k);
+          d.tables.resize(size_t(32) * k * ne);
+          ec_init_tables(int(k), int(ne), rows.data(), d.tables.data());
+        }
+      }
+      if (!d.ok) repairable = false;
       if (repairable && use == RecordsUse::Repair && held + lostData.size() * kSector > kRepairBudget)
         repairable = false;
+      const std::vector<uint32_t>& survivors = d.survivors;
       if (repairable) {
         const size_t ne = lostData.size();
-        Bytes rows(ne * k), tables(size_t(32) * k * ne);
-        for (size_t e = 0; e < ne; ++e)
-          std::memcpy(rows.data() + e * k, inverse.data() + size_t(lostData[e]) * k, k);
-        ec_init_tables(int(k), int(ne), rows.data(), tables.data());
         std::vector<uint8_t*> src(k), dst(ne);
-        for (uint32_t r = 0; r < k && repairable; ++r) {
-          src[r] = sources.data() + size_t(r) * kSector;
+        if (!loadGroup(j / kGroup)) repairable = false;
+        for (uint32_t r = 0, p = 0; r < k && repairable; ++r) {
           const uint32_t s = survivors[r];
           if (s < k) {
-            const uint64_t i = uint64_t(s) * T + j;
-            if (i >= nd) std::memset(src[r], 0, kSector);
-            else if (!readDataSector(f, L, i, src[r])) repairable = false;
-          } else if (!f.readAt(L.parityAt() + L.paritySlot(j, s - k) * kSector, src[r], kSector)) {
-            repairable = false;
+            src[r] = groupRows.data() + (size_t(s) * kGroup + j % kGroup) * kSector;
+          } else {
+            src[r] = sources.data() + size_t(p++) * kSector;
+            if (!f.readAt(L.parityAt() + L.paritySlot(j, s - k) * kSector, src[r], kSector)) repairable = false;
           }
         }
         outputs.assign(ne * kSector, 0);
         for (size_t e = 0; e < ne; ++e) dst[e] = outputs.data() + e * kSector;
-        if (repairable) ec_encode_data(int(kSector), int(k), int(ne), tables.data(), src.data(), dst.data());
+        if (repairable) ec_encode_data(int(kSector), int(k), int(ne), d.tables.data(), src.data(), dst.data());
         // What the parity gives back must be what was written.
         for (size_t e = 0; e < ne && repairable; ++e) {
           const uint64_t i = uint64_t(lostData[e]) * T + j;
