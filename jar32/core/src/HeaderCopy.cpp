@@ -1,5 +1,6 @@
 #include "HeaderCopy.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Bytes.h"
@@ -36,6 +37,17 @@ void writeHeaderCopy(File& out, const uint8_t header[kFileHeaderSize]) {
   uint8_t copy[kHeaderCopySize];
   encodeHeaderCopy(header, copy);
   out.write(copy, sizeof copy);
+}
+
+bool headerCopyIntact(const File& file, const std::vector<BlockRef>& blocks, uint64_t infoOffset) {
+  uint64_t end = kFileHeaderSize;
+  for (const BlockRef& b : blocks) end = std::max(end, b.offset + b.size);
+  if (end == infoOffset) return true;  // written before the copy existed
+  if (end + kHeaderCopySize != infoOffset) return true;  // not laid out by this writer: not judged
+  uint8_t header[kFileHeaderSize], copy[kHeaderCopySize], expected[kHeaderCopySize];
+  if (!file.readAt(0, header, sizeof header) || !file.readAt(end, copy, sizeof copy)) return false;
+  encodeHeaderCopy(header, expected);
+  return std::memcmp(copy, expected, sizeof copy) == 0;
 }
 
 bool findHeaderCopy(const File& file, FileHeader& out) {

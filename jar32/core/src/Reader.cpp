@@ -425,6 +425,8 @@ void ArchiveReader::test(Progress* progress) const {
       ++badBlocks;
     }
   }
+  // And the header's second copy, where a writer puts it: right before the information block.
+  if (infoOffset_ && !headerCopyIntact(file_, dir_.blocks, infoOffset_)) ++badBlocks;
   if (dir_.info.directoryRebuilt)
     throw JarError(kCrcError, "The archive directory is damaged (use rh to recover the archive)");
   if (counter.damagedCount)
