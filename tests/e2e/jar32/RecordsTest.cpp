@@ -2,6 +2,7 @@
 // damage at many offsets tested, extracted repaired (-hx) and repaired on disk (-jr), damage
 // past repair, records with an envelope and volumes, and rh of a protected archive.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <random>
@@ -92,6 +93,26 @@ TEST_F(RecordsRun, DamageAtManyOffsetsIsTestedExtractedRepairedAndRepairedOnDisk
     EXPECT_TRUE(has(r.out, "replaced the damaged one")) << r.out;
     EXPECT_TRUE(readFile(t / "r.j") == good);
   }
+}
+
+TEST_F(RecordsRun, AKilledRepairLeavesTheDamagedArchiveAsItWas) {
+  ASSERT_EQ(jar({"a", "../r.j", "-r", "-hk", "*"}, t / "src").code, 0);
+  const std::string good = readFile(t / "r.j");
+  damage(t / "r.j", good.size() / 4, 10000);
+  const std::string bad = readFile(t / "r.j");
+  {
+    HeldRun held({"x", "r.j", "-jr", "-o" + (t / "out").string()}, t.path(), "rename");
+    ASSERT_TRUE(held.waitUntilHeld());
+    held.signal(SIGKILL);
+    held.finish();
+  }
+  EXPECT_TRUE(readFile(t / "r.j") == bad);
+  // The next run repairs it and leaves no temporary file behind.
+  Result r = jar({"t", "r.j", "-jr"}, t.path());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(readFile(t / "r.j") == good);
+  for (const auto& entry : fs::directory_iterator(t.path()))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 }
 
 TEST_F(RecordsRun, DamagePastRepairIsToldApartAndIntactMembersAreSalvaged) {
