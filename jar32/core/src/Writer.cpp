@@ -1,5 +1,7 @@
 #include "Writer.h"
 
+#include "HeaderCopy.h"
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -489,6 +491,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   ByteWriter iw(infoRaw);
   encodeInfo(info, iw);
   Trailer trailer;
+  writeHeaderCopy(out, fh);  // for rh when the first header is damaged
   trailer.infoOffset = writeMetaBlock(kBlockInfo, infoRaw);
   const Bytes directoryRaw = encodeDirectory(dir);
   trailer.directoryOffset = writeMetaBlock(kBlockDirectory, directoryRaw);
