@@ -28,3 +28,7 @@ void ArchiveListView::keyReleaseEvent(QKeyEvent* event) {
   QTreeView::keyReleaseEvent(event);
   if (!event->isAutoRepeat()) emit keyReleased(event->key(), event->modifiers());
 }
+
+void ArchiveListView::startDrag(Qt::DropActions) {
+  if (dragStarter) dragStarter();
+}

@@ -18,6 +18,7 @@
 #include "mainwindow/CommentLines.h"
 #include "mainwindow/CommentPane.h"
 #include "mainwindow/MainStatusBar.h"
+#include "mainwindow/TempExtractions.h"
 
 namespace {
 
@@ -73,6 +74,7 @@ TMain::TMain(MainServices services, QWidget* parent)
 
   commentMemo_->SetLines(StartHintLines());
   setAcceptDrops(false);  // from the first activation on
+  BuildExtras();
 }
 
 TMain::~TMain() = default;
