@@ -67,10 +67,21 @@ void ArchiveListModel::Refilter(bool fromShown) {
   }
   std::vector<uint32_t> kept;
   const std::vector<uint32_t>& from = fromShown ? shown_ : order_;
-  for (uint32_t storeRow : from) {
-    const ArchiveEntryRow row = store_.Row(storeRow);
-    if (filter_.Matches(row.path, row.caption)) kept.push_back(storeRow);
+  kept.reserve(from.size());
+  if (filter_.FolderDecides()) {
+    // Each folder's verdict once: the rows of a folder come in runs, and folders are few.
+    enum : int8_t { kUnknown = -1, kFails = 0, kPasses = 1 };
+    std::vector<int8_t> folders(store_.FolderCount(), kUnknown);
+    for (uint32_t storeRow : from) {
+      int8_t& folder = folders[store_.FolderOf(storeRow)];
+      if (folder == kUnknown) folder = filter_.MatchesPart(store_.FolderText(store_.FolderOf(storeRow))) ? kPasses : kFails;
+      if (folder == kPasses || filter_.MatchesPart(store_.Caption(storeRow))) kept.push_back(storeRow);
+    }
+  } else {
+    for (uint32_t storeRow : from)
+      if (filter_.Matches(store_.FolderText(store_.FolderOf(storeRow)), store_.Caption(storeRow))) kept.push_back(storeRow);
   }
+  kept.shrink_to_fit();
   shown_ = std::move(kept);
 }
 

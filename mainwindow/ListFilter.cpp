@@ -27,6 +27,22 @@ bool ContainsFolded(std::string_view text, std::string_view folded) {
   return false;
 }
 
+// Folder and name as one text, without joining them.
+struct Joined {
+  std::string_view path, name;
+  size_t size() const { return path.size() + name.size(); }
+  char operator[](size_t i) const { return i < path.size() ? path[i] : name[i - path.size()]; }
+};
+
+// Whether text ends with the folded tail, where ? stands for any character (ASCII only).
+bool EndsWithFolded(std::string_view text, std::string_view tail) {
+  if (text.size() < tail.size()) return false;
+  const size_t from = text.size() - tail.size();
+  for (size_t i = 0; i < tail.size(); ++i)
+    if (tail[i] != '?' && Lower(text[from + i]) != tail[i]) return false;
+  return true;
+}
+
 // The whole of text against a pattern of * (any run) and ? (one item); at() folds an item of text.
 template <class Text, class Pattern, class Fold>
 bool Glob(const Text& text, const Pattern& pattern, Fold fold) {
@@ -61,6 +77,19 @@ ListFilter::ListFilter(std::string_view text) : text_(text) {
   for (char c : text) folded_ += Lower(c);
   pattern_ = text_.find_first_of("*?") != std::string::npos;
   ascii_ = IsAscii(text_);
+  if (const size_t star = folded_.rfind('*'); star != std::string::npos) tail_ = folded_.substr(star + 1);
+}
+
+bool ListFilter::MatchesPattern(std::string_view path, std::string_view name) const {
+  if (ascii_ && IsAscii(path) && IsAscii(name)) {
+    // Both texts end with the name: its tail rejects most rows before any matching.
+    if (!EndsWithFolded(name, tail_)) return false;
+    const std::string_view pattern(folded_);
+    return Glob(Joined{path, name}, pattern, Lower) || (!path.empty() && Glob(name, pattern, Lower));
+  }
+  std::string full(path);
+  full.append(name);
+  return MatchesText(full) || (!path.empty() && MatchesText(name));
 }
 
 bool ListFilter::MatchesText(std::string_view text) const {
@@ -76,12 +105,11 @@ bool ListFilter::MatchesText(std::string_view text) const {
 
 bool ListFilter::Matches(std::string_view path, std::string_view name) const {
   if (text_.empty()) return true;
-  // One buffer for folder + name, reused from row to row.
-  thread_local std::string full;
-  full.assign(path);
+  if (pattern_) return MatchesPattern(path, name);
+  if (FolderDecides()) return MatchesText(name) || MatchesText(path);
+  std::string full(path);
   full.append(name);
-  if (MatchesText(full)) return true;
-  return pattern_ && !path.empty() && MatchesText(name);
+  return MatchesText(full);
 }
 
 bool ListFilter::Narrows(const ListFilter& previous) const {
