@@ -23,4 +23,9 @@ class ArchiveListView : public QTreeView {
   void mousePressEvent(QMouseEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void startDrag(Qt::DropActions supportedActions) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  bool dragCandidate_ = false;
+  QPoint pressedAt_;
 };
