@@ -198,7 +198,8 @@ bool TMain::OpenMemberRow(int row) {
 }
 
 void TMain::MemberChanged(const std::string& member, const QString& folder) {
-  if (Locked(jar_->archiveFlags)) return;
+  // Gone with its archive (closed while a run or a question held the change back), or locked.
+  if (Locked(jar_->archiveFlags) || !QFileInfo(folder).isDir()) return;
   if (operationRunning_ || askingChange_) {  // asked once the run (or the other question) is over
     QTimer::singleShot(kRetryMs, this, [this, member, folder] { MemberChanged(member, folder); });
     return;
