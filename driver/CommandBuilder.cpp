@@ -166,7 +166,10 @@ void TJar::BuildArguments(int operation) {
     if (!includeReadOnlyAttr) line += " -hbr0";
     if (!includeSystemAttr) line += " -hbs0";
   }
-  if (!consoleShown || operation == opList || assumeYes) line += " -y";
+  // Extracting without a console and without "yes to all" gets no -y: the archiver's standard input
+  // is the empty input file, so every question it asks (replace an existing file?) is answered no.
+  const bool answeredNo = !consoleShown && !assumeYes && commandClass == 1;
+  if ((!consoleShown && !answeredNo) || operation == opList || assumeYes) line += " -y";
   if (commandClass == 0) line += OnOff(" -d", withDelete);
   if (operation == opAdd || operation == opDelete) line += OnOff(" -n", onlyNewFiles);
   line += OnOff(" -q", consoleShown && queryEachFile);

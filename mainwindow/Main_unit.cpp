@@ -74,6 +74,7 @@ TMain::TMain(MainServices services, QWidget* parent)
 
   commentMemo_->SetLines(StartHintLines());
   setAcceptDrops(false);  // from the first activation on
+  WatchClipboard();
   BuildExtras();
 }
 

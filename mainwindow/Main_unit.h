@@ -262,4 +262,37 @@ class TMain : public QMainWindow {
   std::string openDialogFolder_;  // OpenDialog1's initial folder
   std::string saveDialogFolder_;  // SaveDialog1's initial folder
   QString openDialogTitle_ = "Open file";
+  // --- The content commands: guards, the add flow, drops and the clipboard. ---
+ public:
+  bool RunAdd(bool filesGiven, const std::vector<std::string>& list, int count);
+  bool RunCopy();
+  bool RunDelete();
+  void RunExtract();
+  void RunTest();
+  bool CheckArchiveLocked();
+  bool CheckArchiveHasContents(const std::string& verb);
+  // The password a protected archive needs, asked for when none is set; false: the command stops.
+  bool PasswordForProtectedArchive();
+  bool PrepareChapterRange(bool forDelete, class TDeleteDialog* deleteDialog, class TExtractDialog* extractDialog);
+  std::string DefaultAddFolder() const;
+  std::string DefaultExtractFolder() const;
+  // Files dropped on the window, handled after the drop event has returned.
+  void FileDrag1Drop(const std::vector<std::string>& paths);
+  // Paste Files' enabling follows the desktop's clipboard from then on.
+  void WatchClipboard();
+
+ protected:
+  void dragEnterEvent(class QDragEnterEvent* event) override;
+  void dragMoveEvent(class QDragMoveEvent* event) override;
+  void dragLeaveEvent(class QDragLeaveEvent* event) override;
+  void dropEvent(class QDropEvent* event) override;
+
+ private:
+  bool DropAllowed() const;
+  void ShowDropHint(bool on);
+  // Given names the archiver cannot take are left out, with a message; false when none is left.
+  bool KeepFitNames(std::vector<std::string>& names);
+  bool defaultSettingsLoaded_ = false;
+  class QLabel* dropHint_ = nullptr;
+  // --- end of the content commands ---
 };

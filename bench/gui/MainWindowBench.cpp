@@ -10,6 +10,9 @@
 //       `jar32.exe l` alone (and `7zz l` of the same files), sorting, reversing, Select All,
 //       scrolling, the resident memory; with --long-add, how fast the event loop answers while
 //       jar32.exe adds FILE, and how soon the cancel question appears after a click.
+//       With --extract-selected, Extract of every row selected (the file list written in one pass,
+//       the event loop while jar32.exe extracts); with --delete-selected N, Delete of the first N rows
+//       of a copy of ARCHIVE.
 //
 // The platform is Qt's (QT_QPA_PLATFORM=offscreen, or xcb with DISPLAY under Xvfb).
 
@@ -23,7 +26,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -32,11 +39,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "dialogs/DeleteDialog_unit.h"
+#include "dialogs/ExtractDialog_unit.h"
 #include "mainwindow/ArchiveListModel.h"
 #include "mainwindow/ArchiveListView.h"
 #include "mainwindow/Main_unit.h"
@@ -304,12 +314,133 @@ int Filter(int argc, char** argv) {
   return 0;
 }
 
+// --- Extract and Delete of many selected rows through the window's commands. ---
+
+// How late a timer firing every millisecond comes while the archiver runs: how long the event loop
+// did not answer.
+class LoopProbe {
+ public:
+  explicit LoopProbe(TMain& main) : main_(main) {
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(1);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      const auto now = Clock::now();
+      if (!main_.operationRunning()) {
+        previous_ = {};
+        return;
+      }
+      if (previous_ != Clock::time_point{})
+        late.push_back(std::max(0.0, std::chrono::duration<double, std::milli>(now - previous_).count() - 1.0));
+      previous_ = now;
+    });
+    timer_.start();
+  }
+  std::vector<double> late;
+
+ private:
+  TMain& main_;
+  QTimer timer_;
+  Clock::time_point previous_{};
+};
+
+// Presses the button of the next dialog of a type once it shows, after set-up.
+template <typename Dialog>
+void PressWhenShown(const char* button, std::function<void(Dialog&)> setUp) {
+  auto* timer = new QTimer(qApp);
+  QObject::connect(timer, &QTimer::timeout, [timer, button, setUp] {
+    auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible()) return;
+    timer->deleteLater();
+    timer->stop();
+    setUp(*dialog);
+    dialog->template findChild<QPushButton*>(button)->click();
+  });
+  timer->start(5);
+}
+
+void SelectFirstRows(TMain& main, int rows) {
+  auto* list = main.findChild<ArchiveListView*>("ListView");
+  auto* model = main.findChild<ArchiveListModel*>();
+  rows = std::min(rows, model->rowCount());
+  list->selectionModel()->select(
+      QItemSelection(model->index(0, 0), model->index(rows - 1, ArchiveListModel::kColumnCount - 1)),
+      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+// The names of the selected rows into the job's file list and the file list written.
+void TimeFileList(TMain& main, int operation) {
+  TJar& jar = main.jar();
+  const auto begin = Clock::now();
+  const std::vector<std::string> names = main.SelectedMemberNames();
+  const double gathered = Seconds(begin);
+  jar.ResetOptions();
+  jar.makeNamesAbsolute = false;
+  jar.fileList = names;
+  jar.archiveName = main.config().currentArchive;
+  jar.BuildArguments(operation);
+  Info("  names of the selected rows gathered", gathered, "s");
+  Figure("file list of " + std::to_string(names.size()) + " selected rows written", Seconds(begin), "s", 1.0);
+  Info("  size of the file list", static_cast<double>(platform::FileSizeOf(jar.filesFile)) / 1e6, "MB");
+  jar.ResetOptions();
+}
+
+void ReportLoop(const char* what, const LoopProbe& probe, double seconds) {
+  Info(std::string(what) + " ran", seconds, "s");
+  Info("  event-loop probe firings while it ran", static_cast<double>(probe.late.size()), "");
+  Figure(std::string("  event loop answers while it runs, 99th pct"), Percentile(probe.late, 0.99), "ms", 5);
+  Info("  event loop answers, worst", Percentile(probe.late, 1.0), "ms");
+}
+
+void ExtractSelected(TMain& main, const std::string& home) {
+  // Listed again as the window lists (the figures above read the listing into the rows alone).
+  if (!main.OpenArchive(main.config().currentArchive, false)) return;
+  main.Mainmenu_SelectAllClick();
+  std::printf("-- Extract of %d selected rows\n", main.SelectedCount());
+  TimeFileList(main, opExtractWithFolders);
+  const std::string out = home + "/extracted";
+  fs::create_directories(out);
+  PressWhenShown<TExtractDialog>("Button2", [&](TExtractDialog& dialog) {
+    dialog.findChild<QRadioButton*>("SelectedFiles")->setChecked(true);
+    dialog.findChild<QLineEdit*>("FileBox")->setText(QString::fromStdString(out));
+  });
+  LoopProbe probe(main);
+  const auto begin = Clock::now();
+  main.Mainmenu_ExtractClick();
+  ReportLoop("extract", probe, Seconds(begin));
+  fs::remove_all(out);
+}
+
+void DeleteSelected(TMain& main, const std::string& home, const std::string& archive, int rows) {
+  const std::string copy = home + "/delete-copy.j";
+  fs::copy_file(archive, copy, fs::copy_options::overwrite_existing);
+  if (!main.OpenArchive(copy, false)) return;
+  SelectFirstRows(main, rows);
+  std::printf("-- Delete of %d selected rows (of %d)\n", main.SelectedCount(),
+              main.findChild<ArchiveListModel*>()->rowCount());
+  TimeFileList(main, opDelete);
+  PressWhenShown<TDeleteDialog>("OKBtn", [](TDeleteDialog& dialog) {
+    dialog.findChild<QRadioButton*>("SelectedFiles")->setChecked(true);
+  });
+  LoopProbe probe(main);
+  const auto begin = Clock::now();
+  main.Mainmenu_DeleteClick();
+  ReportLoop("delete with the listing after it", probe, Seconds(begin));
+  Info("  rows left", main.findChild<ArchiveListModel*>()->rowCount(), "");
+  fs::remove(copy);
+}
+// --- end of Extract and Delete ---
+
 int Window(int argc, char** argv) {
   const std::string archive = fs::absolute(argv[2]).string();
   std::string longAdd, sevenZip;
-  for (int i = 3; i + 1 < argc; i += 2) {
-    if (std::string(argv[i]) == "--long-add") longAdd = argv[i + 1];
-    if (std::string(argv[i]) == "--compare-7z") sevenZip = argv[i + 1];
+  bool extractSelected = false;
+  int deleteRows = 0;
+  for (int i = 3; i < argc; ++i) {
+    if (std::string(argv[i]) == "--extract-selected") extractSelected = true;
+    if (i + 1 >= argc) break;
+    if (std::string(argv[i]) == "--long-add") longAdd = argv[++i];
+    else if (std::string(argv[i]) == "--compare-7z") sevenZip = argv[++i];
+    else if (std::string(argv[i]) == "--delete-selected") deleteRows = std::stoi(argv[++i]);
   }
   const std::string jar32 = std::string(TAMBER_BIN_DIR) + "/jar32.exe";
   char folderPattern[] = "/tmp/tamber-bench-window-XXXXXX";
@@ -462,6 +593,8 @@ int Window(int argc, char** argv) {
     else
       std::printf("  the cancel question did not appear\n");
   }
+  if (extractSelected) ExtractSelected(main, home);
+  if (deleteRows > 0) DeleteSelected(main, home, archive, deleteRows);
   main.close();
   fs::remove_all(home);
   return 0;
@@ -473,6 +606,6 @@ int main(int argc, char** argv) {
   if (argc >= 4 && std::string(argv[1]) == "tree") return MakeTree(argv[2], std::stol(argv[3]));
   if (argc >= 3 && std::string(argv[1]) == "window") return Window(argc, argv);
   if (argc >= 3 && std::string(argv[1]) == "filter") return Filter(argc, argv);
-  std::fprintf(stderr, "usage: %s tree FOLDER COUNT | filter COUNT | window ARCHIVE [--long-add FILE] [--compare-7z FILE]\n", argv[0]);
+  std::fprintf(stderr, "usage: %s tree FOLDER COUNT | filter COUNT | window ARCHIVE [--long-add FILE] [--compare-7z FILE] [--extract-selected] [--delete-selected N]\n", argv[0]);
   return 2;
 }

@@ -33,7 +33,8 @@ run() {  # platform, then the window bench's arguments
   for n in $sizes; do
     local extra=()
     [ "$n" = 100000 ] && [ -s "$scratch/members-$n.7z" ] && extra+=(--compare-7z "$scratch/members-$n.7z")
-    [ "$n" = 100000 ] && extra+=(--long-add "$scratch/long-add.bin")
+    [ "$n" = 100000 ] && extra+=(--long-add "$scratch/long-add.bin" --delete-selected 100000)
+    [ "$n" = 1000000 ] && extra+=(--extract-selected)
     QT_QPA_PLATFORM=$platform "$bench" window "$scratch/members-$n.j" "${extra[@]}" 2>/dev/null
   done
 }

@@ -169,9 +169,11 @@ TEST_F(ExtractDialogTest, HiddenConsoleDisablesTheQuestionsButTheirStateIsTransf
   EXPECT_FALSE(overwriteEnabled);
   EXPECT_TRUE(jar.queryEachFile);
   EXPECT_FALSE(jar.assumeYes);
-  // Without a console nobody could answer: the job still says yes and asks nothing.
+  // Without a console nobody could answer: no -y (the archiver's empty input answers no) and no -q.
   const std::string line = Line(dialog.operation());
-  EXPECT_NE(line.find(" -y -q- "), std::string::npos) << line;
+  EXPECT_NE(line.find(" -hg0 -o"), std::string::npos) << line;
+  EXPECT_EQ(line.find(" -y "), std::string::npos) << line;
+  EXPECT_NE(line.find(" -q- "), std::string::npos) << line;
 
   // Ticking "Dosbox" enables both and is remembered in the configuration.
   TExtractDialog second(config, prompter, chooser, &owner);

@@ -239,6 +239,17 @@ TEST_F(JarTest, ConsoleDecidesAssumeYesAndQueries) {
   EXPECT_THAT(Line(opAdd), HasSubstr(" -hg0 -y -d- -n- -q- -r"));
 }
 
+// Without a console nobody can answer the archiver: an extract that may not replace files gets no
+// -y, and its empty standard input says no; the other commands keep -y.
+TEST_F(JarTest, HiddenExtractWithoutAssumeYesIsAnsweredNo) {
+  settings.showDosbox = false;
+  jar.assumeYes = false;
+  for (int op : {opExtract, opExtractWithFolders}) EXPECT_THAT(Line(op), HasSubstr(" -hg0 -q- -r")) << op;
+  for (int op : {opDelete, opTest, opCopyArchive}) EXPECT_THAT(Line(op), HasSubstr(" -y -")) << op;
+  jar.assumeYes = true;
+  EXPECT_THAT(Line(opExtract), HasSubstr(" -hg0 -y -q- -r"));
+}
+
 TEST_F(JarTest, OnOffSwitchesFollowTheirFlags) {
   jar.recurseFolders = false;
   jar.storeFullPath = jar.recoverBroken = jar.testTempArchive = jar.addRecoveryRecords = true;

@@ -12,6 +12,7 @@
 #include "ExtractFolder.h"
 #include "MemberNames.h"
 #include "MemberSelection.h"
+#include "RecoveryUse.h"
 #include "Run.h"
 
 namespace jar32::cli {
@@ -189,7 +190,10 @@ class Extractor : public MemberVisitor {
 void runExtract(RunContext& run) {
   const Invocation& inv = run.inv;
   const Options& o = inv.options;
-  auto archive = Archive::open(inv.archive, passwordOf(o), openOptionsOf(o));
+  repairWithRecords(run);  // -jr
+  OpenOptions options = openOptionsOf(o);
+  options.records = recordsUseFor(run);
+  auto archive = Archive::open(inv.archive, passwordOf(o), options);
   struct stat archiveFile{};
   if (stat(inv.archive.c_str(), &archiveFile) != 0)
     throw JarError(kOpenError, "cannot open " + inv.archive + ": " + std::strerror(errno));
@@ -228,6 +232,7 @@ void runExtract(RunContext& run) {
   rules.xattrs = o.extendedAttributes;
   ExtractFolder target(o.outputPath, rules);
   Extractor extractor(run, target, withFolders, archiveFile, std::move(linkTargets));
+  reportRepairs(run, archive->info().records);
   archive->read(which, extractor, o.recoverBroken);
   extractor.finishFolders();
   run.out.put("Extracted ").put(std::to_string(extractor.extracted()))

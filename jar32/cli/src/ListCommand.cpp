@@ -1,4 +1,5 @@
 // l: the listing.
+#include "ChapterCommentText.h"
 #include "EnvelopeText.h"
 #include "Listing.h"
 #include "MemberNames.h"
@@ -42,6 +43,7 @@ void runList(RunContext& run) {
     shown.push_back(&m);
   }
   printListing(h, shown, run.out);
+  if (o.showChapterComments) printChapterComments(info.chapterComments, range, run.out);
   if (info.directoryRebuilt)
     run.report.problem(kCrcError, "the archive's directory is damaged; its members were found by scanning (rh rebuilds the archive)");
 }

@@ -209,12 +209,26 @@ void applySwitch(const Token& item, Options& o) {
     o.sign = onOff(item, value);
   } else if (name == "he") {
     o.skipEnvelopeTest = onOff(item, value);
-  } else if (name == "hk" || name == "hx") {
-    if (onOff(item, value)) o.unsupported.push_back(t);
+  } else if (name == "hk") {
+    // -hk, -hk<percent> (1..50), -hk-
+    if (!value.empty() && value != "-") {
+      int share = 0;
+      for (char c : value) share = (c >= '0' && c <= '9' && share < 100) ? share * 10 + (c - '0') : 1000;
+      if (share < 1 || share > 50) bad(item, "bad recovery records share (1..50 percent)");
+      o.recordsShare = unsigned(share);
+      o.addRecords = true;
+    } else {
+      o.addRecords = onOff(item, value);
+      if (o.addRecords) o.recordsShare = 3;
+    }
+  } else if (name == "hx") {
+    o.useRecords = onOff(item, value);
   } else if (name == "ht") {
     if (value == "0" || value.empty()) o.testNew = true;
     else if (value == "-") o.testNew = false;
     else bad(item, "unknown switch");
+  } else if (name == "jc") {
+    o.showChapterComments = onOff(item, value);
   } else if (name == "jb") {
     if (value.empty()) {
       o.chapters = ChapterBounds{};

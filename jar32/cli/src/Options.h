@@ -56,8 +56,11 @@ struct Options {
   std::string workFolder;               // -w
   CommentSwitch archiveComment;         // -z
   CommentSwitch chapterComment;         // -hz
-  std::vector<std::string> unsupported; // "on" forms that come later (-hk, -hx)
+  std::vector<std::string> unsupported; // "on" forms that are accepted but not yet done
   VolumeSwitches volumes;               // -v, -va, -vr, -vi, -vv, -v-
+  bool addRecords = false;              // -hk / -hk<N>: recovery records on the changed archive
+  unsigned recordsShare = 3;            // -hk<N>: their share in percent (1..50)
+  bool useRecords = false;              // -hx: repair from the records while extracting
   bool sign = false;                    // -hy: sign the changed archive
   bool skipEnvelopeTest = false;        // -he: read a secured archive without testing it
   std::string signerName;               // jar.cfg "signer": the name written into envelopes
@@ -79,6 +82,7 @@ struct Options {
   bool ignoreReadOnly = false;          // -ha
   bool testNew = false;                 // -ht0
   std::optional<ChapterBounds> chapters;  // -jb
+  bool showChapterComments = false;     // -jc: the listing prints the chapter comments
   std::vector<std::string> excludes;    // -x
 };
 

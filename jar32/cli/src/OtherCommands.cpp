@@ -7,9 +7,11 @@
 #include <cstring>
 #include <fstream>
 
+#include "ChapterCommentText.h"
 #include "Config.h"
 #include "EnvelopeText.h"
 #include "MemberNames.h"
+#include "RecoveryUse.h"
 #include "Scanner.h"
 #include "Run.h"
 #include "UsageError.h"
@@ -34,7 +36,10 @@ bool mayReplace(RunContext& run, const std::string& path) {
 
 void runTest(RunContext& run) {
   const Invocation& inv = run.inv;
-  auto archive = Archive::open(inv.archive, passwordOf(inv.options), openOptionsOf(inv.options));
+  repairWithRecords(run);
+  OpenOptions options = openOptionsOf(inv.options);
+  options.records = RecordsUse::Repair;  // members are tested as the records repair them
+  auto archive = Archive::open(inv.archive, passwordOf(inv.options), options);
   const EnvelopeInfo& envelope = archive->info().envelope;
   if (envelope.present) {
     run.out.put(envelope.verified ? "Valid JAR SECURITY envelope signature: "
@@ -44,14 +49,23 @@ void runTest(RunContext& run) {
       run.report.warning("the archive is signed by key " + keyFingerprint(envelope.publicKey) +
                          ", which is not one of your trusted keys");
   }
+  printChapterComments(archive->info().chapterComments, {1, archive->info().chapterCount}, run.out);
+  const RecordsInfo& records = archive->info().records;
+  reportRecords(run, records);
+  if (records.damaged())
+    run.report.problem(kCrcError, records.repairable()
+                                      ? "the archive is damaged; its recovery records repair it (x -hx extracts it repaired, -jr writes the repaired archive)"
+                                      : "the archive is damaged past what its recovery records repair (x -jr extracts every intact member)");
   PrintingProgress progress(run);
   archive->test(&progress);
-  run.out.line("No errors detected.");
+  run.out.line(records.damaged() ? "The members test intact as the recovery records repair them."
+                                 : "No errors detected.");
 }
 
 void runCopy(RunContext& run) {
   const Invocation& inv = run.inv;
-  const WriteSettings settings = writeSettingsFor(run);
+  WriteSettings settings = writeSettingsFor(run);
+  if (!inv.options.addRecords) settings.recordsShare = 0;  // y without -hk removes them
   std::string output = inv.options.outputPath;
   if (!output.empty()) {
     struct stat a, b;

@@ -96,6 +96,7 @@ WriteSettings writeSettingsOf(const Options& o) {
                 : o.timeStamp == 1 ? TimeStampMode::KeepOld
                                    : TimeStampMode::Now;
   s.skipEnvelopeTest = o.skipEnvelopeTest;
+  s.recordsShare = o.addRecords ? int(o.recordsShare) : -1;  // y without -hk: see runCopy
   const VolumeSwitches& v = o.volumes;
   if (v.single) s.volumes.layout = VolumeSettings::Layout::Single;
   else if (v.size || v.autoSize) s.volumes.layout = VolumeSettings::Layout::Split;

@@ -45,12 +45,14 @@ Switches (a trailing - switches off; switches may come anywhere after the comman
            y: output archive
   -x"name" exclude names or wildcards (without a folder part: in every folder)
   -jb<A-B> chapters for l, e, x (default: the last; -jb1- all; open bounds allowed)
+  -jc      l: also print the chapter comments of the chapters listed (after the totals)
   -js0/-js1/-js2  ac: unchanged = same size and time / same content / never (bare -js = 2)
   -jl/-jl1/-jl2   lock the archive / lock its chapters / lock it at the next change
   -jx      hide the contents (the directory is encrypted; listing needs the password)
   -jt      test the new archive before it replaces the old one
   -ht0     test the new and updated members before the archive is replaced
-  -jr      extraction goes on past damaged members (they are left out)
+  -jr      t, e, x: an archive its recovery records repair is replaced by the repaired
+           one (after that tested clean); extraction goes on past damaged members
   -z"file" archive comment from a file (-zNUL removes it); -hz"file", -hzNUL chapter comment
   -w"dir"  work folder for the new archive
   -l"file" write the processed names to a file, one a line (control characters and
@@ -74,8 +76,9 @@ Switches (a trailing - switches off; switches may come anywhere after the comman
            2880k, 100m, 100431870: k/m/g or bytes); -va sized by the free space,
            -vr<size> keeps that much free, -vi never asks, -vv a bell at each volume,
            -v- joins a set into one file
-  -hk -hx  recovery records are not there yet: their "on" forms print a warning and
-           the run ends with exit code 1
+  -hk      add recovery records (3% of the archive; -hk<N>: N percent, 1..50) to the
+           changed archive; other changes keep them, y without -hk removes them
+  -hx      extraction reads the archive as its recovery records repair it
 
 Names refused when adding (a warning each): names holding \ " * ? or control characters,
 names beginning with a blank, file and link names ending with one, folder names holding

@@ -10,7 +10,7 @@ Archive::~Archive() = default;
 std::unique_ptr<Archive> Archive::open(const std::string& path, const std::string& password,
                                        const OpenOptions& options) {
   return std::unique_ptr<Archive>(
-      new Archive(ArchiveReader::open(path, password, false, options.testEnvelope)));
+      new Archive(ArchiveReader::open(path, password, false, options.testEnvelope, options.records)));
 }
 
 const ArchiveInfo& Archive::info() const { return reader_->info(); }

@@ -1,11 +1,17 @@
 #include "BlockBuilder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "FaultInjection.h"
 #include "Reader.h"
 
 namespace jar32 {
+
+int metaLevelFor(size_t rawSize, int level) {
+  // Very large directories are not worth the slowest levels.
+  return rawSize > (4u << 20) ? std::min(level, 12) : level;
+}
 
 BlockBuilder::BlockBuilder(const ArchiveReader* source, std::vector<NewEntry>& entries,
                            const Protection& prot, std::vector<std::unique_ptr<HashChain>>& chains,
@@ -144,7 +150,8 @@ void BlockBuilder::finishHead(Built& b, const Job& job,
   b.header.type = kBlockData;
   b.header.metaGuard = metaGuard();
   randomBytes(b.header.metaNonce, kNonceBytes);
-  Bytes meta = buildMetaSection(raw, metaGuard(), prot_.keys.get(), b.header.metaNonce, kBlockData);
+  Bytes meta = buildMetaSection(raw, metaGuard(), prot_.keys.get(), b.header.metaNonce, kBlockData,
+                                metaLevelFor(raw.size(), metaLevel_));
   b.header.metaRaw = raw.size();
   b.header.metaStored = meta.size();
   b.head.resize(kBlockHeaderSize);
@@ -175,15 +182,19 @@ Built BlockBuilder::encode(const Job& job) const {
   raw.reserve(job.dataRaw);
   std::vector<uint64_t> offsets;
   if (job.kind == JobKind::EncodeOld) {
-    BlockDataReader reader(*source_, job.oldBlock);
+    // Merged small blocks: the pieces come from several old blocks, each in order.
+    std::unique_ptr<BlockDataReader> reader;
     for (const PiecePlan& p : job.pieces) {
       offsets.push_back(raw.size());
       if (p.length == 0) continue;
-      reader.skip(p.sourceOffset - reader.position());
+      const uint32_t from = p.oldBlock != kNoBlock ? p.oldBlock : job.oldBlock;
+      if (!reader || reader->block() != from || reader->position() > p.sourceOffset)
+        reader = std::make_unique<BlockDataReader>(*source_, from);
+      reader->skip(p.sourceOffset - reader->position());
       size_t at = raw.size();
       raw.resize(at + p.length);
       for (size_t done = 0; done < p.length;) {
-        size_t got = reader.read(raw.data() + at + done, p.length - done);
+        size_t got = reader->read(raw.data() + at + done, p.length - done);
         if (got == 0) throw JarError(kCrcError, "Damaged archive: block data cut short");
         done += got;
       }

@@ -21,13 +21,14 @@ struct PiecePlan {
   uint64_t sourceOffset = 0;  // old block data offset (EncodeOld/Copy) or file offset (host)
   bool first = false, last = false;
   int chainPiece = -1;        // >= 0: part of a member split over several blocks
+  uint32_t oldBlock = kNoBlock;  // EncodeOld of merged blocks: the old block it comes from
 };
 
 enum class JobKind { Copy, Reseal, EncodeOld, EncodeHost, Empty };
 
 struct Job {
   JobKind kind = JobKind::EncodeHost;
-  uint32_t oldBlock = kNoBlock;
+  uint32_t oldBlock = kNoBlock;  // kNoBlock for new files and merged old blocks
   std::vector<PiecePlan> pieces;
   CodecChoice codec;
   uint64_t dataRaw = 0;
@@ -57,6 +58,9 @@ struct HostSource {
   std::vector<std::string> notes;  // what changed about a file that was stored anyway
 };
 
+/// The zstd level for a meta section of rawSize bytes when `level` is asked for.
+int metaLevelFor(size_t rawSize, int level);
+
 class BlockBuilder {
  public:
   BlockBuilder(const ArchiveReader* source, std::vector<NewEntry>& entries, const Protection& prot,
@@ -67,6 +71,9 @@ class BlockBuilder {
   }
   Guard dataGuard() const { return prot_.keys ? kGuardSeal : kGuardCrc; }
 
+  /// zstd level of the member records (Best packs them harder).
+  void setMetaLevel(int level) { metaLevel_ = level; }
+  int metaLevel() const { return metaLevel_; }
   /// Builds a Reseal, Encode or Empty job (Copy jobs are streamed by the writer).
   Built build(const Job& job) const;
   /// Header and meta section for a block whose data section is known; blockOffsets[i] is
@@ -95,6 +102,7 @@ class BlockBuilder {
   std::atomic<bool>& abort_;
   std::vector<std::unique_ptr<HostSource>> hosts_;  // by entry, for new files with data
   std::vector<std::vector<size_t>> sharing_;        // by entry: the entries sharing its data
+  int metaLevel_ = 3;
 };
 
 }  // namespace jar32

@@ -17,6 +17,8 @@
 #include "HostFile.h"
 #include "Checksum.h"
 #include "Reader.h"
+#include "RecordsChange.h"
+#include "RecoveryRecords.h"
 #include "VolumeWriter.h"
 #include "Writer.h"
 
@@ -40,13 +42,15 @@ bool changesArchiveSettings(const WriteSettings& s) {
 }
 
 std::unique_ptr<ArchiveReader> openForChange(const std::string& path, const WriteSettings& s,
-                                             bool mustExist, bool allowLocked) {
+                                             bool mustExist, bool allowLocked,
+                                             Progress* progress = nullptr) {
   // A link to an archive not made yet makes it where the link points.
   if (!pathExists(followLinks(path))) {
     if (mustExist) throw JarError(kOpenError, "Cannot open " + path + ": No such file");
     return nullptr;
   }
-  auto r = ArchiveReader::open(path, s.password, false, !s.skipEnvelopeTest);
+  // The new archive is made from the bytes as the recovery records repair them.
+  auto r = ArchiveReader::open(path, s.password, false, !s.skipEnvelopeTest, RecordsUse::Repair);
   // One change at a time: a second jar32 changing the same archive would lose one update.
   // The lock belongs to the file that was opened; if the path was replaced meanwhile, the
   // archive changed under us and the command is refused as well.
@@ -56,6 +60,7 @@ std::unique_ptr<ArchiveReader> openForChange(const std::string& path, const Writ
     throw JarError(kFatal, "Archive is being changed by another program: " + path);
   if (r->info().directoryRebuilt)
     throw JarError(kCrcError, "The archive directory is damaged; recover the archive with rh first");
+  noteRepairs(r->info().records, path, progress);
   if (r->header().protectedArchive && !r->keys()) throw JarError(kFatal, kMsgPasswordNeeded);
   if (!allowLocked && (r->info().flags & kFlagLocked))
     throw JarError(kFatal, "Archive is locked and cannot be changed: " + path);
@@ -186,10 +191,13 @@ std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReade
   std::erase_if(fresh, [&](size_t i) { return newIndex[i] == SIZE_MAX; });
   // Layers over the finished body. The security envelope comes last: it signs everything.
   sealEnvelope(writer.tempPath(), source, s, progress);
+  // Recovery records cover all of it, the envelope included, so they repair that too.
+  if (const unsigned share = recordsShareFor(source, s)) appendRecoveryRecords(writer.tempPath(), share);
 
   if (s.testBeforeCommit || (s.testNewMembers && !fresh.empty())) {
-    auto check = ArchiveReader::open(writer.tempPath(), password);
+    auto check = ArchiveReader::open(writer.tempPath(), password, false, true, RecordsUse::Check);
     try {
+      if (check->info().records.damaged()) throw JarError(kCrcError, "its recovery records do not match it");
       if (s.testBeforeCommit) {
         check->test(nullptr);
       } else {
@@ -297,7 +305,7 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
                    AddMode mode, bool onlyNew, bool newChapter, ChapterCompare compare,
                    const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
-  auto source = openForChange(archivePath, settings, false, false);
+  auto source = openForChange(archivePath, settings, false, false, progress);
   std::vector<NewEntry> entries = source ? keepAll(source->directory(), source->members()) : std::vector<NewEntry>{};
   ArchiveInfo info = source ? source->info() : ArchiveInfo{};
   uint32_t chapters = source ? info.chapterCount : 0;
@@ -347,7 +355,7 @@ size_t deleteMembers(const std::string& archivePath,
                      const std::function<bool(const MemberInfo&)>& match, bool allChapters,
                      const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
-  auto source = openForChange(archivePath, settings, true, false);
+  auto source = openForChange(archivePath, settings, true, false, progress);
   std::vector<NewEntry> entries = keepAll(source->directory(), source->members());
   ArchiveInfo info = source->info();
   size_t changed = applyDelete(entries, info.chapterCount, info.lockedChapters, match, allChapters,
@@ -364,7 +372,7 @@ size_t deleteMembers(const std::string& archivePath,
 void deleteChapters(const std::string& archivePath, ChapterRange range,
                     const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
-  auto source = openForChange(archivePath, settings, true, false);
+  auto source = openForChange(archivePath, settings, true, false, progress);
   std::vector<NewEntry> entries = keepAll(source->directory(), source->members());
   ArchiveInfo info = source->info();
   if (!applyDeleteChapters(entries, info, range))
@@ -382,7 +390,7 @@ void copyArchive(const std::string& archivePath, const std::string& outputPath,
   // Another spelling of the same file is still "in place" (and so obeys the lock).
   const bool inPlace =
       outputPath.empty() || outputPath == archivePath || sameFile(archivePath, outputPath);
-  auto source = openForChange(archivePath, settings, true, !inPlace);
+  auto source = openForChange(archivePath, settings, true, !inPlace, progress);
   std::vector<NewEntry> entries = keepAll(source->directory(), source->members());
   ArchiveInfo info = source->info();
   if (!inPlace) {
@@ -400,7 +408,9 @@ void copyArchive(const std::string& archivePath, const std::string& outputPath,
 
 size_t recoverHeader(const std::string& damagedPath, const std::string& outputPath,
                      const std::string& password, Progress* progress) {
-  auto source = ArchiveReader::open(damagedPath, password, true);
+  // What the recovery records repair is recovered too.
+  auto source = ArchiveReader::open(damagedPath, password, true, false, RecordsUse::Repair);
+  noteRepairs(source->info().records, damagedPath, progress);
   if (source->header().protectedArchive && !source->keys())
     throw JarError(kFatal, kMsgPasswordNeeded);
   // Keep only the versions whose data is intact.

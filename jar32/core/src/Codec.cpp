@@ -100,14 +100,22 @@ class ZstdDecoder final : public Decoder {
   bool finished_ = false;
 };
 
+// The LZMA2 options of a choice for an input of `size` bytes.
+lzma_options_lzma xzOptions(const CodecChoice& c, uint64_t size) {
+  lzma_options_lzma opt;
+  if (lzma_lzma_preset(&opt, uint32_t(std::clamp(c.level, 0, 9))))
+    throw JarError(kInternal, "xz: bad preset");
+  // A dictionary larger than the input only costs memory.
+  while (opt.dict_size / 2 >= std::max<uint64_t>(size, 64 * 1024)) opt.dict_size /= 2;
+  if (c.lc >= 0) opt.lc = uint32_t(c.lc);
+  if (c.pb >= 0) opt.pb = uint32_t(c.pb);
+  return opt;
+}
+
 class XzEncoder final : public Encoder {
  public:
   XzEncoder(const CodecChoice& c, uint64_t size) {
-    lzma_options_lzma opt;
-    if (lzma_lzma_preset(&opt, uint32_t(std::clamp(c.level, 0, 9))))
-      throw JarError(kInternal, "xz: bad preset");
-    // A dictionary larger than the input only costs memory.
-    while (opt.dict_size / 2 >= std::max<uint64_t>(size, 64 * 1024)) opt.dict_size /= 2;
+    lzma_options_lzma opt = xzOptions(c, size);
     lzma_filter filters[3];
     int i = 0;
     if (c.x86Filter) filters[i++] = {LZMA_FILTER_X86, nullptr};
@@ -174,6 +182,14 @@ class XzDecoder final : public Decoder {
 };
 
 }  // namespace
+
+uint64_t encoderMemory(const CodecChoice& c, uint64_t size) {
+  if (c.codec != kCodecXz) return 64ull << 20;  // a zstd window with long-distance matching
+  lzma_options_lzma opt = xzOptions(c, size);
+  lzma_filter filters[2] = {{LZMA_FILTER_LZMA2, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
+  const uint64_t n = lzma_raw_encoder_memusage(filters);
+  return n == UINT64_MAX ? 1ull << 30 : n;
+}
 
 std::unique_ptr<Encoder> Encoder::make(const CodecChoice& c, uint64_t size) {
   switch (c.codec) {

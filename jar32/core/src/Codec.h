@@ -17,12 +17,16 @@ struct CodecChoice {
   int level = 3;          // zstd level or xz preset (0..9)
   int windowLog = 0;      // zstd: 0 = level default; > 0 enables long-distance matching
   bool x86Filter = false; // xz: branch-call-jump filter for x86 machine code
+  int lc = -1, pb = -1;   // xz: literal context bits and position bits (-1: the preset's)
 };
+
+/// Memory the encoder of `choice` takes for an input of `size` bytes (its tables and window).
+uint64_t encoderMemory(const CodecChoice& choice, uint64_t size);
 
 /// Largest zstd window a reader accepts (the encoder never uses more).
 inline constexpr int kMaxZstdWindowLog = 26;
 /// Most memory one decoder may take besides its output: a 64 MiB zstd window or an xz
-/// dictionary of up to 64 MiB (the encoder uses at most 16 MiB).
+/// dictionary of up to 64 MiB (the encoder's largest).
 inline constexpr uint64_t kMaxDecoderMemory = 66ull << 20;
 
 class Encoder {

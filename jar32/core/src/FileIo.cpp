@@ -29,7 +29,8 @@ File::File(File&& o) noexcept
       path_(std::move(o.path_)),
       writePos_(o.writePos_),
       limit_(std::exchange(o.limit_, UINT64_MAX)),
-      volumes_(std::move(o.volumes_)) {}
+      volumes_(std::move(o.volumes_)),
+      overlay_(std::move(o.overlay_)) {}
 File& File::operator=(File&& o) noexcept {
   if (this != &o) {
     close();
@@ -38,6 +39,7 @@ File& File::operator=(File&& o) noexcept {
     writePos_ = o.writePos_;
     limit_ = std::exchange(o.limit_, UINT64_MAX);
     volumes_ = std::move(o.volumes_);
+    overlay_ = std::move(o.overlay_);
   }
   return *this;
 }
@@ -62,6 +64,7 @@ File File::create(const std::string& path) {
 }
 
 uint64_t File::size() const {
+  if (overlay_) return std::min(overlay_->size, limit_);
   if (volumes_) return std::min(volumes_->size(), limit_);
   struct stat st;
   if (fstat(fd_, &st) != 0) throw JarError(kOpenError, describe("Cannot read", path_, errno));
@@ -71,6 +74,24 @@ uint64_t File::size() const {
 size_t File::readSomeAt(uint64_t offset, void* out, size_t n) const {
   if (offset >= limit_) return 0;
   n = size_t(std::min<uint64_t>(n, limit_ - offset));
+  if (overlay_ && n) {
+    if (offset >= overlay_->size) return 0;
+    n = size_t(std::min<uint64_t>(n, overlay_->size - offset));
+    auto next = overlay_->pieces.upper_bound(offset);
+    if (next != overlay_->pieces.begin()) {
+      auto piece = std::prev(next);
+      if (offset < piece->first + piece->second.size()) {
+        const size_t take = size_t(std::min<uint64_t>(n, piece->first + piece->second.size() - offset));
+        std::memcpy(out, piece->second.data() + (offset - piece->first), take);
+        return take;
+      }
+    }
+    if (next != overlay_->pieces.end()) n = size_t(std::min<uint64_t>(n, next->first - offset));
+  }
+  return readStoredAt(offset, out, n);
+}
+
+size_t File::readStoredAt(uint64_t offset, void* out, size_t n) const {
   if (volumes_) return volumes_->readSomeAt(offset, out, n);
   for (;;) {
     ssize_t got = ::pread(fd_, out, n, off_t(offset));

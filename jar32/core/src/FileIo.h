@@ -2,12 +2,21 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace jar32 {
 
 class VolumeSet;
+
+/// Bytes read in place of what a file holds (sectors repaired by recovery records), and the
+/// size the file reads as (a cut file reads as long as it was).
+struct ByteOverlay {
+  std::map<uint64_t, std::vector<uint8_t>> pieces;  // by offset, never overlapping
+  uint64_t size = 0;
+};
 
 class File {
  public:
@@ -39,6 +48,9 @@ class File {
   /// Reads come from the volumes of a set (fd() stays the first volume's).
   void readVolumes(std::shared_ptr<const VolumeSet> set) { volumes_ = std::move(set); }
   const VolumeSet* volumes() const { return volumes_.get(); }
+  /// Reads see these bytes in place of the file's (see ByteOverlay).
+  void readOverlay(std::shared_ptr<const ByteOverlay> overlay) { overlay_ = std::move(overlay); }
+  uint64_t limit() const { return limit_; }
   /// Appends at the write position.
   void write(const void* data, size_t n);
   uint64_t writePosition() const { return writePos_; }
@@ -51,6 +63,8 @@ class File {
   uint64_t writePos_ = 0;
   uint64_t limit_ = UINT64_MAX;
   std::shared_ptr<const VolumeSet> volumes_;
+  std::shared_ptr<const ByteOverlay> overlay_;
+  size_t readStoredAt(uint64_t offset, void* out, size_t n) const;
 };
 
 /// fsyncs a folder so a rename or unlink in it is durable.

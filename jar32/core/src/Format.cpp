@@ -299,9 +299,9 @@ Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& h, siz
 }
 
 Bytes buildMetaSection(const Bytes& raw, Guard guard, const Keys* keys, const uint8_t* nonce,
-                       uint8_t blockType) {
+                       uint8_t blockType, int level) {
   Bytes packed(ZSTD_compressBound(raw.size()));
-  size_t n = ZSTD_compress(packed.data(), packed.size(), raw.data(), raw.size(), 3);
+  size_t n = ZSTD_compress(packed.data(), packed.size(), raw.data(), raw.size(), level);
   if (ZSTD_isError(n)) throw JarError(kInternal, "zstd: cannot compress meta data");
   packed.resize(n);
   Bytes out;

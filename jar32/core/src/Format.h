@@ -129,6 +129,6 @@ Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& header
                const Keys* keys);
 /// Compresses meta bytes and protects them as a meta section.
 Bytes buildMetaSection(const Bytes& raw, Guard guard, const Keys* keys, const uint8_t* nonce,
-                       uint8_t blockType);
+                       uint8_t blockType, int level = 3);
 
 }  // namespace jar32

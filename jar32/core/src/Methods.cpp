@@ -56,7 +56,12 @@ CodecChoice codecFor(int method, ContentClass cls) {
   switch (method) {
     case 1: return {kCodecZstd, 3, 26, false};
     case 3: return {kCodecZstd, packed ? 3 : 15, 26, false};
-    case 4: return {kCodecXz, 7, 0, cls == ContentClass::Executable};
+    // Best: a dictionary as large as the block (up to 64 MiB); all but machine code get more
+    // literal context and no position bits (text gains; already-compressed files are the same
+    // either way and so may share a block with text).
+    case 4:
+      if (cls == ContentClass::Executable) return {kCodecXz, 9, 0, true};
+      return {kCodecXz, 9, 0, false, 4, 0};
     default: return {kCodecZstd, packed ? 3 : 9, 26, false};
   }
 }

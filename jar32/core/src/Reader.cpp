@@ -8,6 +8,8 @@
 
 #include "Checksum.h"
 #include "Envelope.h"
+#include "HeaderCopy.h"
+#include "RecoveryRecords.h"
 #include "VolumeSet.h"
 
 namespace jar32 {
@@ -25,14 +27,16 @@ constexpr uint64_t kAheadBudget = 128ull << 20;
 
 std::unique_ptr<ArchiveReader> ArchiveReader::open(const std::string& path,
                                                    const std::string& password, bool forceScan,
-                                                   bool testEnvelope) {
+                                                   bool testEnvelope, RecordsUse records) {
   std::unique_ptr<ArchiveReader> a(new ArchiveReader());
   a->file_ = openArchiveFile(path);  // one file or a volume set, read as one
+  // Layers at the end of the archive, outermost first: recovery records cover all the rest
+  // (repaired bytes are read from here on), the security envelope signs the archive.
+  a->records_ = openRecords(a->file_, records);
   uint8_t head[kFileHeaderSize] = {};
   size_t got = a->file_.readSomeAt(0, head, sizeof head);
   if (!FileHeader::hasSignature(head, got))
     throw JarError(kNotJar, "Not a JAR archive: " + path);
-  // Layers at the end of the archive, outermost first: the security envelope signs all the rest.
   a->envelope_ = openEnvelope(a->file_, testEnvelope && !forceScan);
   uint64_t size = a->file_.size();
   if (got < kFileHeaderSize) damaged("the archive is cut short");
@@ -40,7 +44,8 @@ std::unique_ptr<ArchiveReader> ArchiveReader::open(const std::string& path,
     a->header_ = FileHeader::decode(head);
   } catch (const JarError& e) {
     if (!forceScan || e.exitCode != kCrcError) throw;
-    a->header_ = FileHeader{};  // damaged header: try it as an unprotected archive
+    // Damaged header: its copy near the end, else try it as an unprotected archive.
+    if (!findHeaderCopy(a->file_, a->header_)) a->header_ = FileHeader{};
   }
   if (a->header_.protectedArchive) {
     if (password.empty()) {
@@ -104,6 +109,8 @@ void ArchiveReader::finishInfo() {
   if (header_.hidden) info.flags |= kFlagHidden;
   info.envelope = envelope_;
   if (envelope_.present) info.flags |= kFlagSecured;
+  info.records = records_;
+  if (records_.present) info.flags |= kFlagRecoveryRecords;
   if (const VolumeSet* set = file_.volumes()) {
     info.volumeCount = uint32_t(set->volumes().size());
     info.volumeSize = set->volumeSize();
@@ -418,6 +425,8 @@ void ArchiveReader::test(Progress* progress) const {
       ++badBlocks;
     }
   }
+  // And the header's second copy, where a writer puts it: right before the information block.
+  if (infoOffset_ && !headerCopyIntact(file_, dir_.blocks, infoOffset_)) ++badBlocks;
   if (dir_.info.directoryRebuilt)
     throw JarError(kCrcError, "The archive directory is damaged (use rh to recover the archive)");
   if (counter.damagedCount)

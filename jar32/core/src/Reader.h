@@ -10,6 +10,7 @@
 #include "FileIo.h"
 #include "Format.h"
 #include "jar32/Progress.h"
+#include "jar32/Records.h"
 
 namespace jar32 {
 
@@ -19,8 +20,11 @@ class ArchiveReader {
   /// forceScan: ignore the directory and rebuild it by scanning (rh); a damaged file header
   /// is then taken as that of an unprotected archive.
   /// testEnvelope false (-he): a security envelope is left out without being verified.
+  /// records: how recovery records are used (they are checked and applied before anything
+  /// else is read, the envelope included).
   static std::unique_ptr<ArchiveReader> open(const std::string& path, const std::string& password,
-                                             bool forceScan = false, bool testEnvelope = true);
+                                             bool forceScan = false, bool testEnvelope = true,
+                                             RecordsUse records = RecordsUse::Locate);
 
   const std::string& path() const { return file_.path(); }
   const File& file() const { return file_; }
@@ -53,6 +57,7 @@ class ArchiveReader {
   uint64_t infoOffset_ = 0;  // of the info block (0 when the directory was rebuilt)
   std::vector<MemberInfo> members_;
   EnvelopeInfo envelope_;
+  RecordsInfo records_;
 };
 
 /// Decodes one block's data from its start.

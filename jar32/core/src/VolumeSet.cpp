@@ -163,10 +163,9 @@ File openArchiveFile(const std::string& path) {
   VolumeFooter footer;
   const uint64_t size = f.size();
   if (!footerAt(f, size, footer)) return f;
-  // The first volume begins with the archive's header; a later one does not.
-  uint8_t head[kFileHeaderSize] = {};
-  const size_t got = f.readSomeAt(0, head, sizeof head);
-  if (footer.index != 0 || !FileHeader::hasSignature(head, got))
+  // The footer says which volume this is (the header at the start may be damaged: recovery
+  // records repair it).
+  if (footer.index != 0)
     throw JarError(kOpenError, path + " is volume " + std::to_string(footer.index + 1) +
                                    " of a set; give the name of its first volume");
   f.readVolumes(VolumeSet::find(f, footer));

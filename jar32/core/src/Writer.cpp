@@ -1,5 +1,7 @@
 #include "Writer.h"
 
+#include "HeaderCopy.h"
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -16,6 +18,7 @@
 #include "BlockBuilder.h"
 #include "Checksum.h"
 #include "FaultInjection.h"
+#include "OldBlocks.h"
 #include "Reader.h"
 #include "TempFiles.h"
 #include "WorkerPool.h"
@@ -84,7 +87,7 @@ std::vector<size_t> countPieces(const ArchiveReader& source) {
 // Memory for blocks being built at once: their data before and after compression and the
 // encoders' state (a 64 MiB window).
 constexpr uint64_t kBuildBudget = 1ull << 30;
-uint64_t buildCost(const Job& job) { return 2 * job.dataRaw + (64ull << 20); }
+uint64_t buildCost(const Job& job) { return 2 * job.dataRaw + encoderMemory(job.codec, job.dataRaw); }
 
 std::string baseName(const std::string& memberName) {
   auto sep = memberName.find_last_of('\\');
@@ -121,7 +124,8 @@ std::vector<Job> planHostJobs(const std::vector<NewEntry>& entries, int method, 
     CodecChoice codec = codecFor(method, e.cls);
     if (!current.pieces.empty() &&
         (current.codec.codec != codec.codec || current.codec.level != codec.level ||
-         current.codec.x86Filter != codec.x86Filter || current.dataRaw + e.info.size > limit))
+         current.codec.x86Filter != codec.x86Filter || current.codec.lc != codec.lc ||
+         current.codec.pb != codec.pb || current.dataRaw + e.info.size > limit))
       close();
     current.kind = JobKind::EncodeHost;
     current.codec = codec;
@@ -168,7 +172,11 @@ std::vector<Job> planOldJobs(const ArchiveReader& source, const std::vector<NewE
     job.oldBlock = b;
     job.pieces = std::move(pieces[b]);
     for (const auto& p : job.pieces) job.dataRaw += p.length;
-    if (job.pieces.size() == total[b] && !recompressAll) {
+    const uint64_t blockRaw = source.directory().blocks[b].dataRaw;
+    if (!recompressAll &&
+        (job.pieces.size() == total[b] || keepsMostOfBlock(job.dataRaw, blockRaw))) {
+      // Still mostly used: copied with the unused bytes rather than compressed again.
+      job.dataRaw = blockRaw;
       bool copyable = sourceProtected ? (prot.keys && prot.sameKeysAsSource) : !prot.keys;
       job.kind = copyable ? JobKind::Copy : JobKind::Reseal;
     } else {
@@ -177,6 +185,13 @@ std::vector<Job> planOldJobs(const ArchiveReader& source, const std::vector<NewE
       job.codec = codecFor(method, classify(name, nullptr, 0));
     }
     jobs.push_back(std::move(job));
+  }
+  if (!recompressAll) {
+    std::vector<uint64_t> oldRaw;
+    for (const BlockRef& ref : source.directory().blocks) oldRaw.push_back(ref.dataRaw);
+    mergeSmallBlocks(jobs, oldRaw, blockLimitFor(method), [&](const PiecePlan& p) {
+      return codecFor(method, classify(entries[p.entry].info.name, nullptr, 0));
+    });
   }
   return jobs;
 }
@@ -279,6 +294,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   std::vector<Job> jobs = planHostJobs(entries, method, limit, chains);
   std::atomic<bool> abort{false};
   BlockBuilder builder(source, entries, prot, chains, abort);
+  builder.setMetaLevel(method == 4 ? 19 : 3);
   std::vector<BlockRef> blocks;
   std::vector<uint32_t> entryBlock(entries.size(), kNoBlock);
   std::vector<uint64_t> entryOffset(entries.size(), 0);
@@ -460,7 +476,8 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
     h.type = type;
     h.metaGuard = builder.metaGuard();
     randomBytes(h.metaNonce, kNonceBytes);
-    Bytes meta = buildMetaSection(raw, Guard(h.metaGuard), prot.keys.get(), h.metaNonce, type);
+    Bytes meta = buildMetaSection(raw, Guard(h.metaGuard), prot.keys.get(), h.metaNonce, type,
+                                  metaLevelFor(raw.size(), builder.metaLevel()));
     h.metaRaw = raw.size();
     h.metaStored = meta.size();
     uint8_t hb[kBlockHeaderSize];
@@ -474,6 +491,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   ByteWriter iw(infoRaw);
   encodeInfo(info, iw);
   Trailer trailer;
+  writeHeaderCopy(out, fh);  // for rh when the first header is damaged
   trailer.infoOffset = writeMetaBlock(kBlockInfo, infoRaw);
   const Bytes directoryRaw = encodeDirectory(dir);
   trailer.directoryOffset = writeMetaBlock(kBlockDirectory, directoryRaw);

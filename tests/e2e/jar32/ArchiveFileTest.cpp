@@ -60,6 +60,30 @@ TEST(ArchiveFile, TheSecondCreatorOfANewArchiveIsRefusedNotLostSilently) {
   EXPECT_EQ(folderEntries(t.path()), (std::vector<std::string>{"new.j", "one", "two"}));
 }
 
+TEST(ArchiveFile, TwoMovesCreatingOneArchiveLoseNothing) {
+  // m deletes its sources only once its archive is in place: the refused one keeps them.
+  TempDir t;
+  writeFile(t / "one/first.txt", "from the first run");
+  writeFile(t / "two/second.txt", "from the second run");
+  HeldRun first({"m", "new.j", "one/first.txt"}, t.path(), "rename");
+  ASSERT_TRUE(first.waitUntilHeld());
+  const Result second = jar({"m", "new.j", "two/second.txt"}, t.path());
+  EXPECT_EQ(second.code, 0) << second.err;
+  first.resume();
+  const Result r = first.finish();
+  EXPECT_EQ(r.code, 2) << r.err;
+  EXPECT_NE(r.err.find("being changed by another program"), std::string::npos) << r.err;
+  EXPECT_EQ(readFile(t / "one/first.txt"), "from the first run");
+  EXPECT_FALSE(fs::exists(t / "two/second.txt"));
+  EXPECT_EQ(names(t.path(), "new.j"), std::vector<std::string>{"second.txt"});
+  // Whichever finishes first wins: held before its rename, the second run loses instead.
+  HeldRun later({"a", "other.j", "two"}, t.path(), "rename");
+  ASSERT_TRUE(later.waitUntilHeld());
+  later.resume();
+  EXPECT_EQ(later.finish().code, 0);
+  EXPECT_EQ(jar({"a", "other.j", "one/first.txt"}, t.path()).code, 0);  // now a change of it
+}
+
 TEST(ArchiveFile, ChangesKeepTheArchivesModeAndANewOneFollowsTheUmask) {
   TempDir t;
   writeFile(t / "a.txt", "a");

@@ -73,9 +73,17 @@ TEST(Switches, CommentsUnquotedNulRemovesQuotedNulIsAFile) {
   EXPECT_EQ(apply(R"(-z"")").archiveComment.kind, CommentSwitch::Kind::Unchanged);
 }
 
-TEST(Switches, LaterFormsAreCollectedForTheWarning) {
+TEST(Switches, RecordsAndEnvelopeSwitches) {
   const Options o = apply("-hk -hx- -hy -he- -va -vr10k");
-  EXPECT_EQ(o.unsupported, (std::vector<std::string>{"-hk"}));
+  EXPECT_TRUE(o.unsupported.empty());
+  EXPECT_TRUE(o.addRecords);
+  EXPECT_EQ(o.recordsShare, 3u);
+  EXPECT_FALSE(o.useRecords);
+  EXPECT_TRUE(apply("-hx").useRecords);
+  EXPECT_EQ(apply("-hk10").recordsShare, 10u);
+  EXPECT_TRUE(apply("-hk1").addRecords);
+  EXPECT_FALSE(apply("-hk7 -hk-").addRecords);
+  EXPECT_EQ(apply("-hk7 -hk").recordsShare, 3u);
   EXPECT_TRUE(o.sign);
   EXPECT_FALSE(o.skipEnvelopeTest);
   EXPECT_TRUE(apply("-he").skipEnvelopeTest);
@@ -130,7 +138,7 @@ TEST(Switches, ChapterSelection) {
 
 TEST(Switches, UnknownOrMalformedSwitchesAreBadParameters) {
   for (const char* bad : {"-k", "-m5", "-m12", "-b2", "-hg2", "-js3", "-jl3", "-f3", "-rr", "-y1",
-                          "-hb", "-hbq0", "-hba2", "-ht1", "-hq", "-jq", "-v", "-hk1"})
+                          "-hb", "-hbq0", "-hba2", "-ht1", "-hq", "-jq", "-v", "-hk0", "-hk51", "-hkx", "-hx1"})
     EXPECT_THROW(apply(bad), UsageError) << bad;
 }
 

@@ -17,6 +17,9 @@ struct OpenOptions {
   /// A secured archive's envelope is verified first (kCrcError when it is broken); false (-he)
   /// reads the archive without that test.
   bool testEnvelope = true;
+  /// Recovery records: found and left out (Locate), every sector checked (Check, for t), or
+  /// the damage they can repair read repaired (Repair, -hx). See info().records.
+  RecordsUse records = RecordsUse::Locate;
 };
 
 class Archive {

@@ -78,6 +78,9 @@ struct WriteSettings {
   bool skipEnvelopeTest = false;    // -he: read a secured archive without testing its envelope
   std::shared_ptr<const SigningKey> signWith;  // -hy: sign the new archive (else it has no envelope)
   VolumeSettings volumes;
+  /// -hk / -hk<N>: recovery records for N percent of the archive; 0 none (y without -hk);
+  /// -1 as the archive had them (every other change keeps them).
+  int recordsShare = -1;
 };
 
 /// A file the program found on disk. meta.name is the member name (backslashes), meta.kind,

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "jar32/Records.h"
+
 namespace jar32 {
 
 /// Chapters first..last (inclusive, 1-based). In deleteChapters() a 0 bound is open:
@@ -65,7 +67,7 @@ inline bool sameModificationTime(const MemberInfo& a, const MemberInfo& b) {
 enum ArchiveFlag : uint32_t {
   kFlagLocked = 0x01,           // "LOCKED": no change allowed
   kFlagAutoLock = 0x02,         // "AUTO_LOCK": the next change locks the archive
-  kFlagRecoveryRecords = 0x04,  // "RECOVERY RECORDS" (not produced yet)
+  kFlagRecoveryRecords = 0x04,  // "RECOVERY RECORDS": Reed-Solomon parity at the end (-hk)
   kFlagSecured = 0x08,          // "SECURED": a security envelope signs the archive
   kFlagHidden = 0x10,           // "HIDDEN": directory encrypted, listing needs the password
   kFlagProtected = 0x20,        // "PROTECTED": a password protects the archive
@@ -102,6 +104,7 @@ struct ArchiveInfo {
   EnvelopeInfo envelope;            // kFlagSecured when present
   uint32_t volumeCount = 1;         // files of a volume set (1: one file)
   uint64_t volumeSize = 0;          // a set's volume size (0: one file)
+  RecordsInfo records;              // kFlagRecoveryRecords when present
 };
 
 }  // namespace jar32

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Costs of small changes of big archives:
+#  1. deleting 1 of N members of a -m4 archive (its block is copied as it is), beside deleting
+#     enough members of one block that it is compressed again (what every delete cost before);
+#  2. 1,000 updates of one small file (ac, a chapter each): listing and extraction of the
+#     updated archive beside a fresh archive of the same files.
+#   bench/jar32/changes.sh [BUILD-FOLDER] [SCRATCH] (defaults: build, /tmp/jar32-bench-changes)
+# Environment: MEMBERS (default 10000), MEMBER_KB (default 8), UPDATES (default 1000).
+# Figures only; nothing here passes or fails.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-$here/../../build}" && pwd)
+scratch=${2:-/tmp/jar32-bench-changes}
+jar="$build/bin/jar32.exe"
+members=${MEMBERS:-10000}
+kb=${MEMBER_KB:-8}
+updates=${UPDATES:-1000}
+rm -rf "$scratch"; mkdir -p "$scratch/tree"
+cd "$scratch"
+
+secs() { /usr/bin/time -f %e -o "$scratch/t" "$@" >/dev/null 2>&1; cat "$scratch/t"; }
+
+python3 - "$scratch/tree" "$members" "$kb" <<'PY'
+import os, random, sys
+root, n, kb = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+rnd = random.Random(5)
+words = [''.join(rnd.choice('abcdefghijklmnopqrstuvwxyz') for _ in range(rnd.randint(2, 9)))
+         for _ in range(5000)]
+for i in range(n):
+    d = os.path.join(root, 'd%03d' % (i % 100))
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, 'f%05d.txt' % i), 'w') as f:
+        f.write(' '.join(rnd.choice(words) for _ in range(kb * 1024 // 6))[:kb * 1024])
+PY
+size_mb=$(du -s --apparent-size -B1 tree | awk '{printf "%.0f", $1 / 1e6}')
+echo "Delete: $members members of $kb KB ($size_mb MB), -m4"
+t_add=$(cd tree && secs "$jar" a ../big.j -m4 -r -y '*')
+echo "  a -m4:                                   ${t_add} s, $(stat -c %s big.j) bytes"
+cp big.j work.j
+t_one=$(secs "$jar" d work.j -y 'd050\f05050.txt')
+echo "  d of 1 member (its block copied):        ${t_one} s"
+# A third of the members of d0xx: every block they lie in is less than 3/4 used afterwards.
+cp big.j work.j
+t_many=$(secs "$jar" d work.j -y 'd00?\*' 'd01?\*' 'd02?\*' 'd03?\*')
+echo "  d of 40% of the members (all re-packed): ${t_many} s, $(stat -c %s work.j) bytes"
+
+echo
+echo "Updates: $updates chapters, each with one small file changed (ac -m1)"
+rm -rf up; mkdir -p up; cp -r tree/d000 up/
+cd up
+"$jar" a ../updated.j -m1 -r -y '*' >/dev/null
+start=$(date +%s.%N)
+for i in $(seq 1 "$updates"); do
+  echo "version $i" > d000/note.txt
+  "$jar" ac ../updated.j -m1 -r -y '*' >/dev/null
+done
+end=$(date +%s.%N)
+"$jar" a ../fresh.j -m1 -r -y '*' >/dev/null
+cd ..
+echo "  $updates updates: $(echo "$end - $start" | bc) s; updated archive $(stat -c %s updated.j) bytes"
+for a in fresh updated; do
+  l=$(hyperfine -N --warmup 2 --runs 10 --export-json "$a-l.json" "$jar l $a.j" >/dev/null 2>&1 &&
+      python3 -c "import json,sys; print('%.1f' % (json.load(open('$a-l.json'))['results'][0]['median'] * 1000))")
+  rm -rf x; mkdir x
+  x=$(hyperfine -N --warmup 1 --runs 10 --prepare "rm -rf $scratch/x" --export-json "$a-x.json" \
+        "$jar x $a.j -y -o$scratch/x" >/dev/null 2>&1 &&
+      python3 -c "import json,sys; print('%.1f' % (json.load(open('$a-x.json'))['results'][0]['median'] * 1000))")
+  printf '  %-8s l %7s ms   x (last chapter) %7s ms\n' "$a" "$l" "$x"
+done
