@@ -28,6 +28,10 @@ class ArchiveRowStore {
   bool empty() const { return rows_.empty(); }
   // The row's texts point into the store and stay valid until Clear.
   ArchiveEntryRow Row(size_t index) const;
+  // A row's caption and folder number, and a folder's text: for work over many rows of few folders.
+  std::string_view Caption(size_t index) const { return {rows_[index].text, rows_[index].captionLength}; }
+  uint32_t FolderOf(size_t index) const { return rows_[index].folder; }
+  std::string_view FolderText(uint32_t folder) const { return folders_.Text(folder); }
 
   size_t FolderCount() const { return folders_.Count(); }
   // Bytes held by the store (blocks, row records, interned texts), for measurements.

@@ -31,6 +31,7 @@ void ArchiveListModel::EndUpdate() {
     SortRows(order_, store_, key_, key_ == kSortSize ? &Sizes() : nullptr);
     if (!ascending_) std::reverse(order_.begin(), order_.end());
   }
+  Refilter();
   endResetModel();
 }
 
@@ -39,6 +40,8 @@ void ArchiveListModel::Clear() {
   store_.Clear();
   order_.clear();
   order_.shrink_to_fit();
+  shown_.clear();
+  shown_.shrink_to_fit();
   sizes_.clear();
   sizes_.shrink_to_fit();
   if (updateDepth_ == 0) endResetModel();
@@ -46,11 +49,53 @@ void ArchiveListModel::Clear() {
 
 void ArchiveListModel::AddRow(const ArchiveEntryRow& row) {
   const int at = Count();
-  if (updateDepth_ == 0) beginInsertRows(QModelIndex(), at, at);
+  // Outside an update a row the filter hides is stored without being shown (EndUpdate refilters).
+  const bool shown = updateDepth_ > 0 || filter_.Matches(row.path, row.caption);
+  if (updateDepth_ == 0 && shown) beginInsertRows(QModelIndex(), at, at);
   store_.Add(row);
   order_.push_back(static_cast<uint32_t>(store_.size() - 1));
+  if (!filter_.empty() && updateDepth_ == 0 && shown) shown_.push_back(order_.back());
   if (!sizes_.empty()) sizes_.push_back(SizeValue(row.size));
-  if (updateDepth_ == 0) endInsertRows();
+  if (updateDepth_ == 0 && shown) endInsertRows();
+}
+
+void ArchiveListModel::Refilter(bool fromShown) {
+  if (filter_.empty()) {
+    shown_.clear();
+    shown_.shrink_to_fit();
+    return;
+  }
+  std::vector<uint32_t> kept;
+  const std::vector<uint32_t>& from = fromShown ? shown_ : order_;
+  kept.reserve(from.size());
+  if (filter_.FolderDecides()) {
+    // Each folder's verdict once: the rows of a folder come in runs, and folders are few.
+    enum : int8_t { kUnknown = -1, kFails = 0, kPasses = 1 };
+    std::vector<int8_t> folders(store_.FolderCount(), kUnknown);
+    for (uint32_t storeRow : from) {
+      int8_t& folder = folders[store_.FolderOf(storeRow)];
+      if (folder == kUnknown) folder = filter_.MatchesPart(store_.FolderText(store_.FolderOf(storeRow))) ? kPasses : kFails;
+      if (folder == kPasses || filter_.MatchesPart(store_.Caption(storeRow))) kept.push_back(storeRow);
+    }
+  } else {
+    for (uint32_t storeRow : from)
+      if (filter_.Matches(store_.FolderText(store_.FolderOf(storeRow)), store_.Caption(storeRow))) kept.push_back(storeRow);
+  }
+  kept.shrink_to_fit();
+  shown_ = std::move(kept);
+}
+
+void ArchiveListModel::SetFilter(const ListFilter& filter) {
+  if (filter.text() == filter_.text()) return;
+  const bool narrower = !filter_.empty() && filter.Narrows(filter_);
+  if (updateDepth_ > 0) {
+    filter_ = filter;
+    return;  // the reset at the end of the update filters
+  }
+  ChangeLayout([this, &filter, narrower] {
+    filter_ = filter;
+    Refilter(narrower);
+  });
 }
 
 void ArchiveListModel::SetSortingEnabled(bool enabled) {
@@ -60,6 +105,7 @@ void ArchiveListModel::SetSortingEnabled(bool enabled) {
   ChangeLayout([this] {
     SortRows(order_, store_, key_, key_ == kSortSize ? &Sizes() : nullptr);
     if (!ascending_) std::reverse(order_.begin(), order_.end());
+    Refilter();
   });
 }
 
@@ -73,6 +119,7 @@ void ArchiveListModel::Sort(int key, bool ascending) {
   ChangeLayout([this, reverse] {
     if (!reverse) SortRows(order_, store_, key_, key_ == kSortSize ? &Sizes() : nullptr);
     if (reverse || !ascending_) std::reverse(order_.begin(), order_.end());
+    Refilter();
   });
 }
 
@@ -81,16 +128,21 @@ void ArchiveListModel::ChangeLayout(Reorder reorder) {
   if (updateDepth_ > 0) return reorder();  // the reset at the end of the update shows it
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
   const QModelIndexList before = persistentIndexList();
-  std::vector<uint32_t> oldOrder;
-  if (!before.isEmpty()) oldOrder = order_;
+  std::vector<uint32_t> oldShown;
+  if (!before.isEmpty()) oldShown = Shown();
   reorder();
   if (!before.isEmpty()) {
-    std::vector<uint32_t> shownAt(order_.size());
-    for (size_t i = 0; i < order_.size(); ++i) shownAt[order_[i]] = static_cast<uint32_t>(i);
+    // Rows that are no longer shown lose their indexes (and so leave the selection).
+    constexpr uint32_t kHidden = UINT32_MAX;
+    const std::vector<uint32_t>& shown = Shown();
+    std::vector<uint32_t> shownAt(store_.size(), kHidden);
+    for (size_t i = 0; i < shown.size(); ++i) shownAt[shown[i]] = static_cast<uint32_t>(i);
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex& index : before)
-      after.append(createIndex(static_cast<int>(shownAt[oldOrder[static_cast<size_t>(index.row())]]), index.column()));
+    for (const QModelIndex& index : before) {
+      const uint32_t at = shownAt[oldShown[static_cast<size_t>(index.row())]];
+      after.append(at == kHidden ? QModelIndex() : createIndex(static_cast<int>(at), index.column()));
+    }
     changePersistentIndexList(before, after);
   }
   emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -139,7 +191,7 @@ const std::vector<int64_t>& ArchiveListModel::Sizes() const {
   return sizes_;
 }
 
-int64_t ArchiveListModel::SizeOf(int row) const { return Sizes()[order_[static_cast<size_t>(row)]]; }
+int64_t ArchiveListModel::SizeOf(int row) const { return Sizes()[Shown()[static_cast<size_t>(row)]]; }
 
 template <class Each>
 void ArchiveListModel::ForEachSpan(const QItemSelection& selection, Each each) const {
@@ -163,7 +215,8 @@ std::pair<int64_t, uint64_t> ArchiveListModel::Total(const QItemSelection& selec
   ForEachSpan(selection, [&](int top, int bottom) {
     rows += bottom - top + 1;
     const std::vector<int64_t>& sizes = Sizes();
-    for (int row = top; row <= bottom; ++row) bytes += static_cast<uint64_t>(sizes[order_[static_cast<size_t>(row)]]);
+    const std::vector<uint32_t>& shown = Shown();
+    for (int row = top; row <= bottom; ++row) bytes += static_cast<uint64_t>(sizes[shown[static_cast<size_t>(row)]]);
   });
   return {rows, bytes};
 }

@@ -13,6 +13,7 @@
 
 #include "driver/ArchiveRowStore.h"
 #include "driver/JarSinks.h"
+#include "mainwindow/ListFilter.h"
 
 class ArchiveListModel : public QAbstractTableModel, public JarListSink {
   Q_OBJECT
@@ -44,8 +45,15 @@ class ArchiveListModel : public QAbstractTableModel, public JarListSink {
   int sortKey() const { return key_; }
   bool ascending() const { return ascending_; }
 
+  // Shows only the rows the filter passes (an empty filter shows all), in the current order, without
+  // listing again. Selections and the current row stay on the rows that remain.
+  void SetFilter(const ListFilter& filter);
+  const ListFilter& filter() const { return filter_; }
+  // The rows of the archive, shown or not.
+  int ArchiveRowCount() const { return static_cast<int>(order_.size()); }
+
   // Rows as shown (row 0 at the top).
-  ArchiveEntryRow Row(int row) const { return store_.Row(order_[static_cast<size_t>(row)]); }
+  ArchiveEntryRow Row(int row) const { return store_.Row(Shown()[static_cast<size_t>(row)]); }
   int64_t SizeOf(int row) const;
   // The number of rows a selection covers and the sum of their sizes.
   std::pair<int64_t, uint64_t> Total(const QItemSelection& selection) const;
@@ -53,12 +61,13 @@ class ArchiveListModel : public QAbstractTableModel, public JarListSink {
   int64_t RowsIn(const QItemSelection& selection) const;
   // The name the archiver knows a row by: its folder text followed by its name, as listed.
   std::string MemberName(int row) const;
-  int Count() const { return static_cast<int>(order_.size()); }
+  // The rows shown.
+  int Count() const { return static_cast<int>(Shown().size()); }
 
   void SetIcons(const QIcon& file, const QIcon& folder);
   // Bytes held for the rows (store, order, sizes), for measurements.
   size_t MemoryBytes() const {
-    return store_.MemoryBytes() + order_.capacity() * sizeof(uint32_t) + sizes_.capacity() * sizeof(int64_t);
+    return store_.MemoryBytes() + (order_.capacity() + shown_.capacity()) * sizeof(uint32_t) + sizes_.capacity() * sizeof(int64_t);
   }
 
  private:
@@ -69,11 +78,18 @@ class ArchiveListModel : public QAbstractTableModel, public JarListSink {
   template <class Each>
   void ForEachSpan(const QItemSelection& selection, Each each) const;
 
+  // Shown row -> store row: the order itself, or the rows of it that pass the filter.
+  const std::vector<uint32_t>& Shown() const { return filter_.empty() ? order_ : shown_; }
+  // shown_ made again from order_ (from the rows shown so far when only they can pass).
+  void Refilter(bool fromShown = false);
+
   // SizeValue of every store row, made when first needed.
   const std::vector<int64_t>& Sizes() const;
 
   ArchiveRowStore store_;
-  std::vector<uint32_t> order_;  // shown row -> store row
+  std::vector<uint32_t> order_;  // row in order -> store row
+  std::vector<uint32_t> shown_;  // with a filter: shown row -> store row
+  ListFilter filter_;
   mutable std::vector<int64_t> sizes_;
   int updateDepth_ = 0;
   bool sorting_ = false;

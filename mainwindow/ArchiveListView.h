@@ -3,12 +3,16 @@
 // (after the view has applied them to the selection) and key releases.
 
 #include <QTreeView>
+#include <functional>
 
 class ArchiveListView : public QTreeView {
   Q_OBJECT
 
  public:
   explicit ArchiveListView(QWidget* parent = nullptr);
+
+  // Starts a drag of the selected rows when dragging is enabled; the owner makes the data.
+  std::function<void()> dragStarter;
 
  signals:
   // pos is in the viewport; the row under it, if any, is indexAt(pos).
@@ -18,4 +22,10 @@ class ArchiveListView : public QTreeView {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void startDrag(Qt::DropActions supportedActions) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  bool dragCandidate_ = false;
+  QPoint pressedAt_;
 };

@@ -117,6 +117,7 @@ void TMain::FormActivate() {
 }
 
 void TMain::SetCurrentArchive(const std::string& path) {
+  if (path != config_->currentArchive) ForgetExtractions();
   config_->currentArchive = path;
   jar_->archiveName = path;
   setWindowTitle(QString::fromUtf8(kAppTitle) + " - " + CaptionText(path));
@@ -253,6 +254,7 @@ void TMain::closeEvent(QCloseEvent* event) {
     SaveConfiguration();
   }
   jar_->DeleteTempFiles();
+  ForgetExtractions();
   SaveFormState();
   event->accept();
 }

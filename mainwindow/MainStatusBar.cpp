@@ -26,7 +26,10 @@ MainStatusBar::MainStatusBar(QWidget* parent) : QStatusBar(parent) {
     panel->setAlignment((i <= 2 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     panel->setFrameStyle(i == 4 ? QFrame::NoFrame : QFrame::StyledPanel | QFrame::Sunken);
     panel->setContentsMargins(3, 0, 3, 0);
-    if (i == 4) panel->setMaximumWidth(kPanelWidths[i]);
+    if (i == 4) {
+      panel->setMaximumWidth(kPanelWidths[i]);
+      panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);  // room for the summary first
+    }
     addWidget(panel, i == 3 ? 1 : 0);
     panels_[static_cast<size_t>(i)] = panel;
   }

@@ -18,6 +18,7 @@
 #include "mainwindow/CommentLines.h"
 #include "mainwindow/CommentPane.h"
 #include "mainwindow/MainStatusBar.h"
+#include "mainwindow/TempExtractions.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ TMain::TMain(MainServices services, QWidget* parent)
   commentMemo_->SetLines(StartHintLines());
   setAcceptDrops(false);  // from the first activation on
   WatchClipboard();
+  BuildExtras();
 }
 
 TMain::~TMain() = default;

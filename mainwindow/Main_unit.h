@@ -26,6 +26,10 @@
 
 class ArchiveListModel;
 class ArchiveListView;
+class ExtractingMimeData;
+class FilterBar;
+class MemberOpener;
+class TempExtractions;
 class CommentPane;
 class MainStatusBar;
 class ProgressBarSink;
@@ -161,6 +165,23 @@ class TMain : public QMainWindow {
   void StatusBar1Click();
   void ToolBar_ShowCaptionsClick();
 
+  // The filter above the list, opening a member, dragging rows out (MainExtras.cpp).
+  void ShowFilter();
+  void ApplyFilter(const QString& text);
+  // Extracts the member of a file row into a private folder and opens it with the desktop's
+  // application; a change to it is offered back to the archive. False if nothing was opened.
+  bool OpenMemberRow(int row);
+  // Starts a drag of the selected rows (their files are extracted when a target asks for them).
+  void DragSelectedRows();
+  // The data of that drag, owned by the caller; none while a run is in progress, without selected
+  // rows, or when the password of a protected archive was not given.
+  ExtractingMimeData* MakeDragData();
+  // The members extracted with their folders into a new private folder: that folder, or "".
+  std::string ExtractToPrivateFolder(const std::vector<std::string>& names);
+  MemberOpener* memberOpener() const { return memberOpener_; }
+  TempExtractions& tempExtractions() { return *tempExtractions_; }
+  std::string TemporaryBase() const;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -193,6 +214,15 @@ class TMain : public QMainWindow {
   void ShowConfiguration();
   void SaveConfiguration();
   void ResetAddChoices();
+  // Extras (MainExtras.cpp).
+  void BuildExtras();
+  void ForgetExtractions();
+  bool EnsureArchivePassword();
+  void MemberChanged(const std::string& member, const QString& folder);
+  FilterBar* filterBar_ = nullptr;
+  MemberOpener* memberOpener_ = nullptr;
+  std::unique_ptr<TempExtractions> tempExtractions_;
+  bool askingChange_ = false;
 
   MainServices services_;
   std::unique_ptr<TConfig> config_;

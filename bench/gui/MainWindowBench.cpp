@@ -2,6 +2,9 @@
 //
 //   bench_main_window tree FOLDER COUNT
 //       makes a tree of COUNT files in folders of varied depth, with names of realistic length
+//   bench_main_window filter COUNT
+//       fills the window's list with COUNT generated rows (no archive) and prints the time of each
+//       keystroke in the filter box, until the rows are painted
 //   bench_main_window window ARCHIVE [--long-add FILE] [--compare-7z ARCHIVE.7z]
 //       opens ARCHIVE in the window and prints: open until the rows are painted against
 //       `jar32.exe l` alone (and `7zz l` of the same files), sorting, reversing, Select All,
@@ -21,6 +24,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -214,6 +218,99 @@ int MakeTree(const std::string& root, long count) {
     }
   }
   std::printf("made %ld files under %s\n", made, root.c_str());
+  return 0;
+}
+
+// Typing into the filter box, a keystroke at a time, each one painted; then patterns and Escape.
+void FilterKeystrokes(TMain& main, PaintWatch& painted) {
+  auto* edit = main.findChild<QLineEdit*>("FilterEdit");
+  auto* model = main.findChild<ArchiveListModel*>();
+  main.ShowFilter();
+  std::vector<double> times;
+  auto key = [&](const QString& text, bool print) {
+    const auto begin = Clock::now();
+    edit->setText(text);
+    painted.Wait();
+    const double ms = Seconds(begin) * 1000;
+    times.push_back(ms);
+    if (print)
+      std::printf("  filter %-20s %8.1f ms  %9d rows\n", ("\"" + text.toStdString() + "\"").c_str(), ms, model->rowCount());
+  };
+  for (const QString& text : {"r", "re", "rep", "repo", "report", "report ", "report m", "report", "rep", "", "S",
+                              "Su", "Sum", "Summer", "*.pdf", "*2*.pdf", "rep?rt*", "", "zzzz", ""})
+    key(text, true);
+  Figure("filter keystroke, worst", *std::max_element(times.begin(), times.end()), "ms", 100);
+  Figure("filter keystroke, median", Median(times), "ms", 100);
+  const auto begin = Clock::now();
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  edit->setText("report");
+  painted.Wait();
+  QCoreApplication::sendEvent(edit, &escape);
+  painted.Wait();
+  Info("filter \"report\", then Escape", Seconds(begin) * 1000, "ms");
+}
+
+// The window's list filled with generated rows, as a listing would fill it.
+int Filter(int argc, char** argv) {
+  const long count = std::stol(argv[2]);
+  char folderPattern[] = "/tmp/tamber-bench-filter-XXXXXX";
+  const std::string home = ::mkdtemp(folderPattern);
+  ::setenv("TAMBER_CONFIG_HOME", home.c_str(), 1);
+  QApplication application(argc, argv);
+  std::printf("== %ld generated rows on the %s platform\n", count, QGuiApplication::platformName().toUtf8().constData());
+  platform::SettingsStore store(home + "/registry.reg");
+  store.createKey(TMain::kSettingsKey);
+  BenchPrompter prompter;
+  NoChooser chooser;
+  NoClipboard clipboard;
+  platform::QtShellFileOperations operations;
+  TMain main(MainServices{store, prompter, chooser, clipboard, operations, {}});
+  main.resize(900, 700);
+  main.show();
+  main.FormActivate();
+  QCoreApplication::processEvents();
+  auto* list = main.findChild<ArchiveListView*>("ListView");
+  auto* model = main.findChild<ArchiveListModel*>();
+  PaintWatch painted(list->viewport());
+
+  static const char* const kWords[] = {"project", "report", "backup", "source", "documents", "images", "data",
+                                       "Final", "draft", "notes", "build", "test", "Budget", "photo", "invoice",
+                                       "letter", "music", "video", "archive", "config", "old copy", "Sommer",
+                                       "meeting", "module", "readme", "holiday", "scan", "contract", "thesis"};
+  static const char* const kExtensions[] = {".txt", ".cpp", ".h", ".jpg", ".pdf", ".docx", ".png", ".md", ""};
+  std::mt19937_64 random(20261208);
+  auto pick = [&random](size_t n) { return static_cast<size_t>(random() % n); };
+  model->BeginUpdate();
+  model->Clear();
+  std::string path, name, size;
+  for (long made = 0; made < count;) {
+    path.clear();
+    for (size_t d = 0, depth = 1 + pick(5); d < depth; ++d) path += std::string(kWords[pick(std::size(kWords))]) + "\\";
+    for (long i = 0, files = 20 + static_cast<long>(pick(60)); i < files && made < count; ++i, ++made) {
+      name = std::string(kWords[pick(std::size(kWords))]) + "_" + std::to_string(made) + kExtensions[pick(std::size(kExtensions))];
+      size = std::to_string(pick(600));
+      ArchiveEntryRow row;
+      row.caption = name;
+      row.size = size;
+      row.attributes = "A---";
+      row.path = path;
+      row.chapters = "1";
+      row.modified = "2026-12-08 12:00:00";
+      model->AddRow(row);
+    }
+  }
+  model->EndUpdate();
+  painted.Wait();
+  Info("rows", model->rowCount(), "");
+  main.Mainmenu_SelectAllClick();  // the selection is kept on the rows that stay
+  painted.Wait();
+  FilterKeystrokes(main, painted);
+  main.Mainmenu_DeselectAllClick();
+  painted.Wait();
+  std::printf("  without a selection:\n");
+  FilterKeystrokes(main, painted);
+  main.close();
+  fs::remove_all(home);
   return 0;
 }
 
@@ -441,6 +538,7 @@ int Window(int argc, char** argv) {
   Figure("resident memory of the program", ResidentKb("VmRSS:") / 1024.0, "MB", 300);
   Info("peak resident memory", ResidentKb("VmHWM:") / 1024.0, "MB");
   Info("memory of the rows (store and order)", static_cast<double>(model->MemoryBytes()) / 1e6, "MB");
+  FilterKeystrokes(main, painted);
 
   if (!longAdd.empty()) {
     main.Mainmenu_DeselectAllClick();
@@ -507,6 +605,7 @@ int Window(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc >= 4 && std::string(argv[1]) == "tree") return MakeTree(argv[2], std::stol(argv[3]));
   if (argc >= 3 && std::string(argv[1]) == "window") return Window(argc, argv);
-  std::fprintf(stderr, "usage: %s tree FOLDER COUNT | window ARCHIVE [--long-add FILE] [--compare-7z FILE] [--extract-selected] [--delete-selected N]\n", argv[0]);
+  if (argc >= 3 && std::string(argv[1]) == "filter") return Filter(argc, argv);
+  std::fprintf(stderr, "usage: %s tree FOLDER COUNT | filter COUNT | window ARCHIVE [--long-add FILE] [--compare-7z FILE] [--extract-selected] [--delete-selected N]\n", argv[0]);
   return 2;
 }
