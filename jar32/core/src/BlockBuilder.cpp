@@ -134,17 +134,22 @@ void BlockBuilder::finishHead(Built& b, const Job& job,
     if (kept[i]) count += 1 + (p.entry < sharing_.size() ? sharing_[p.entry].size() : 0);
   }
   BlockMetaWriter records(count);
+  b.marks.clear();
+  b.marks.reserve(count);
   for (size_t i = 0; i < job.pieces.size(); ++i) {
     if (!kept[i]) continue;
     const PiecePlan& p = job.pieces[i];
     const uint8_t flags = uint8_t((p.first ? kPieceFirst : 0) | (p.last ? kPieceLast : 0));
     const uint64_t checksum = p.last ? entries_[p.entry].checksum : 0;
-    records.add(p.entry, flags, p.memberOffset, p.length, blockOffsets[i], entries_[p.entry].info,
-                checksum);
+    auto add = [&](size_t entry) {
+      const MemberInfo& info = entries_[entry].info;
+      b.marks.push_back({entry, records.added(), flags, p.first ? memberDigest(info) : 0,
+                         blockOffsets[i], checksum});
+      records.add(entry, flags, p.memberOffset, p.length, blockOffsets[i], info, checksum);
+    };
+    add(p.entry);
     if (p.entry < sharing_.size())
-      for (size_t other : sharing_[p.entry])
-        records.add(other, flags, p.memberOffset, p.length, blockOffsets[i], entries_[other].info,
-                    checksum);
+      for (size_t other : sharing_[p.entry]) add(other);
   }
   Bytes raw = records.finish();
   b.header.type = kBlockData;

@@ -1,12 +1,16 @@
 #include "Directory.h"
 
+#include <algorithm>
+#include <unordered_map>
+
+#include "Checksum.h"
 #include "Format.h"
 #include "jar32/Changes.h"
 
 namespace jar32 {
 namespace {
 
-constexpr uint64_t kDirectoryVersion = 2;  // also the version of the member records
+constexpr uint64_t kDirectoryVersion = 3;  // also the version of the member records
 // Member fields of format 2, after those of format 1: what the flags say follows.
 enum : uint64_t {
   kFieldNanoseconds = 1,
@@ -156,11 +160,11 @@ void decodeInfo(ByteReader& r, ArchiveInfo& info) {
   }
 }
 
-Bytes encodeDirectory(const Directory& dir) {
+Bytes encodeDirectory(const Directory& dir, uint64_t version) {
   Bytes out;
-  out.reserve(64 + dir.entries.size() * 64);
+  out.reserve(64 + dir.entries.size() * (version >= 3 ? 4 : 64));
   ByteWriter w(out);
-  w.var(kDirectoryVersion);
+  w.var(version);
   encodeInfo(dir.info, w);
   w.var(dir.blocks.size());
   for (const auto& b : dir.blocks) {
@@ -170,7 +174,20 @@ Bytes encodeDirectory(const Directory& dir) {
     w.var(b.dataStored);
   }
   w.var(dir.entries.size());
+  uint64_t previousBlock = 0, expectIndex = 0;
   for (const auto& e : dir.entries) {
+    if (version >= 3 && e.record.block != kNoBlock) {
+      // A reference: the block (relative to the previous one) and the record index
+      // (relative to the one after the previous reference in the same block).
+      const int64_t step = int64_t(e.record.block) - int64_t(previousBlock);
+      if (e.record.block != previousBlock) expectIndex = 0;
+      w.var(1 + ((uint64_t(step) << 1) ^ uint64_t(step >> 63)));
+      w.svar(int64_t(e.record.index - expectIndex));
+      previousBlock = e.record.block;
+      expectIndex = e.record.index + 1;
+      continue;
+    }
+    if (version >= 3) w.var(0);
     encodeMember(e.info, w);
     w.u64(e.checksum);
     w.var(e.block == kNoBlock ? 0 : uint64_t(e.block) + 1);
@@ -179,15 +196,38 @@ Bytes encodeDirectory(const Directory& dir) {
   return out;
 }
 
+namespace {
+
+// The checks every entry passes, whether the directory or a block record held its fields.
+void checkEntry(const Entry& e, const Directory& dir, const std::vector<uint64_t>& rawAfter,
+                ByteReader& r) {
+  if (!plausibleMember(e.info, dir.info.chapterCount)) r.fail();
+  if (e.info.size) {
+    if (e.block == kNoBlock || e.offset >= dir.blocks[e.block].dataRaw ||
+        e.info.size > rawAfter[e.block] - e.offset)
+      r.fail();
+  } else if (e.offset != 0) {
+    r.fail();
+  }
+}
+
+std::vector<uint64_t> rawAfterBlocks(const Directory& dir) {
+  std::vector<uint64_t> rawAfter(dir.blocks.size() + 1, 0);  // data bytes from block i on
+  for (size_t i = dir.blocks.size(); i-- > 0;) rawAfter[i] = rawAfter[i + 1] + dir.blocks[i].dataRaw;
+  return rawAfter;
+}
+
+}  // namespace
+
 Directory decodeDirectory(const Bytes& raw, uint64_t fileSize, bool keepEntries) {
   ByteReader r(raw.data(), raw.size(), "directory");
   const uint64_t version = readVersion(r);
   Directory dir;
   decodeInfo(r, dir.info);
-  // Every block takes at least a header, every entry at least 15 bytes: bound the counts first.
+  // Every block takes at least a header, every entry at least 2 bytes (15 before format 3):
+  // bound the counts first.
   uint64_t nBlocks = r.var(fileSize / 112 + 1);
   dir.blocks.resize(nBlocks);
-  std::vector<uint64_t> rawAfter(nBlocks + 1, 0);  // data bytes from block i to the end
   for (auto& b : dir.blocks) {
     b.offset = r.var(fileSize);
     b.size = r.var(fileSize);
@@ -195,56 +235,333 @@ Directory decodeDirectory(const Bytes& raw, uint64_t fileSize, bool keepEntries)
     b.dataStored = r.var(fileSize);
     if (b.offset + b.size > fileSize || b.dataStored > b.size) r.fail();
   }
-  for (size_t i = nBlocks; i-- > 0;) rawAfter[i] = rawAfter[i + 1] + dir.blocks[i].dataRaw;
-  uint64_t nEntries = r.var(r.remaining() / 15);
+  const std::vector<uint64_t> rawAfter = rawAfterBlocks(dir);
+  uint64_t nEntries = r.var(r.remaining() / (version >= 3 ? 2 : 15));
   if (keepEntries) dir.entries.resize(nEntries);
   Entry scratch;
+  uint64_t previousBlock = 0, expectIndex = 0;
   for (uint64_t k = 0; k < nEntries; ++k) {
     Entry& e = keepEntries ? dir.entries[k] : scratch;
+    if (version >= 3) {
+      const uint64_t tag = r.var();
+      if (tag != 0) {
+        const uint64_t z = tag - 1;
+        const int64_t step = int64_t(z >> 1) ^ -int64_t(z & 1);
+        const int64_t block = int64_t(previousBlock) + step;
+        if (block < 0 || uint64_t(block) >= nBlocks) r.fail();
+        if (uint64_t(block) != previousBlock) expectIndex = 0;
+        const int64_t index = int64_t(expectIndex) + r.svar();
+        if (index < 0 || uint64_t(index) >= (1ull << 40)) r.fail();
+        e = Entry{};
+        e.record = {uint32_t(block), uint64_t(index)};
+        previousBlock = uint64_t(block);
+        expectIndex = uint64_t(index) + 1;
+        continue;
+      }
+    }
     decodeMember(r, e.info, version);
-    if (!plausibleMember(e.info, dir.info.chapterCount)) r.fail();
     e.checksum = r.u64();
     uint64_t block = r.var(nBlocks);
     e.block = block == 0 ? kNoBlock : uint32_t(block - 1);
     e.offset = r.var();
-    if (e.info.size) {
-      if (e.block == kNoBlock || e.offset >= dir.blocks[e.block].dataRaw ||
-          e.info.size > rawAfter[e.block] - e.offset)
-        r.fail();
-    } else if (e.offset != 0) {
-      r.fail();
-    }
+    e.record = RecordRef{};
+    checkEntry(e, dir, rawAfter, r);
   }
   if (!r.atEnd()) r.fail();
   return dir;
 }
 
-BlockMetaWriter::BlockMetaWriter(size_t count) : w_(out_), left_(count) {
-  w_.var(kDirectoryVersion);
-  w_.var(count);
+bool hasRecordRefs(const Directory& dir) {
+  return std::any_of(dir.entries.begin(), dir.entries.end(),
+                     [](const Entry& e) { return e.record.block != kNoBlock; });
 }
+
+void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMeta,
+                    uint64_t metaBudget) {
+  ByteReader fail(nullptr, 0, "member records");
+  // The references by block, then by record; a record is referred to at most once.
+  std::vector<size_t> order;
+  for (size_t i = 0; i < dir.entries.size(); ++i)
+    if (dir.entries[i].record.block != kNoBlock) order.push_back(i);
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const RecordRef& x = dir.entries[a].record;
+    const RecordRef& y = dir.entries[b].record;
+    return x.block != y.block ? x.block < y.block : x.index < y.index;
+  });
+  struct Open {  // a version whose data goes on in the next block
+    size_t entry;
+    uint64_t id, next;
+  };
+  std::vector<Open> open, still;
+  size_t k = 0;
+  uint64_t loaded = 0;
+  for (uint32_t b = 0; b < dir.blocks.size(); ++b) {
+    if (open.empty() && (k == order.size() || dir.entries[order[k]].record.block != b)) continue;
+    const Bytes meta = loadMeta(b);
+    loaded += meta.size();
+    if (loaded > metaBudget) fail.fail();
+    const uint64_t dataRaw = dir.blocks[b].dataRaw;
+    std::vector<PieceRecord> records = decodeBlockMeta(meta, dataRaw);
+    // Pieces of versions that started in an earlier block.
+    still.clear();
+    if (!open.empty()) {
+      std::unordered_map<uint64_t, size_t> continuing;
+      for (size_t i = 0; i < records.size(); ++i)
+        if (!(records[i].flags & kPieceFirst) && records[i].blockOffset == 0)
+          continuing.emplace(records[i].id, i);
+      for (const Open& o : open) {
+        auto it = continuing.find(o.id);
+        if (it == continuing.end()) fail.fail();
+        const PieceRecord& p = records[it->second];
+        Entry& e = dir.entries[o.entry];
+        if (p.memberOffset != o.next || p.info.name != e.info.name) fail.fail();
+        const uint64_t next = o.next + p.length;
+        if (p.flags & kPieceLast) {
+          if (next != e.info.size) fail.fail();
+          e.checksum = p.checksum;
+        } else {
+          if (p.length != dataRaw || next >= e.info.size) fail.fail();
+          still.push_back({o.entry, o.id, next});
+        }
+      }
+    }
+    open.swap(still);
+    // Versions whose first piece is here.
+    for (; k < order.size() && dir.entries[order[k]].record.block == b; ++k) {
+      Entry& e = dir.entries[order[k]];
+      const uint64_t index = e.record.index;
+      if (index >= records.size() ||
+          (k > 0 && dir.entries[order[k - 1]].record.block == b &&
+           dir.entries[order[k - 1]].record.index == index))
+        fail.fail();
+      PieceRecord& p = records[size_t(index)];
+      if (!(p.flags & kPieceFirst) || p.memberOffset != 0) fail.fail();
+      e.info = std::move(p.info);
+      e.block = b;
+      e.offset = e.info.size ? p.blockOffset : 0;
+      if (p.flags & kPieceLast) {
+        if (p.length != e.info.size) fail.fail();
+        e.checksum = p.checksum;
+      } else {
+        if (p.blockOffset + p.length != dataRaw || p.length >= e.info.size) fail.fail();
+        open.push_back({order[k], p.id, p.length});
+      }
+    }
+  }
+  if (!open.empty() || k != order.size()) fail.fail();
+  const std::vector<uint64_t> rawAfter = rawAfterBlocks(dir);
+  for (size_t i : order) checkEntry(dir.entries[i], dir, rawAfter, fail);
+}
+
+uint64_t memberDigest(const MemberInfo& m) {
+  Bytes bytes;
+  ByteWriter w(bytes);
+  encodeMember(m, w);
+  ContentHash h;
+  h.update(bytes.data(), bytes.size());
+  return h.digest();
+}
+
+// Format 3 records, column by column: ids (svarint step from the previous), flags, pieces
+// (varint member offset, svarint block offset less where the previous piece ended), lengths,
+// names, kinds, attributes, modes, sizes (varint size less the piece's end), times (svarint
+// step), chapters (first, then last less first), field flags, nanoseconds, owners, texts (link
+// targets, hard-link targets, extended attributes) and the checksums of last pieces.
+struct BlockMetaWriter::Columns {
+  enum { kId, kFlags, kPiece, kLength, kName, kKind, kAttributes, kMode, kSize, kTime, kChapter,
+         kFields, kNanoseconds, kOwner, kText, kChecksum, kCount };
+  Bytes bytes[kCount];
+  uint64_t id = 0, end = 0;
+  int64_t mtime = 0;
+  ByteWriter at(int column) { return ByteWriter(bytes[column]); }
+};
+
+BlockMetaWriter::BlockMetaWriter(size_t count, uint64_t version)
+    : w_(out_), count_(count), left_(count) {
+  w_.var(version);
+  w_.var(count);
+  if (version >= 3) columns_ = std::make_unique<Columns>();
+}
+
+BlockMetaWriter::~BlockMetaWriter() = default;
 
 void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uint64_t length,
                           uint64_t blockOffset, const MemberInfo& info, uint64_t checksum) {
   if (left_ == 0) throw JarError(kInternal, "more member records than announced");
   --left_;
-  w_.var(id);
-  w_.u8(flags);
-  w_.var(memberOffset);
-  w_.var(length);
-  w_.var(blockOffset);
-  encodeMember(info, w_);
-  w_.u64(checksum);
+  if (!columns_) {
+    w_.var(id);
+    w_.u8(flags);
+    w_.var(memberOffset);
+    w_.var(length);
+    w_.var(blockOffset);
+    encodeMember(info, w_);
+    w_.u64(checksum);
+    return;
+  }
+  Columns& c = *columns_;
+  using C = Columns;
+  c.at(C::kId).svar(int64_t(id - c.id));
+  c.id = id;
+  c.at(C::kFlags).u8(flags);
+  c.at(C::kPiece).var(memberOffset);
+  c.at(C::kPiece).svar(int64_t(blockOffset - c.end));
+  c.end = blockOffset + length;
+  c.at(C::kLength).var(length);
+  c.at(C::kName).str(info.name);
+  c.at(C::kKind).u8(uint8_t(info.kind));
+  c.at(C::kAttributes).var(info.attributes);
+  c.at(C::kMode).var(info.mode);
+  c.at(C::kSize).var(info.size - memberOffset - length);
+  c.at(C::kTime).svar(int64_t(uint64_t(info.mtime) - uint64_t(c.mtime)));
+  c.mtime = info.mtime;
+  c.at(C::kChapter).var(info.chapters.first);
+  c.at(C::kChapter).var(info.chapters.last - info.chapters.first);
+  uint64_t fields = 0;
+  if (info.preciseTime) fields |= kFieldNanoseconds;
+  if (info.hasOwner) fields |= kFieldOwner;
+  if (info.sparse) fields |= kFieldSparse;
+  if (!info.hardLinkTarget.empty()) fields |= kFieldHardLink;
+  if (!info.xattrs.empty()) fields |= kFieldAttributes;
+  c.at(C::kFields).var(fields);
+  if (fields & kFieldNanoseconds) c.at(C::kNanoseconds).var(info.mtimeNsec);
+  if (fields & kFieldOwner) {
+    ByteWriter w = c.at(C::kOwner);
+    w.var(info.uid);
+    w.var(info.gid);
+    w.str(info.owner);
+    w.str(info.group);
+  }
+  ByteWriter text = c.at(C::kText);
+  if (info.kind == MemberKind::Symlink) text.str(info.linkTarget);
+  if (fields & kFieldHardLink) text.str(info.hardLinkTarget);
+  if (fields & kFieldAttributes) {
+    text.var(info.xattrs.size());
+    for (const auto& a : info.xattrs) {
+      text.str(a.name);
+      text.str(a.value);
+    }
+  }
+  if (flags & kPieceLast) c.at(C::kChecksum).u64(checksum);
 }
 
 Bytes BlockMetaWriter::finish() {
   if (left_ != 0) throw JarError(kInternal, "fewer member records than announced");
+  if (columns_)
+    for (const Bytes& column : columns_->bytes) w_.raw(column.data(), column.size());
   return std::move(out_);
 }
+
+namespace {
+
+// Reads the columns of format 3 into pieces (sized by the count already read).
+void decodeColumns(ByteReader& r, std::vector<PieceRecord>& pieces) {
+  uint64_t id = 0, end = 0;
+  int64_t mtime = 0;
+  for (auto& p : pieces) {
+    id += uint64_t(r.svar());
+    p.id = id;
+  }
+  for (auto& p : pieces) {
+    p.flags = r.u8();
+    if (p.flags & ~(kPieceFirst | kPieceLast)) r.fail();
+  }
+  for (auto& p : pieces) {
+    p.memberOffset = r.var();
+    p.blockOffset = uint64_t(r.svar());  // the step; made absolute with the lengths below
+  }
+  for (auto& p : pieces) {
+    p.length = r.var();
+    p.blockOffset += end;
+    if (p.blockOffset > (1ull << 62) || p.length > (1ull << 62) ||
+        p.memberOffset > (1ull << 62))
+      r.fail();
+    end = p.blockOffset + p.length;
+  }
+  for (auto& p : pieces) p.info.name = r.str(kMaxNameBytes);
+  for (auto& p : pieces) {
+    const uint8_t kind = r.u8();
+    if (kind > uint8_t(MemberKind::Symlink)) r.fail();
+    p.info.kind = MemberKind(kind);
+  }
+  for (auto& p : pieces) p.info.attributes = uint32_t(r.var(0xFFFF));
+  for (auto& p : pieces) p.info.mode = uint32_t(r.var(07777));
+  for (auto& p : pieces) {
+    const uint64_t rest = r.var();
+    const uint64_t pieceEnd = p.memberOffset + p.length;
+    if (rest > (1ull << 62) || pieceEnd > (1ull << 62)) r.fail();
+    p.info.size = pieceEnd + rest;
+  }
+  for (auto& p : pieces) {
+    mtime = int64_t(uint64_t(mtime) + uint64_t(r.svar()));
+    p.info.mtime = mtime;
+  }
+  for (auto& p : pieces) {
+    const uint64_t first = r.var(0xFFFFFFFF);
+    const uint64_t span = r.var(0xFFFFFFFF);
+    if (first + span > 0xFFFFFFFF) r.fail();
+    p.info.chapters.first = uint32_t(first);
+    p.info.chapters.last = uint32_t(first + span);
+  }
+  std::vector<uint8_t> fields(pieces.size());
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    fields[i] = uint8_t(r.var(kKnownFields));
+    MemberInfo& m = pieces[i].info;
+    m.preciseTime = fields[i] & kFieldNanoseconds;
+    m.mtimeNsec = 0;
+    m.hasOwner = fields[i] & kFieldOwner;
+    m.sparse = fields[i] & kFieldSparse;
+  }
+  for (size_t i = 0; i < pieces.size(); ++i)
+    if (fields[i] & kFieldNanoseconds) pieces[i].info.mtimeNsec = uint32_t(r.var(999999999));
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    if (!(fields[i] & kFieldOwner)) continue;
+    MemberInfo& m = pieces[i].info;
+    m.uid = uint32_t(r.var(0xFFFFFFFF));
+    m.gid = uint32_t(r.var(0xFFFFFFFF));
+    m.owner = r.str(kMaxAttributeName);
+    m.group = r.str(kMaxAttributeName);
+  }
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    MemberInfo& m = pieces[i].info;
+    if (m.kind == MemberKind::Symlink) m.linkTarget = r.str(kMaxNameBytes);
+    if (fields[i] & kFieldHardLink) {
+      m.hardLinkTarget = r.str(kMaxNameBytes);
+      if (m.hardLinkTarget.empty()) r.fail();
+    }
+    if (fields[i] & kFieldAttributes) {
+      const uint64_t n = r.var(r.remaining() / 2);
+      if (n == 0) r.fail();
+      m.xattrs.resize(size_t(n));
+      for (auto& a : m.xattrs) {
+        a.name = r.str(kMaxAttributeName);
+        a.value = r.str(kMaxAttributeValue);
+        if (a.name.empty()) r.fail();
+      }
+    }
+  }
+  for (auto& p : pieces) p.checksum = (p.flags & kPieceLast) ? r.u64() : 0;
+}
+
+}  // namespace
 
 std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep) {
   ByteReader r(raw.data(), raw.size(), "member records");
   const uint64_t version = readVersion(r);
+  auto check = [&](const PieceRecord& p) {
+    if (p.blockOffset > blockDataRaw || p.length > blockDataRaw - p.blockOffset ||
+        p.memberOffset > p.info.size || p.length > p.info.size - p.memberOffset)
+      r.fail();
+  };
+  if (version >= 3) {
+    // Every record takes at least 15 bytes of its columns.
+    std::vector<PieceRecord> pieces(size_t(r.var(r.remaining() / 15)));
+    decodeColumns(r, pieces);
+    if (!r.atEnd()) r.fail();
+    for (const auto& p : pieces) check(p);
+    if (!keep) pieces.clear();
+    return pieces;
+  }
   uint64_t n = r.var(r.remaining() / 16);
   std::vector<PieceRecord> pieces(keep ? n : 0);
   PieceRecord scratch;
@@ -257,9 +574,7 @@ std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw
     p.blockOffset = r.var(blockDataRaw);
     decodeMember(r, p.info, version);
     p.checksum = r.u64();
-    if (p.blockOffset + p.length > blockDataRaw || p.memberOffset > p.info.size ||
-        p.length > p.info.size - p.memberOffset)
-      r.fail();
+    check(p);
   }
   if (!r.atEnd()) r.fail();
   return pieces;

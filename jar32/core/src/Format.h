@@ -12,7 +12,7 @@ namespace jar32 {
 
 class File;
 
-inline constexpr uint16_t kFormatVersion = 2;  // written; 1 is still read
+inline constexpr uint16_t kFormatVersion = 3;  // written; 1 and 2 are still read
 inline constexpr uint16_t kTrailerVersion = 1;
 inline constexpr size_t kFileHeaderSize = 96;
 inline constexpr size_t kBlockHeaderSize = 112;
@@ -21,8 +21,8 @@ inline constexpr size_t kChunkBytes = 1 << 20;           // largest chunk payloa
 inline constexpr uint64_t kMaxBlockRaw = 64ull << 20;    // largest data of one block
 inline constexpr uint64_t kMaxMetaRaw = 512ull << 20;    // largest directory / block meta
 /// A meta section of an archive file of fileSize bytes decodes to at most this many bytes.
-/// Every member is recorded twice (directory and its block), so what a writer makes stays far
-/// below 64 bytes per byte of the file; a small file cannot claim a huge directory.
+/// What a writer makes stays far below 64 bytes per byte of the file (the records of all blocks
+/// a directory refers to count together); a small file cannot claim a huge directory.
 inline uint64_t metaLimitFor(uint64_t fileSize) {
   const uint64_t byFile = fileSize > kMaxMetaRaw / 64 ? kMaxMetaRaw : 64 * fileSize;
   return byFile < (4ull << 20) ? (4ull << 20) : byFile;
