@@ -252,8 +252,7 @@ Directory decodeDirectory(const Bytes& raw, uint64_t fileSize, bool keepEntries)
         if (uint64_t(block) != previousBlock) expectIndex = 0;
         const int64_t index = int64_t(expectIndex) + r.svar();
         if (index < 0 || uint64_t(index) >= (1ull << 40)) r.fail();
-        e = Entry{};
-        e.record = {uint32_t(block), uint64_t(index)};
+        e.record = {uint32_t(block), uint64_t(index)};  // the rest is filled in later
         previousBlock = uint64_t(block);
         expectIndex = uint64_t(index) + 1;
         continue;
@@ -283,16 +282,20 @@ void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMe
   std::vector<size_t> order;
   for (size_t i = 0; i < dir.entries.size(); ++i)
     if (dir.entries[i].record.block != kNoBlock) order.push_back(i);
-  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+  auto before = [&](size_t a, size_t b) {
     const RecordRef& x = dir.entries[a].record;
     const RecordRef& y = dir.entries[b].record;
     return x.block != y.block ? x.block < y.block : x.index < y.index;
-  });
+  };
+  // A writer's references mostly come in this order already.
+  if (!std::is_sorted(order.begin(), order.end(), before))
+    std::sort(order.begin(), order.end(), before);
   struct Open {  // a version whose data goes on in the next block
     size_t entry;
-    uint64_t id, next;
+    uint64_t next;
+    bool found;
   };
-  std::vector<Open> open, still;
+  std::unordered_map<uint64_t, Open> open, still;  // by id
   size_t k = 0;
   uint64_t loaded = 0;
   for (uint32_t b = 0; b < dir.blocks.size(); ++b) {
@@ -301,40 +304,32 @@ void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMe
     loaded += meta.size();
     if (loaded > metaBudget) fail.fail();
     const uint64_t dataRaw = dir.blocks[b].dataRaw;
-    std::vector<PieceRecord> records = decodeBlockMeta(meta, dataRaw);
-    // Pieces of versions that started in an earlier block.
     still.clear();
-    if (!open.empty()) {
-      std::unordered_map<uint64_t, size_t> continuing;
-      for (size_t i = 0; i < records.size(); ++i)
-        if (!(records[i].flags & kPieceFirst) && records[i].blockOffset == 0)
-          continuing.emplace(records[i].id, i);
-      for (const Open& o : open) {
-        auto it = continuing.find(o.id);
-        if (it == continuing.end()) fail.fail();
-        const PieceRecord& p = records[it->second];
-        Entry& e = dir.entries[o.entry];
-        if (p.memberOffset != o.next || p.info.name != e.info.name) fail.fail();
-        const uint64_t next = o.next + p.length;
-        if (p.flags & kPieceLast) {
-          if (next != e.info.size) fail.fail();
-          e.checksum = p.checksum;
-        } else {
-          if (p.length != dataRaw || next >= e.info.size) fail.fail();
-          still.push_back({o.entry, o.id, next});
+    forEachBlockRecord(meta, dataRaw, [&](uint64_t index, PieceRecord& p) {
+      // A piece of a version that started in an earlier block (the first such record counts).
+      if (!(p.flags & kPieceFirst) && p.blockOffset == 0 && !open.empty()) {
+        auto it = open.find(p.id);
+        if (it != open.end() && !it->second.found) {
+          Open& o = it->second;
+          o.found = true;
+          Entry& e = dir.entries[o.entry];
+          if (p.memberOffset != o.next || p.info.name != e.info.name) fail.fail();
+          const uint64_t next = o.next + p.length;
+          if (p.flags & kPieceLast) {
+            if (next != e.info.size) fail.fail();
+            e.checksum = p.checksum;
+          } else {
+            if (p.length != dataRaw || next >= e.info.size) fail.fail();
+            if (!still.emplace(p.id, Open{o.entry, next, false}).second) fail.fail();
+          }
         }
       }
-    }
-    open.swap(still);
-    // Versions whose first piece is here.
-    for (; k < order.size() && dir.entries[order[k]].record.block == b; ++k) {
+      // The version whose first piece this is.
+      if (k == order.size() || dir.entries[order[k]].record.block != b ||
+          dir.entries[order[k]].record.index != index)
+        return;
       Entry& e = dir.entries[order[k]];
-      const uint64_t index = e.record.index;
-      if (index >= records.size() ||
-          (k > 0 && dir.entries[order[k - 1]].record.block == b &&
-           dir.entries[order[k - 1]].record.index == index))
-        fail.fail();
-      PieceRecord& p = records[size_t(index)];
+      ++k;
       if (!(p.flags & kPieceFirst) || p.memberOffset != 0) fail.fail();
       e.info = std::move(p.info);
       e.block = b;
@@ -344,9 +339,15 @@ void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMe
         e.checksum = p.checksum;
       } else {
         if (p.blockOffset + p.length != dataRaw || p.length >= e.info.size) fail.fail();
-        open.push_back({order[k], p.id, p.length});
+        if (!still.emplace(p.id, Open{order[k - 1], p.length, false}).second) fail.fail();
       }
-    }
+    });
+    // Every version from the block before goes on here; every reference into this block was met
+    // (a second reference to one record, or one past the records, is left over).
+    for (const auto& [id, o] : open)
+      if (!o.found) fail.fail();
+    if (k < order.size() && dir.entries[order[k]].record.block == b) fail.fail();
+    open.swap(still);
   }
   if (!open.empty() || k != order.size()) fail.fail();
   const std::vector<uint64_t> rawAfter = rawAfterBlocks(dir);
@@ -362,7 +363,7 @@ uint64_t memberDigest(const MemberInfo& m) {
   return h.digest();
 }
 
-// Format 3 records, column by column: ids (svarint step from the previous), flags, pieces
+// Format 3 records, column by column (the byte length of each column first): ids (svarint step from the previous), flags, pieces
 // (varint member offset, svarint block offset less where the previous piece ended), lengths,
 // names, kinds, attributes, modes, sizes (varint size less the piece's end), times (svarint
 // step), chapters (first, then last less first), field flags, nanoseconds, owners, texts (link
@@ -447,105 +448,106 @@ void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uin
 
 Bytes BlockMetaWriter::finish() {
   if (left_ != 0) throw JarError(kInternal, "fewer member records than announced");
-  if (columns_)
+  if (columns_) {
+    for (const Bytes& column : columns_->bytes) w_.var(column.size());
     for (const Bytes& column : columns_->bytes) w_.raw(column.data(), column.size());
+  }
   return std::move(out_);
 }
 
 namespace {
 
-// Reads the columns of format 3 into pieces (sized by the count already read).
-void decodeColumns(ByteReader& r, std::vector<PieceRecord>& pieces) {
+// Reads the columns of format 3 (count records), one record at a time with a reader per
+// column, into p; check(p) and then visit(index, p) see each record.
+template <typename Visit, typename Check>
+void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& check,
+                   const Visit& visit) {
+  using C = BlockMetaWriter::Columns;
+  std::vector<ByteReader> at;
+  at.reserve(C::kCount);
+  uint64_t total = 0;
+  uint64_t lengths[C::kCount];
+  for (auto& n : lengths) {
+    n = r.var(r.remaining());
+    total += n;
+  }
+  if (total != r.remaining()) r.fail();
+  const uint8_t* next = r.position();
+  for (uint64_t n : lengths) {
+    at.emplace_back(next, size_t(n), "member records");
+    next += n;
+  }
   uint64_t id = 0, end = 0;
   int64_t mtime = 0;
-  for (auto& p : pieces) {
-    id += uint64_t(r.svar());
+  for (uint64_t index = 0; index < count; ++index) {
+    id += uint64_t(at[C::kId].svar());
     p.id = id;
-  }
-  for (auto& p : pieces) {
-    p.flags = r.u8();
+    p.flags = at[C::kFlags].u8();
     if (p.flags & ~(kPieceFirst | kPieceLast)) r.fail();
-  }
-  for (auto& p : pieces) {
-    p.memberOffset = r.var();
-    p.blockOffset = uint64_t(r.svar());  // the step; made absolute with the lengths below
-  }
-  for (auto& p : pieces) {
-    p.length = r.var();
-    p.blockOffset += end;
-    if (p.blockOffset > (1ull << 62) || p.length > (1ull << 62) ||
-        p.memberOffset > (1ull << 62))
-      r.fail();
+    p.memberOffset = at[C::kPiece].var(1ull << 62);
+    p.blockOffset = end + uint64_t(at[C::kPiece].svar());
+    p.length = at[C::kLength].var(1ull << 62);
+    if (p.blockOffset > (1ull << 62)) r.fail();
     end = p.blockOffset + p.length;
-  }
-  for (auto& p : pieces) p.info.name = r.str(kMaxNameBytes);
-  for (auto& p : pieces) {
-    const uint8_t kind = r.u8();
+    MemberInfo& m = p.info;
+    m.name = at[C::kName].str(kMaxNameBytes);
+    const uint8_t kind = at[C::kKind].u8();
     if (kind > uint8_t(MemberKind::Symlink)) r.fail();
-    p.info.kind = MemberKind(kind);
-  }
-  for (auto& p : pieces) p.info.attributes = uint32_t(r.var(0xFFFF));
-  for (auto& p : pieces) p.info.mode = uint32_t(r.var(07777));
-  for (auto& p : pieces) {
-    const uint64_t rest = r.var();
-    const uint64_t pieceEnd = p.memberOffset + p.length;
-    if (rest > (1ull << 62) || pieceEnd > (1ull << 62)) r.fail();
-    p.info.size = pieceEnd + rest;
-  }
-  for (auto& p : pieces) {
-    mtime = int64_t(uint64_t(mtime) + uint64_t(r.svar()));
-    p.info.mtime = mtime;
-  }
-  for (auto& p : pieces) {
-    const uint64_t first = r.var(0xFFFFFFFF);
-    const uint64_t span = r.var(0xFFFFFFFF);
+    m.kind = MemberKind(kind);
+    m.attributes = uint32_t(at[C::kAttributes].var(0xFFFF));
+    m.mode = uint32_t(at[C::kMode].var(07777));
+    m.size = p.memberOffset + p.length + at[C::kSize].var(1ull << 62);
+    mtime = int64_t(uint64_t(mtime) + uint64_t(at[C::kTime].svar()));
+    m.mtime = mtime;
+    const uint64_t first = at[C::kChapter].var(0xFFFFFFFF);
+    const uint64_t span = at[C::kChapter].var(0xFFFFFFFF);
     if (first + span > 0xFFFFFFFF) r.fail();
-    p.info.chapters.first = uint32_t(first);
-    p.info.chapters.last = uint32_t(first + span);
-  }
-  std::vector<uint8_t> fields(pieces.size());
-  for (size_t i = 0; i < pieces.size(); ++i) {
-    fields[i] = uint8_t(r.var(kKnownFields));
-    MemberInfo& m = pieces[i].info;
-    m.preciseTime = fields[i] & kFieldNanoseconds;
-    m.mtimeNsec = 0;
-    m.hasOwner = fields[i] & kFieldOwner;
-    m.sparse = fields[i] & kFieldSparse;
-  }
-  for (size_t i = 0; i < pieces.size(); ++i)
-    if (fields[i] & kFieldNanoseconds) pieces[i].info.mtimeNsec = uint32_t(r.var(999999999));
-  for (size_t i = 0; i < pieces.size(); ++i) {
-    if (!(fields[i] & kFieldOwner)) continue;
-    MemberInfo& m = pieces[i].info;
-    m.uid = uint32_t(r.var(0xFFFFFFFF));
-    m.gid = uint32_t(r.var(0xFFFFFFFF));
-    m.owner = r.str(kMaxAttributeName);
-    m.group = r.str(kMaxAttributeName);
-  }
-  for (size_t i = 0; i < pieces.size(); ++i) {
-    MemberInfo& m = pieces[i].info;
-    if (m.kind == MemberKind::Symlink) m.linkTarget = r.str(kMaxNameBytes);
-    if (fields[i] & kFieldHardLink) {
-      m.hardLinkTarget = r.str(kMaxNameBytes);
+    m.chapters.first = uint32_t(first);
+    m.chapters.last = uint32_t(first + span);
+    const uint64_t fields = at[C::kFields].var(kKnownFields);
+    m.preciseTime = fields & kFieldNanoseconds;
+    m.mtimeNsec = m.preciseTime ? uint32_t(at[C::kNanoseconds].var(999999999)) : 0;
+    m.hasOwner = fields & kFieldOwner;
+    if (m.hasOwner) {
+      ByteReader& o = at[C::kOwner];
+      m.uid = uint32_t(o.var(0xFFFFFFFF));
+      m.gid = uint32_t(o.var(0xFFFFFFFF));
+      m.owner = o.str(kMaxAttributeName);
+      m.group = o.str(kMaxAttributeName);
+    }
+    m.sparse = fields & kFieldSparse;
+    ByteReader& text = at[C::kText];
+    m.linkTarget.clear();
+    m.hardLinkTarget.clear();
+    m.xattrs.clear();
+    if (m.kind == MemberKind::Symlink) m.linkTarget = text.str(kMaxNameBytes);
+    if (fields & kFieldHardLink) {
+      m.hardLinkTarget = text.str(kMaxNameBytes);
       if (m.hardLinkTarget.empty()) r.fail();
     }
-    if (fields[i] & kFieldAttributes) {
-      const uint64_t n = r.var(r.remaining() / 2);
+    if (fields & kFieldAttributes) {
+      const uint64_t n = text.var(text.remaining() / 2);
       if (n == 0) r.fail();
       m.xattrs.resize(size_t(n));
       for (auto& a : m.xattrs) {
-        a.name = r.str(kMaxAttributeName);
-        a.value = r.str(kMaxAttributeValue);
+        a.name = text.str(kMaxAttributeName);
+        a.value = text.str(kMaxAttributeValue);
         if (a.name.empty()) r.fail();
       }
     }
+    p.checksum = (p.flags & kPieceLast) ? at[C::kChecksum].u64() : 0;
+    check(p);
+    visit(index, p);
   }
-  for (auto& p : pieces) p.checksum = (p.flags & kPieceLast) ? r.u64() : 0;
+  for (const ByteReader& column : at)
+    if (!column.atEnd()) r.fail();
+  r.skip(r.remaining());
 }
 
 }  // namespace
 
-std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep) {
+void forEachBlockRecord(const Bytes& raw, uint64_t blockDataRaw,
+                        const std::function<void(uint64_t, PieceRecord&)>& visit) {
   ByteReader r(raw.data(), raw.size(), "member records");
   const uint64_t version = readVersion(r);
   auto check = [&](const PieceRecord& p) {
@@ -553,20 +555,15 @@ std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw
         p.memberOffset > p.info.size || p.length > p.info.size - p.memberOffset)
       r.fail();
   };
+  PieceRecord p;
   if (version >= 3) {
     // Every record takes at least 15 bytes of its columns.
-    std::vector<PieceRecord> pieces(size_t(r.var(r.remaining() / 15)));
-    decodeColumns(r, pieces);
+    decodeColumns(r, r.var(r.remaining() / 15), p, check, visit);
     if (!r.atEnd()) r.fail();
-    for (const auto& p : pieces) check(p);
-    if (!keep) pieces.clear();
-    return pieces;
+    return;
   }
   uint64_t n = r.var(r.remaining() / 16);
-  std::vector<PieceRecord> pieces(keep ? n : 0);
-  PieceRecord scratch;
   for (uint64_t k = 0; k < n; ++k) {
-    PieceRecord& p = keep ? pieces[k] : scratch;
     p.id = r.var();
     p.flags = r.u8();
     p.memberOffset = r.var();
@@ -575,8 +572,16 @@ std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw
     decodeMember(r, p.info, version);
     p.checksum = r.u64();
     check(p);
+    visit(k, p);
   }
   if (!r.atEnd()) r.fail();
+}
+
+std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep) {
+  std::vector<PieceRecord> pieces;
+  forEachBlockRecord(raw, blockDataRaw, [&](uint64_t, PieceRecord& p) {
+    if (keep) pieces.push_back(std::move(p));
+  });
   return pieces;
 }
 

@@ -93,14 +93,17 @@ class BlockMetaWriter {
   uint64_t added() const { return count_ - left_; }
   /// The encoded records; `count` of them must have been added.
   Bytes finish();
+  struct Columns;
 
  private:
-  struct Columns;
   Bytes out_;
   ByteWriter w_;
   size_t count_, left_;
   std::unique_ptr<Columns> columns_;  // format 3
 };
+/// Decodes and checks a block's records one at a time: visit(index, record) may move from it.
+void forEachBlockRecord(const Bytes& raw, uint64_t blockDataRaw,
+                        const std::function<void(uint64_t, PieceRecord&)>& visit);
 /// Damage throws kCrcError. Without keep the records are checked one by one and not kept.
 std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep = true);
 
