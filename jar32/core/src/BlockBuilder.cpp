@@ -13,6 +13,10 @@ int metaLevelFor(size_t rawSize, int level) {
   return rawSize > (4u << 20) ? std::min(level, 12) : level;
 }
 
+uint8_t metaCodecFor(size_t rawSize, int level) {
+  return level >= 19 && rawSize <= (4u << 20) ? kMetaXz : kMetaZstd;
+}
+
 BlockBuilder::BlockBuilder(const ArchiveReader* source, std::vector<NewEntry>& entries,
                            const Protection& prot, std::vector<std::unique_ptr<HashChain>>& chains,
                            std::atomic<bool>& abort)
@@ -155,8 +159,9 @@ void BlockBuilder::finishHead(Built& b, const Job& job,
   b.header.type = kBlockData;
   b.header.metaGuard = metaGuard();
   randomBytes(b.header.metaNonce, kNonceBytes);
+  b.header.metaCodec = metaCodecFor(raw.size(), metaLevel_);
   Bytes meta = buildMetaSection(raw, metaGuard(), prot_.keys.get(), b.header.metaNonce, kBlockData,
-                                metaLevelFor(raw.size(), metaLevel_));
+                                metaLevelFor(raw.size(), metaLevel_), &b.header.metaCodec);
   b.header.metaRaw = raw.size();
   b.header.metaStored = meta.size();
   b.head.resize(kBlockHeaderSize);

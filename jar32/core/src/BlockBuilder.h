@@ -71,6 +71,8 @@ struct HostSource {
 
 /// The zstd level for a meta section of rawSize bytes when `level` is asked for.
 int metaLevelFor(size_t rawSize, int level);
+/// The codec of such a meta section: Best packs sections up to 4 MiB with xz.
+uint8_t metaCodecFor(size_t rawSize, int level);
 
 class BlockBuilder {
  public:

@@ -30,6 +30,10 @@ inline uint64_t metaLimitFor(uint64_t fileSize) {
 inline constexpr uint8_t kSignature[6] = {0x1A, 'J', 'a', 'r', 0x1B, 0x00};
 
 enum BlockType : uint8_t { kBlockData = 1, kBlockInfo = 2, kBlockDirectory = 3 };
+/// Codec of a meta section (byte 88 of the block header; always zstd before format 3).
+enum MetaCodec : uint8_t { kMetaZstd = 0, kMetaXz = 2 };
+/// The most an xz meta section may need to decode (writers cut its dictionary to the section).
+inline constexpr uint64_t kMaxMetaXzMemory = 16ull << 20;
 
 /// How a section's chunks are protected: CRC32 only, CRC32 + MAC (readable without the key),
 /// or CRC32 + AEAD (encrypted).
@@ -58,6 +62,7 @@ struct BlockHeader {
   uint8_t metaNonce[kNonceBytes] = {};
   uint8_t dataNonce[kNonceBytes] = {};
   uint64_t metaRaw = 0, metaStored = 0, dataRaw = 0, dataStored = 0;
+  uint8_t metaCodec = kMetaZstd;  // format 3: the meta section may be xz
 
   uint64_t totalSize() const { return kBlockHeaderSize + metaStored + dataStored; }
   void encode(uint8_t out[kBlockHeaderSize]) const;
@@ -127,8 +132,9 @@ size_t tagBytesFor(uint8_t method);
 /// Reads a whole meta section and returns its decompressed bytes (bounded by header.metaRaw).
 Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& header, size_t tagBytes,
                const Keys* keys);
-/// Compresses meta bytes and protects them as a meta section.
+/// Compresses meta bytes with zstd at `level` and protects them as a meta section. When codec
+/// points to kMetaXz, xz (preset 9) is tried too and the smaller kept; *codec says which.
 Bytes buildMetaSection(const Bytes& raw, Guard guard, const Keys* keys, const uint8_t* nonce,
-                       uint8_t blockType, int level = 3);
+                       uint8_t blockType, int level = 3, uint8_t* codec = nullptr);
 
 }  // namespace jar32

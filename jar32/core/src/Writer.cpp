@@ -501,8 +501,9 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
     h.type = type;
     h.metaGuard = builder.metaGuard();
     randomBytes(h.metaNonce, kNonceBytes);
+    h.metaCodec = metaCodecFor(raw.size(), builder.metaLevel());
     Bytes meta = buildMetaSection(raw, Guard(h.metaGuard), prot.keys.get(), h.metaNonce, type,
-                                  metaLevelFor(raw.size(), builder.metaLevel()));
+                                  metaLevelFor(raw.size(), builder.metaLevel()), &h.metaCodec);
     h.metaRaw = raw.size();
     h.metaStored = meta.size();
     uint8_t hb[kBlockHeaderSize];

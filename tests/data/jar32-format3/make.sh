@@ -3,7 +3,8 @@
 # it was on 2026-12-09 (the member records in columns, the directory referring to them): every
 # codec (-m1/-m2 zstd, -m4 xz with and without the x86 filter), both protection methods,
 # chapters, comments, the fields of version 2 (nanoseconds, owner, hard links, sparse files),
-# and an archive changed after it was made (a member deleted, blocks copied as they are).
+# an archive changed after it was made (a member deleted, blocks copied as they are), and one of
+# many members whose records are packed with xz.
 # Run once; the archives are checked in and must stay readable by every later jar32.exe.
 #   tests/data/jar32-format3/make.sh JAR32.EXE OUTPUT-FOLDER
 set -euo pipefail
@@ -64,4 +65,17 @@ printf 'added later\n' > later.txt
 touch -d @1700002000 later.txt
 "$jar" d changed.j 'docs\guide.txt' -y >/dev/null
 "$jar" a changed.j later.txt -m4 >/dev/null
-cp plain.j fast.j best.j hidden.j gost.j changed.j "$out/"
+# Many members, so that -m4 packs their records with xz (smaller than zstd there).
+mkdir many
+python3 - many <<'PY'
+import os, random, sys
+r = random.Random(3)
+words = ['alpha', 'beta', 'gamma', 'delta', 'omega', 'river', 'stone', 'cloud', 'paper', 'light']
+for i in range(600):
+    p = os.path.join(sys.argv[1], '%s-%s-%d.txt' % (r.choice(words), r.choice(words), i))
+    open(p, 'w').write('%d\n' % i)
+    t = 1700000000 * 10**9 + r.randrange(10**15)
+    os.utime(p, ns=(t, t))
+PY
+(cd many && "$jar" a "$work/many.j" -m4 '*' >/dev/null)
+cp plain.j fast.j best.j hidden.j gost.j changed.j many.j "$out/"

@@ -68,7 +68,7 @@ const std::vector<Expected> kLastChapter = {
 class FormatThree : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"plain.j", "fast.j", "best.j", "hidden.j", "gost.j", "changed.j"})
+    for (const char* name : {"plain.j", "fast.j", "best.j", "hidden.j", "gost.j", "changed.j", "many.j"})
       fs::copy_file(kData / name, t / name);
   }
   TempDir t;
@@ -178,4 +178,24 @@ TEST_F(FormatThree, AChangedArchiveAndOneRebuiltFromItsRecordsListTheSame) {
     EXPECT_EQ(jar({"t", "$recover.j", "-gsecret123"}, t.path()).code, 0);
     fs::remove(t / "$recover.j");
   }
+}
+
+TEST_F(FormatThree, RecordsPackedWithXzListTestAndExtract) {
+  const Result list = jar({"l", "many.j"}, t.path());
+  ASSERT_EQ(list.code, 0) << list.err;
+  const auto rows = listing::parse(list.out).rows;
+  ASSERT_EQ(rows.size(), 600u);
+  ASSERT_EQ(jar({"t", "many.j"}, t.path()).code, 0);
+  ASSERT_EQ(jar({"x", "many.j", "-y", "-omany"}, t.path()).code, 0);
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(t / "many")) {
+    const std::string name = entry.path().filename().string();
+    const std::string number = name.substr(name.rfind('-') + 1, name.size() - name.rfind('-') - 5);
+    EXPECT_EQ(readFile(entry.path()), number + "\n") << name;
+    struct stat st{};
+    ASSERT_EQ(stat(entry.path().c_str(), &st), 0);
+    EXPECT_GE(st.st_mtim.tv_sec, 1700000000);
+    ++files;
+  }
+  EXPECT_EQ(files, 600u);
 }

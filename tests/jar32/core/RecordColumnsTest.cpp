@@ -1,9 +1,12 @@
 // Member records in columns and a directory that refers to them instead of repeating them.
 #include <gtest/gtest.h>
 
+#include <lzma.h>
+
 #include <map>
 
 #include "Directory.h"
+#include "FileIo.h"
 #include "Format.h"
 #include "TestSupport.h"
 
@@ -234,6 +237,95 @@ TEST(DirectoryReferences, ReferencesThatDoNotFitTheRecordsAreDamage) {
   TwoBlocks t;
   t.dir.entries[0].record = {2, 0};
   EXPECT_THROW(decodeDirectory(encodeDirectory(t.dir), 1 << 20), JarError);
+}
+
+}  // namespace
+}  // namespace jar32::test
+
+namespace jar32::test {
+namespace {
+
+// A meta section in a file of its own: the block header, then the section.
+struct MetaFile {
+  TempDir dir;
+  BlockHeader header;
+  Bytes write(const Bytes& raw, uint8_t codec, const Bytes* section = nullptr) {
+    uint8_t nonce[kNonceBytes] = {};
+    header.type = kBlockData;
+    header.metaCodec = codec;
+    Bytes stored = section ? *section : buildMetaSection(raw, kGuardCrc, nullptr, nonce, kBlockData, 19, &header.metaCodec);
+    header.metaRaw = raw.size();
+    header.metaStored = stored.size();
+    Bytes file(kBlockHeaderSize);
+    header.encode(file.data());
+    file.insert(file.end(), stored.begin(), stored.end());
+    writeBytes(dir / "m", file);
+    return stored;
+  }
+  Bytes read() {
+    File f = File::openRead(dir / "m");
+    uint8_t hb[kBlockHeaderSize];
+    EXPECT_TRUE(f.readAt(0, hb, sizeof hb));
+    BlockHeader h;
+    if (!BlockHeader::decode(hb, h)) throw JarError(kCrcError, "bad header");
+    return readMeta(f, 0, h, 16, nullptr);
+  }
+};
+
+TEST(MetaCodecs, XzIsKeptOnlyWhereItIsSmallerAndReadsBack) {
+  const std::string text = sampleText(300000, 5);
+  const Bytes large(text.begin(), text.end());
+  MetaFile m;
+  m.write(large, kMetaXz);
+  EXPECT_EQ(m.header.metaCodec, kMetaXz);
+  EXPECT_EQ(m.read(), large);
+  const Bytes tiny(200, 1);  // a run zstd packs into fewer bytes than xz's container
+  m.write(tiny, kMetaXz);
+  EXPECT_EQ(m.header.metaCodec, kMetaZstd);
+  EXPECT_EQ(m.read(), tiny);
+  // Another codec number is no intact header.
+  uint8_t hb[kBlockHeaderSize];
+  BlockHeader h = m.header;
+  h.metaCodec = 1;
+  h.encode(hb);
+  EXPECT_FALSE(BlockHeader::decode(hb, h));
+}
+
+TEST(MetaCodecs, CutOrGreedyXzSectionsAreDamage) {
+  const std::string text = sampleText(300000, 5);
+  const Bytes raw(text.begin(), text.end());
+  MetaFile m;
+  const Bytes stored = m.write(raw, kMetaXz);
+  ASSERT_EQ(m.header.metaCodec, kMetaXz);
+  // The section's one chunk: word, payload, CRC. Cut the payload and mend the chunk around it.
+  auto rewrap = [](const Bytes& payload) {
+    Bytes out;
+    uint8_t nonce[kNonceBytes] = {};
+    SectionWriter w(out, kGuardCrc, nullptr, nonce, kBlockData, kSectionMeta);
+    w.write(payload.data(), payload.size());
+    w.finish();
+    return out;
+  };
+  const Bytes payload(stored.begin() + 4, stored.end() - 4);
+  for (size_t cut : {size_t(1), size_t(12), payload.size() / 2}) {
+    const Bytes shorter = rewrap(Bytes(payload.begin(), payload.end() - long(cut)));
+    m.write(raw, kMetaXz, &shorter);
+    EXPECT_THROW(m.read(), JarError) << cut;
+  }
+  // A stream whose dictionary needs more memory than a meta section may take.
+  lzma_options_lzma opt;
+  lzma_lzma_preset(&opt, 9);
+  opt.dict_size = 64u << 20;
+  lzma_filter filters[2] = {{LZMA_FILTER_LZMA2, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
+  Bytes greedy(lzma_stream_buffer_bound(raw.size()));
+  size_t n = 0;
+  ASSERT_EQ(lzma_stream_buffer_encode(filters, LZMA_CHECK_NONE, nullptr, raw.data(), raw.size(),
+                                      greedy.data(), &n, greedy.size()),
+            LZMA_OK);
+  greedy.resize(n);
+  const Bytes section = rewrap(greedy);
+  m.write(raw, kMetaXz, &section);
+  EXPECT_THROW(m.read(), JarError);
 }
 
 }  // namespace
