@@ -2,10 +2,12 @@
 # Costs of small changes of big archives:
 #  1. deleting 1 of N members of a -m4 archive (its block is copied as it is), beside deleting
 #     enough members of one block that it is compressed again (what every delete cost before);
-#  2. 1,000 updates of one small file (ac, a chapter each): listing and extraction of the
-#     updated archive beside a fresh archive of the same files.
+#  2. 1,000 updates of one small file, each an `ac` (a chapter each) and each a plain `u` (the
+#     version replaced): listing and extraction of the updated archives beside a fresh archive
+#     of the same files.
 #   bench/jar32/changes.sh [BUILD-FOLDER] [SCRATCH] (defaults: build, /tmp/jar32-bench-changes)
-# Environment: MEMBERS (default 10000), MEMBER_KB (default 8), UPDATES (default 1000).
+# Environment: MEMBERS (default 10000), MEMBER_KB (default 8), UPDATES (default 1000),
+# PARTS (default "delete updates": either or both).
 # Figures only; nothing here passes or fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,6 +17,7 @@ jar="$build/bin/jar32.exe"
 members=${MEMBERS:-10000}
 kb=${MEMBER_KB:-8}
 updates=${UPDATES:-1000}
+parts=${PARTS:-delete updates}
 rm -rf "$scratch"; mkdir -p "$scratch/tree"
 cd "$scratch"
 
@@ -32,6 +35,7 @@ for i in range(n):
     with open(os.path.join(d, 'f%05d.txt' % i), 'w') as f:
         f.write(' '.join(rnd.choice(words) for _ in range(kb * 1024 // 6))[:kb * 1024])
 PY
+if [[ " $parts " == *" delete "* ]]; then
 size_mb=$(du -s --apparent-size -B1 tree | awk '{printf "%.0f", $1 / 1e6}')
 echo "Delete: $members members of $kb KB ($size_mb MB), -m4"
 t_add=$(cd tree && secs "$jar" a ../big.j -m4 -r -y '*')
@@ -43,6 +47,8 @@ echo "  d of 1 member (its block copied):        ${t_one} s"
 cp big.j work.j
 t_many=$(secs "$jar" d work.j -y 'd00?\*' 'd01?\*' 'd02?\*' 'd03?\*')
 echo "  d of 40% of the members (all re-packed): ${t_many} s, $(stat -c %s work.j) bytes"
+fi
+[[ " $parts " == *" updates "* ]] || exit 0
 
 echo
 echo "Updates: $updates chapters, each with one small file changed (ac -m1)"
