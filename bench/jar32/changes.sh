@@ -51,25 +51,38 @@ fi
 [[ " $parts " == *" updates "* ]] || exit 0
 
 echo
-echo "Updates: $updates chapters, each with one small file changed (ac -m1)"
+echo "Updates of one small file among $((members / 100)): $updates times each an ac (a chapter each)"
+echo "and a plain u (the version replaced), -m1"
 rm -rf up; mkdir -p up; cp -r tree/d000 up/
 cd up
 "$jar" a ../updated.j -m1 -r -y '*' >/dev/null
+"$jar" a ../plain.j -m1 -r -y '*' >/dev/null
 start=$(date +%s.%N)
 for i in $(seq 1 "$updates"); do
   echo "version $i" > d000/note.txt
   "$jar" ac ../updated.j -m1 -r -y '*' >/dev/null
 done
+mid=$(date +%s.%N)
+for i in $(seq 1 "$updates"); do
+  echo "version $i" > d000/note.txt
+  touch -d "@$((1700000000 + i))" d000/note.txt
+  "$jar" u ../plain.j -m1 -r -y '*' >/dev/null
+done
 end=$(date +%s.%N)
 "$jar" a ../fresh.j -m1 -r -y '*' >/dev/null
 cd ..
-echo "  $updates updates: $(echo "$end - $start" | bc) s; updated archive $(stat -c %s updated.j) bytes"
-for a in fresh updated; do
-  l=$(hyperfine -N --warmup 2 --runs 10 --export-json "$a-l.json" "$jar l $a.j" >/dev/null 2>&1 &&
-      python3 -c "import json,sys; print('%.1f' % (json.load(open('$a-l.json'))['results'][0]['median'] * 1000))")
-  rm -rf x; mkdir x
-  x=$(hyperfine -N --warmup 1 --runs 10 --prepare "rm -rf $scratch/x" --export-json "$a-x.json" \
-        "$jar x $a.j -y -o$scratch/x" >/dev/null 2>&1 &&
-      python3 -c "import json,sys; print('%.1f' % (json.load(open('$a-x.json'))['results'][0]['median'] * 1000))")
-  printf '  %-8s l %7s ms   x (last chapter) %7s ms\n' "$a" "$l" "$x"
+echo "  $updates ac: $(echo "$mid - $start" | bc) s, $(stat -c %s updated.j) bytes;" \
+     "$updates u: $(echo "$end - $mid" | bc) s, $(stat -c %s plain.j) bytes; fresh $(stat -c %s fresh.j) bytes"
+# Median wall time and mean CPU time (user + system) of a run, in ms: on a shared machine the
+# CPU time is the steadier figure.
+median() { python3 -c "import json,sys; r = json.load(open('$1'))['results'][0]; print('%.2f (CPU %.2f)' % (r['median'] * 1000, (r['user'] + r['system']) * 1000))"; }
+for a in fresh plain updated; do
+  hyperfine -N --warmup 3 --runs 30 --export-json "$a-l.json" "$jar l $a.j" >/dev/null 2>&1
+  hyperfine -N --warmup 1 --runs 15 --prepare "rm -rf $scratch/x" --export-json "$a-x.json" \
+    "$jar x $a.j -y -o$scratch/x" >/dev/null 2>&1
+  printf '  %-8s l %s ms (%4d lines)   x (last chapter) %s ms\n' "$a" "$(median "$a-l.json")" \
+    "$("$jar" l "$a.j" | wc -l)" "$(median "$a-x.json")"
 done
+hyperfine -N --warmup 3 --runs 30 --export-json all-l.json "$jar l updated.j -jb1-" >/dev/null 2>&1
+printf '  updated  l -jb1- %s ms (%4d lines: every version of every chapter)\n' "$(median all-l.json)" \
+  "$("$jar" l updated.j -jb1- | wc -l)"
