@@ -104,6 +104,8 @@ class SafeguardsEndToEnd : public ContentTest {
   bool Flagged(const char* word) const { return window->jar().archiveFlags.find(word) != std::string::npos; }
 
   std::vector<std::string> arguments;
+  // The archiver's signing key is made here, not in the user's own folder.
+  ScopedEnv keys{"XDG_CONFIG_HOME", home.path() + "/config"};
 };
 
 }  // namespace
