@@ -121,16 +121,31 @@ TEST_F(SafeguardsEndToEnd, AddingWithRecoveryRecordsShowsThemInTheListAndTheInfo
   EXPECT_EQ(shown.recoveryRecords, "Yes");
   EXPECT_EQ(shown.secured, "No");
 
-  // The Extract dialog offers to use them, and a damaged member comes back whole through them.
-  Overwrite(archive, Content(archive).find(Noise(30000, 1).substr(9000, 64)), std::string(64, '\x55'));
+  // Damaged: without the records the member is refused, through them it comes back whole, and
+  // "Recover Broken Archive" writes the archive back as it was.
+  const std::string whole = Content(archive);
+  Overwrite(archive, whole.find(Noise(30000, 1).substr(9000, 64)), std::string(64, '\x55'));
   const std::string out = home.path() + "/out";
   fs::create_directories(out);
-  OnExtract([&](TExtractDialog& d) {
-    EXPECT_TRUE(Child<QCheckBox>(d, "CheckBox4")->isChecked());
-    Child<QLineEdit>(d, "FileBox")->setText(QString::fromStdString(out));
-  });
-  Action("Mainmenu_Extract")->trigger();
+  auto extract = [&](const char* box, bool on) {
+    OnExtract([&](TExtractDialog& d) {
+      EXPECT_TRUE(Child<QCheckBox>(d, "CheckBox4")->isChecked()) << "offered from the flags";
+      Check(d, "CheckBox4", false);
+      Check(d, box, on);
+      Check(d, "OverwriteCheckBox");
+      Child<QLineEdit>(d, "FileBox")->setText(QString::fromStdString(out));
+    });
+    Action("Mainmenu_Extract")->trigger();
+  };
+  prompter.expect(BoxKind::Error, "CRC error!\nDo you want to see the Jar32 output ?", ButtonNo);
+  extract("CheckBox4", false);
+  prompter.verifyDone();
+  EXPECT_EQ(window->jar().exitCode, 3);
+  extract("CheckBox4", true);
   EXPECT_TRUE(Content(out + "/letter.txt") == Noise(30000, 1));
+  EXPECT_FALSE(Content(archive) == whole);
+  extract("CheckBox2", true);
+  EXPECT_TRUE(Content(archive) == whole) << "repaired on disk";
 }
 
 TEST_F(SafeguardsEndToEnd, CopyingAddsOrRemovesTheRecordsAndCanReadThroughThem) {
@@ -220,6 +235,20 @@ TEST_F(SafeguardsEndToEnd, AnArchiveAddedInAnEnvelopeShowsItsSignatureAndATamper
   prompter.verifyDone();
   EXPECT_EQ(window->jar().exitCode, 3);
   EXPECT_NE(output.find("The JAR SECURITY envelope of " + archive + " is broken"), std::string::npos) << output;
+
+  // Only the envelope changed: extracting without its test gives the member back.
+  Overwrite(archive, at, Noise(20000, 3).substr(5000, 1));
+  const std::string signedBytes = Content(archive);
+  Overwrite(archive, signedBytes.size() - 1, std::string(1, static_cast<char>(signedBytes.back() ^ 1)));
+  const std::string out = home.path() + "/out";
+  fs::create_directories(out);
+  OnExtract([&](TExtractDialog& d) {
+    Check(d, "CheckBox3");
+    Child<QLineEdit>(d, "FileBox")->setText(QString::fromStdString(out));
+  });
+  Action("Mainmenu_Extract")->trigger();
+  EXPECT_EQ(window->jar().exitCode, 0);
+  EXPECT_TRUE(Content(out + "/letter.txt") == Noise(20000, 3));
 }
 
 TEST_F(SafeguardsEndToEnd, AddingIntoVolumesMakesTheSetThatListsAndExtractsWhole) {
