@@ -27,11 +27,6 @@ class FileCommandsTest : public MainWindowTest {
     Start();
     ASSERT_TRUE(window->OpenArchive(archive, true));
   }
-  std::string Content(const std::string& path) {
-    std::string data;
-    platform::ReadWholeFile(path, data);
-    return data;
-  }
   void AnswerRename(const QString& text) {
     OnNextModal<QInputDialog>([text](QInputDialog& dialog) {
       EXPECT_EQ(dialog.windowTitle(), "Tamber 2.2 - Rename Archive");

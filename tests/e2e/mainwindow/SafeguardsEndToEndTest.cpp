@@ -21,22 +21,6 @@ constexpr const char* kWarning = "A warning was issued, do you want to see the J
 
 namespace {
 
-std::string Noise(size_t size, uint32_t seed) {
-  std::string data(size, '\0');
-  for (char& c : data) {
-    seed = seed * 1664525u + 1013904223u;
-    c = static_cast<char>(seed >> 24);
-  }
-  return data;
-}
-
-void Overwrite(const std::string& path, size_t offset, const std::string& bytes) {
-  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-  file.seekp(static_cast<std::streamoff>(offset));
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(file.good());
-}
-
 // What the Information dialog shows, read while it is open.
 struct InfoShown {
   std::string recoveryRecords, secured, envelope;
