@@ -194,8 +194,11 @@ void TMain::Mainmenu_InformationClick() {
   const std::string name = platform::FileNamePart(archive);
   if (platform::FileExists(archive)) {
     const TJar& job = *jar_;
+    // A set's size is that of all its volumes.
+    int64_t size = platform::FileSizeOf(archive);
+    for (const std::string& suffix : FurtherVolumeSuffixes(archive)) size += platform::FileSizeOf(archive + suffix);
     dialog.ShowInfo(name, job.archiveFlags, job.securitySignature, job.modifiedDate, job.createdDate, -1,
-                    job.dataRatio, job.totalBytes, platform::FileSizeOf(archive), job.totalFiles, job.hasComment);
+                    job.dataRatio, job.totalBytes, size, job.totalFiles, job.hasComment);
   } else {
     dialog.ShowInfo(name, "", "", "Unknown", "Unknown", 0, "1", "0", 0, "0", false);
   }

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <fstream>
 
@@ -23,7 +24,7 @@ namespace {
 
 // What the Information dialog shows, read while it is open.
 struct InfoShown {
-  std::string recoveryRecords, secured, envelope;
+  std::string recoveryRecords, secured, envelope, archiveSize;
 };
 
 class SafeguardsEndToEnd : public ContentTest {
@@ -51,6 +52,7 @@ class SafeguardsEndToEnd : public ContentTest {
       shown.recoveryRecords = Child<QLabel>(d, "RecoveryRecords")->text().toStdString();
       shown.secured = Child<QLabel>(d, "Label14")->text().toStdString();
       shown.envelope = Child<QLabel>(d, "Label19")->accessibleDescription().toStdString();
+      shown.archiveSize = Child<QLabel>(d, "FileSize")->text().toStdString();
       d.accept();
     });
     Action("Mainmenu_Information")->trigger();
@@ -251,6 +253,10 @@ TEST_F(SafeguardsEndToEnd, AddingIntoVolumesMakesTheSetThatListsAndExtractsWhole
   EXPECT_FALSE(platform::FileExists(files() + "/set.j03"));
   EXPECT_LE(platform::FileSizeOf(archive), 360 * 1024);
   ASSERT_EQ(Model()->rowCount(), 2);
+  const int64_t setSize = platform::FileSizeOf(archive) + platform::FileSizeOf(archive + "01") +
+                          platform::FileSizeOf(archive + "02");
+  EXPECT_EQ(Information().archiveSize, KilobytesText(setSize, QLocale().groupSeparator().toStdString()))
+      << "the size of every volume";
 
   const std::string out = home.path() + "/out";
   fs::create_directories(out);
