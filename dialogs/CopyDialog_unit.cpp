@@ -366,6 +366,8 @@ void TCopyDialog::Transfer() {
 
   jar.testTempArchive = testTempArchiveCheck_->isChecked();
   jar.addRecoveryRecords = addRecoveryRecordsCheck_->isChecked();
+  // Read through the records only where the box is offered, under a ticked "Add Recovery Records".
+  jar.useRecoveryRecords = addRecoveryRecordsCheck_->isChecked() && useRecoveryRecordsCheck_->isChecked();
   jar.hideContents = hideContentsCheck_->isChecked();
   jar.addSecurityEnvelope = securityEnvelopeCheck_->isChecked();
   jar.useArchiveComment = archiveCommentsCheck_->isChecked();

@@ -12,6 +12,7 @@
 #include "mainwindow/CommentPane.h"
 #include "mainwindow/Main_unit.h"
 #include "mainwindow/MainStatusBar.h"
+#include "mainwindow/VolumeSet.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Trash.h"
@@ -193,8 +194,11 @@ void TMain::Mainmenu_InformationClick() {
   const std::string name = platform::FileNamePart(archive);
   if (platform::FileExists(archive)) {
     const TJar& job = *jar_;
+    // A set's size is that of all its volumes.
+    int64_t size = platform::FileSizeOf(archive);
+    for (const std::string& suffix : FurtherVolumeSuffixes(archive)) size += platform::FileSizeOf(archive + suffix);
     dialog.ShowInfo(name, job.archiveFlags, job.securitySignature, job.modifiedDate, job.createdDate, -1,
-                    job.dataRatio, job.totalBytes, platform::FileSizeOf(archive), job.totalFiles, job.hasComment);
+                    job.dataRatio, job.totalBytes, size, job.totalFiles, job.hasComment);
   } else {
     dialog.ShowInfo(name, "", "", "Unknown", "Unknown", 0, "1", "0", 0, "0", false);
   }
@@ -221,6 +225,13 @@ bool TMain::ShellFileOperation(const std::string& from, const std::string& to, c
   return result.ok;
 }
 
+bool TMain::CarryFurtherVolumes(const std::string& from, const std::string& to, const std::vector<std::string>& suffixes,
+                                const char* title, platform::FileOperationKind operation) {
+  for (const std::string& suffix : suffixes)
+    if (!ShellFileOperation(from + suffix, to + suffix, title, false, operation)) return false;
+  return true;
+}
+
 void TMain::Mainmenu_CopyArchiveClick() {
   if (operationRunning_) return;
   try {
@@ -228,8 +239,16 @@ void TMain::Mainmenu_CopyArchiveClick() {
     if (!platform::FileExists(archive)) return;
     const std::string folder = PickTargetFolder("Copy the archive to");
     if (folder.empty()) return;
-    ShellFileOperation(archive, platform::JoinPath(folder, platform::FileNamePart(archive)), "Tamber 2.0 - Copy", true,
-                       platform::FileOperationKind::Copy);
+    const std::string wanted = platform::JoinPath(folder, platform::FileNamePart(archive));
+    const std::vector<std::string> volumes = FurtherVolumeSuffixes(archive);
+    if (volumes.empty()) {
+      ShellFileOperation(archive, wanted, "Tamber 2.0 - Copy", true, platform::FileOperationKind::Copy);
+      return;
+    }
+    // A set goes whole, under a name that is free for every volume.
+    const std::string target = FreeSetName(wanted, volumes);
+    if (ShellFileOperation(archive, target, "Tamber 2.0 - Copy", false, platform::FileOperationKind::Copy))
+      CarryFurtherVolumes(archive, target, volumes, "Tamber 2.0 - Copy", platform::FileOperationKind::Copy);
   } catch (...) {
     services_.prompter.error("Error while copying archive !");
   }
@@ -242,10 +261,14 @@ void TMain::Mainmenu_MoveArchiveClick() {
     if (!platform::FileExists(old)) return;
     const std::string folder = PickTargetFolder("Move the archive to");
     if (folder.empty()) return;
-    const std::string target = platform::JoinPath(folder, platform::FileNamePart(old));
+    const std::string wanted = platform::JoinPath(folder, platform::FileNamePart(old));
+    const std::vector<std::string> volumes = FurtherVolumeSuffixes(old);
+    const std::string target = volumes.empty() ? wanted : FreeSetName(wanted, volumes);
     try {
-      const bool existed = platform::FileExists(target);
-      if (ShellFileOperation(old, target, "Tamber 2.0 - Move", true, platform::FileOperationKind::Move)) {
+      const bool existed = target != wanted || platform::FileExists(target);
+      if (ShellFileOperation(old, target, "Tamber 2.0 - Move", volumes.empty(), platform::FileOperationKind::Move)) {
+        // The window follows the first volume; a further one that could not follow has said so.
+        CarryFurtherVolumes(old, target, volumes, "Tamber 2.0 - Move", platform::FileOperationKind::Move);
         if (existed) {
           CloseArchive();  // the file got another name
         } else {
@@ -283,13 +306,20 @@ void TMain::Mainmenu_RenameArchiveClick() {
     std::string renamed = platform::FolderPart(old) + platform::FileNamePart(unquoted);
     if (platform::FileNamePart(renamed).empty()) return;
     if (platform::ExtensionPart(renamed).empty()) renamed += ".j";
-    if (platform::PathExists(renamed)) {
-      services_.prompter.error("File: \"" + renamed + "\" already exists !");
-      return;
+    // The further volumes of a set take the new name too.
+    const std::vector<std::string> volumes = FurtherVolumeSuffixes(old);
+    std::vector<std::string> names{renamed};
+    for (const std::string& suffix : volumes) names.push_back(renamed + suffix);
+    for (const std::string& name : names) {
+      if (platform::PathExists(name)) {
+        services_.prompter.error("File: \"" + name + "\" already exists !");
+        return;
+      }
     }
     if (platform::FileExists(old)) {
       if (!ShellFileOperation(old, renamed, "Tamber 2.2 - Rename Archive", false, platform::FileOperationKind::Rename))
         return;
+      CarryFurtherVolumes(old, renamed, volumes, "Tamber 2.2 - Rename Archive", platform::FileOperationKind::Rename);
       SetCurrentArchive(renamed);
       AddRecentAndRebuild(config_->currentArchive);
       RememberArchiveFolder(config_->currentArchive);
@@ -312,10 +342,19 @@ void TMain::Mainmenu_DeleteArchiveClick() {
                                "Do you really want to remove archive: \"" + archive + "\" ?",
                                platform::ButtonYes | platform::ButtonNo) == platform::ButtonYes) {
       // To the desktop's trash, from where it can be put back; deleted for good only without one.
+      // The further volumes of a set go with the first.
+      const std::vector<std::string> volumes = FurtherVolumeSuffixes(archive);
       std::string reason;
       if (!platform::MoveToTrash(archive, reason) && !platform::DeleteFileNow(archive, reason)) {
         services_.prompter.error("Error while deleting the archive !");
         return;
+      }
+      for (const std::string& suffix : volumes) {
+        const std::string volume = archive + suffix;
+        if (!platform::MoveToTrash(volume, reason) && !platform::DeleteFileNow(volume, reason)) {
+          services_.prompter.error("Error while deleting the archive !");
+          break;
+        }
       }
       CloseArchive();
     }

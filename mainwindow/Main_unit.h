@@ -205,6 +205,9 @@ class TMain : public QMainWindow {
   void RestoreFormState();
   void SaveFormState();
   int64_t RowSize(int row) const;
+  // The further volumes of a set after its first went from `from` to `to` (VolumeSet.h).
+  bool CarryFurtherVolumes(const std::string& from, const std::string& to, const std::vector<std::string>& suffixes,
+                           const char* title, platform::FileOperationKind operation);
   bool ShellFileOperation(const std::string& from, const std::string& to, const char* title, bool renameOnCollision,
                           platform::FileOperationKind operation, std::string* target = nullptr);
   std::string PickTargetFolder(const char* title);

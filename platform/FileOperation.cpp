@@ -46,16 +46,6 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-std::string NumberedName(const std::string& path, int number) {
-  const std::string folder = FolderPart(path);
-  const std::string name = FileNamePart(path);
-  const size_t dot = name.rfind('.');
-  const bool hasExtension = dot != std::string::npos && dot > 0;
-  const std::string stem = hasExtension ? name.substr(0, dot) : name;
-  const std::string extension = hasExtension ? name.substr(dot) : std::string();
-  return folder + stem + " (" + std::to_string(number) + ")" + extension;
-}
-
 // Gives `from` the name `to` unless that name is taken; 0 or an errno value (EEXIST when taken).
 int RenameNoReplace(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
@@ -222,6 +212,16 @@ FileOperationResult Move(const FileOperationRequest& request, FileOperationProgr
 }
 
 }  // namespace
+
+std::string NumberedName(const std::string& path, int number) {
+  const std::string folder = FolderPart(path);
+  const std::string name = FileNamePart(path);
+  const size_t dot = name.rfind('.');
+  const bool hasExtension = dot != std::string::npos && dot > 0;
+  const std::string stem = hasExtension ? name.substr(0, dot) : name;
+  const std::string extension = hasExtension ? name.substr(dot) : std::string();
+  return folder + stem + " (" + std::to_string(number) + ")" + extension;
+}
 
 std::string FreeNameLike(const std::string& path) {
   for (int number = 2; number <= kMaxNumber; ++number) {

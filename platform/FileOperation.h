@@ -33,6 +33,8 @@ class FileOperationProgress {
   virtual bool Report(uint64_t done, uint64_t total) = 0;
 };
 
+// "name (number).ext" in the same folder.
+std::string NumberedName(const std::string& path, int number);
 // The first of "name (2).ext", "name (3).ext", ... in the same folder that names nothing.
 std::string FreeNameLike(const std::string& path);
 

@@ -249,8 +249,8 @@ TEST_F(CopyDialogTest, FlagsTickRecoveryRecordsAndHiddenContentsOverRememberedVa
   EXPECT_FALSE(jar.hideContents);
   EXPECT_TRUE(jar.addSecurityEnvelope);
   EXPECT_TRUE(jar.testTempArchive);
-  EXPECT_FALSE(jar.useRecoveryRecords);  // shown and remembered, but not a switch of the copy
-  EXPECT_NE(Line(opCopyArchive).find(" -jf- -jr- -jt -hk -hx- -jx- -ha- -he- -hy -ht-"), std::string::npos);
+  EXPECT_TRUE(jar.useRecoveryRecords);
+  EXPECT_NE(Line(opCopyArchive).find(" -jf- -jr- -jt -hk -hx -jx- -ha- -he- -hy -ht-"), std::string::npos);
 
   jar.archiveFlags = "HIDDEN, PROTECTED, ENCRYPTED";
   ASSERT_TRUE(Use([](TCopyDialog& d) {
@@ -260,6 +260,7 @@ TEST_F(CopyDialogTest, FlagsTickRecoveryRecordsAndHiddenContentsOverRememberedVa
     EXPECT_FALSE(Enabled(d, "CB_UseRecoveryRecords"));
   }));
   EXPECT_TRUE(jar.hideContents);
+  EXPECT_FALSE(jar.useRecoveryRecords) << "a ticked box that is not offered asks for nothing";
 }
 
 TEST_F(CopyDialogTest, SpanningSetsTheVolumeSwitches) {

@@ -19,7 +19,8 @@ using platform::BoxKind;
 namespace {
 
 // Listings captured from our archiver (scripts/capture-listings): a locked three-chapter archive
-// with a comment, all chapters and the last one; an empty archive.
+// with a comment, all chapters and the last one; an empty archive (of format 1); the same archive
+// of today's format with recovery records and signed.
 std::string ReadData(const std::string& name) {
   std::ifstream in(std::string(TAMBER_TEST_DATA_DIR) + "/listings/" + name, std::ios::binary);
   EXPECT_TRUE(in) << "missing test data: " << name;
@@ -29,6 +30,7 @@ std::string ReadData(const std::string& name) {
 const std::string kExample = ReadData("chapters.txt");
 const std::string kCurrent = ReadData("current-chapter.txt");
 const std::string kEmpty = ReadData("empty.txt");
+const std::string kRecordsEnvelope = ReadData("records-envelope.txt");
 
 const std::string kHeader = kExample.substr(0, kExample.find("Root directory"));
 const std::string kTotals = kExample.substr(kExample.find("Total files listed"));
@@ -185,6 +187,25 @@ TEST_F(ListingTest, ExampleListingFillsRowsPaneAndResults) {
     EXPECT_EQ(jar.securitySignature, "");
     ExpectSinksSettled();
     list.begun = 0;
+  }
+}
+
+TEST_F(ListingTest, TodaysListingOfASignedArchiveWithRecordsIsReadWhole) {
+  ASSERT_NE(kRecordsEnvelope.find("Archive format 2,"), std::string::npos);
+  for (const std::string& listing : {kRecordsEnvelope, WithCrLf(kRecordsEnvelope)}) {
+    ASSERT_EQ(Parse(listing), "");
+    ASSERT_EQ(list.rows.size(), 5u);
+    ExpectRow(list.rows.Row(0), "notes.txt", "5678", "\\", "<3-3>", "2026-12-08 10:04:59", 0);
+    ExpectRow(list.rows.Row(4), "guide.txt", "12345", "docs\\", "<1-2>", "2026-12-07 09:00:00", 0);
+    EXPECT_EQ(jar.archiveFlags, "LOCKED, RECOVERY RECORDS, SECURED");
+    EXPECT_EQ(jar.createdDate, "2026-12-08 10:00:00");
+    EXPECT_EQ(jar.modifiedDate, "2026-12-08 10:05:31");
+    EXPECT_EQ(memo.lines, (std::vector<std::string>{"Weekly backup of the project folder.", "Second comment line."}));
+    EXPECT_EQ(jar.currentChapters, " 1-3");
+    EXPECT_EQ(jar.totalFiles, " 5");
+    EXPECT_EQ(jar.dataRatio, "17.4%");
+    EXPECT_EQ(jar.securitySignature, "root@vm, key C379-25DB-9FEE-BF30-F4D1, signed 2026-12-08 10:05:31");
+    ExpectSinksSettled();
   }
 }
 

@@ -116,11 +116,5 @@ class ContentTest : public MainWindowTest {
   // Lets the queued drop run (and any dialog it opens be handled by the helpers above).
   static void Settle() { QApplication::processEvents(); QApplication::processEvents(); }
 
-  std::string Content(const std::string& path) {
-    std::string data;
-    platform::ReadWholeFile(path, data);
-    return data;
-  }
-
   TAddDialog1* addDialog = nullptr;  // owned by the window
 };

@@ -139,8 +139,9 @@ TEST_F(MainContent, TheChapterRangeAndRecoveryRecordsReachTheDialogs) {
   }, false);
   Action("Mainmenu_Delete")->trigger();
 
-  // jar32.exe writes no recovery records yet: the pane says what such an archive's listing says.
-  Pane()->SetLines({"Flags: RECOVERY RECORDS", "Current Chapter(s): 2", "Archive Comments:", "c"});
+  // An archive of one chapter with recovery records.
+  ASSERT_TRUE(window->OpenArchive(MakeArchive("records.j", "-hk"), false));
+  ASSERT_EQ(Pane()->Lines().at(0), "Flags: RECOVERY RECORDS");
   OnExtract([&](TExtractDialog& d) {
     EXPECT_TRUE(Child<QCheckBox>(d, "CheckBox4")->isChecked());
     EXPECT_FALSE(Child<QCheckBox>(d, "CheckBox6")->isEnabled()) << "a single chapter";

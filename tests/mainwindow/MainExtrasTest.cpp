@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDrag>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
@@ -292,6 +293,54 @@ TEST_F(ExtrasTest, NoDragWithoutSelectionOrWithoutThePasswordOfAProtectedArchive
   const QList<QUrl> urls = data->urls();
   ASSERT_EQ(urls.size(), 1);
   EXPECT_EQ(Read(urls[0].toLocalFile().toStdString()), "only for us\n");
+}
+
+// While the archiver runs for the window, no drag leaves the list: a press and move on a selected
+// row makes no drag data, and data made before the run extracts nothing when asked during it.
+TEST_F(ExtrasTest, NoDragLeavesTheListWhileAJobRuns) {
+  Open(MakeDemoArchive());
+  SelectRows({RowOf("\\readme.txt")});
+  std::unique_ptr<ExtractingMimeData> early(window->MakeDragData());
+  ASSERT_NE(early, nullptr);
+  int starts = 0;
+  auto starter = List()->dragStarter;
+  List()->dragStarter = [&starts, starter] {
+    ++starts;
+    starter();
+  };
+  auto send = [this](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, at, List()->viewport()->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(List()->viewport(), &event);
+  };
+  const QPoint at = List()->visualRect(Model()->index(RowOf("\\readme.txt"), 0)).center();
+
+  bool checked = false;
+  TJar& jar = window->jar();
+  auto before = jar.onRunStart;
+  jar.onRunStart = [&](TJar& job) {
+    if (before) before(job);
+    if (checked) return;
+    checked = true;
+    ASSERT_TRUE(window->operationRunning());
+    EXPECT_EQ(window->MakeDragData(), nullptr);
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+    send(QEvent::MouseMove, at + QPoint(4 * QApplication::startDragDistance(), 0), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at, Qt::NoButton);
+    EXPECT_EQ(starts, 1) << "the list tried";
+    EXPECT_TRUE(List()->findChildren<QDrag*>().isEmpty()) << "no drag started";
+    EXPECT_TRUE(early->urls().isEmpty()) << "nothing extracted during the run";
+  };
+  prompter.expect(BoxKind::Information, "No errors detected !");
+  Action("Mainmenu_Test")->trigger();
+  prompter.verifyDone();
+  ASSERT_TRUE(checked);
+  EXPECT_TRUE(window->tempExtractions().root().empty());
+
+  // Once the run is over a drag carries the file again.
+  std::unique_ptr<ExtractingMimeData> later(window->MakeDragData());
+  ASSERT_NE(later, nullptr);
+  ASSERT_EQ(later->urls().size(), 1);
+  EXPECT_EQ(Read(later->urls()[0].toLocalFile().toStdString()), "hello\n");
 }
 
 TEST_F(ExtrasTest, StaleExtractionsOfAProcessThatIsGoneAreClearedAtStart) {

@@ -27,11 +27,6 @@ class FileCommandsTest : public MainWindowTest {
     Start();
     ASSERT_TRUE(window->OpenArchive(archive, true));
   }
-  std::string Content(const std::string& path) {
-    std::string data;
-    platform::ReadWholeFile(path, data);
-    return data;
-  }
   void AnswerRename(const QString& text) {
     OnNextModal<QInputDialog>([text](QInputDialog& dialog) {
       EXPECT_EQ(dialog.windowTitle(), "Tamber 2.2 - Rename Archive");
@@ -173,4 +168,72 @@ TEST_F(FileCommandsTest, DeleteMovesTheArchiveToTheTrashAfterAsking) {
   EXPECT_EQ(window->RowCount(), 0);
   // Nothing left to delete.
   Action("Mainmenu_DeleteArchive")->trigger();
+}
+
+// A volume set (set.j, set.j01, set.j02) goes whole: copied, renamed, moved and deleted, each volume
+// under the first volume's new name, and the archiver still reads it.
+TEST_F(FileCommandsTest, AVolumeSetIsCopiedRenamedMovedAndDeletedWhole) {
+  const std::string src = home.path() + "/src";
+  Write(src + "/photo.jpg", Noise(900000, 5));
+  const std::string set = files() + "/set.j";
+  ASSERT_EQ(Jar("a '" + set + "' -v360 photo.jpg", src), 0);
+  ASSERT_TRUE(platform::FileExists(set + "02"));
+  std::vector<std::string> volumes;
+  for (const char* suffix : {"", "01", "02"}) volumes.push_back(Content(set + suffix));
+  ASSERT_TRUE(window->OpenArchive(set, false));
+  auto expectSet = [&](const std::string& first) {
+    for (size_t i = 0; i < volumes.size(); ++i) {
+      const std::string name = first + (i == 0 ? "" : "0" + std::to_string(i));
+      EXPECT_TRUE(Content(name) == volumes[i]) << name;
+    }
+    EXPECT_FALSE(platform::PathExists(first + "03"));
+    EXPECT_EQ(Jar("t '" + first + "'", files()), 0) << first;
+  };
+
+  // Copied twice into a folder where a stray file stands in a later volume's place.
+  Write(other + "/set.j02", "stray");
+  chooser.answer(other);
+  Action("Mainmenu_CopyArchive")->trigger();
+  expectSet(other + "/set (2).j");
+  EXPECT_FALSE(platform::PathExists(other + "/set.j"));
+  EXPECT_EQ(Content(other + "/set.j02"), "stray");
+  chooser.answer(other);
+  Action("Mainmenu_CopyArchive")->trigger();
+  expectSet(other + "/set (3).j");
+
+  // Renamed: refused while a volume's new name is taken.
+  Write(files() + "/album.j01", "taken");
+  OnNextModal<QInputDialog>([](QInputDialog& dialog) {
+    dialog.setTextValue("album");
+    dialog.accept();
+  });
+  prompter.expect(BoxKind::Error, "File: \"" + files() + "/album.j01\" already exists !");
+  Action("Mainmenu_RenameArchive")->trigger();
+  prompter.verifyDone();
+  expectSet(set);
+  OnNextModal<QInputDialog>([](QInputDialog& dialog) {
+    dialog.setTextValue("holiday");
+    dialog.accept();
+  });
+  Action("Mainmenu_RenameArchive")->trigger();
+  const std::string holiday = files() + "/holiday.j";
+  expectSet(holiday);
+  EXPECT_FALSE(platform::PathExists(set + "01"));
+  EXPECT_EQ(window->config().currentArchive, holiday);
+
+  const std::string away = home.path() + "/away";
+  std::filesystem::create_directories(away);
+  chooser.answer(away);
+  Action("Mainmenu_MoveArchive")->trigger();
+  expectSet(away + "/holiday.j");
+  EXPECT_FALSE(platform::PathExists(holiday + "01"));
+  EXPECT_EQ(window->config().currentArchive, away + "/holiday.j");
+  ASSERT_TRUE(window->OpenArchive(away + "/holiday.j", false));
+  EXPECT_EQ(window->RowCount(), 1);
+
+  prompter.expect(BoxKind::Confirmation, "Do you really want to remove archive: \"" + away + "/holiday.j\" ?",
+                  ButtonYes, ButtonYes | ButtonNo);
+  Action("Mainmenu_DeleteArchive")->trigger();
+  EXPECT_TRUE(std::filesystem::is_empty(away)) << "no volume left behind";
+  EXPECT_TRUE(Content(home.path() + "/data/Trash/files/holiday.j02") == volumes[2]);
 }

@@ -21,12 +21,6 @@ namespace {
 constexpr const char* kRecovered = "Recovery Successful !\nFile created is \"$recover.j\"";
 constexpr const char* kNotRecovered = "Recovery was not successful !";
 
-std::string Content(const std::string& path) {
-  std::string data;
-  platform::ReadWholeFile(path, data);
-  return data;
-}
-
 class RecoveryTest : public MainWindowTest {
  protected:
   void SetUp() override { NotTheFirstRun(); }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "mainwindow/ArchiveListModel.h"
+#include "tests/mainwindow/ArchiveBytes.h"
 #include "mainwindow/ArchiveListView.h"
 #include "mainwindow/CommentPane.h"
 #include "mainwindow/Main_unit.h"

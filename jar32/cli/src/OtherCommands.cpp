@@ -59,7 +59,8 @@ void runTest(RunContext& run) {
   PrintingProgress progress(run);
   archive->test(&progress);
   run.out.line(records.damaged() ? "The members test intact as the recovery records repair them."
-                                 : "No errors detected.");
+               : !records.rebuiltFooters.empty() ? "The members test intact."
+                                                 : "No errors detected.");
 }
 
 void runCopy(RunContext& run) {

@@ -16,6 +16,12 @@ std::string places(const RecordsInfo& r, bool repairable) {
   return " in " + std::to_string(count) + (count == 1 ? " place" : " places") + ", from offset " + first;
 }
 
+void printFooters(RunContext& run, const RecordsInfo& r) {
+  for (const std::string& name : r.rebuiltFooters)
+    run.out.put("  The footer of volume ").put(escaped(name))
+        .line(" is damaged; it was rebuilt from the other volumes.");
+}
+
 }  // namespace
 
 RecordsUse recordsUseFor(const RunContext& run) {
@@ -29,10 +35,16 @@ void repairWithRecords(RunContext& run) {
   if (!o.recoverBroken) return;
   PrintingProgress progress(run);
   const RecordsInfo r = repairArchive(run.inv.archive, passwordOf(o), !o.skipEnvelopeTest, &progress);
+  if (!r.present && !r.rebuiltFooters.empty()) {
+    run.out.line("Rebuilt the damaged volume footers from the other volumes; the set tested clean and was written anew.");
+    printFooters(run, r);
+    return;
+  }
   if (!r.present || !r.damaged()) return;
   if (r.repairable()) {
     run.out.put("Repaired from the recovery records: ").put(std::to_string(r.damagedBytes))
         .put(" damaged bytes").put(places(r, true)).line("; the repaired archive tested clean and replaced the damaged one.");
+    printFooters(run, r);
     return;
   }
   run.report.problem(kCrcError, "the damage of " + escaped(run.inv.archive) +
@@ -42,7 +54,14 @@ void repairWithRecords(RunContext& run) {
 }
 
 void reportRecords(RunContext& run, const RecordsInfo& r) {
-  if (!r.present) return;
+  if (!r.present) {
+    if (r.rebuiltFooters.empty()) return;
+    run.out.line("Volume set: damaged.");
+    printFooters(run, r);
+    run.report.problem(kCrcError, "volume footers of " + escaped(run.inv.archive) +
+                                      " are damaged; the set reads without them (-jr writes it anew)");
+    return;
+  }
   run.out.put("Recovery records (").put(std::to_string(r.share)).put("%): ");
   if (!r.checked) {
     run.out.line("not checked.");
@@ -59,9 +78,11 @@ void reportRecords(RunContext& run, const RecordsInfo& r) {
   if (r.unrepairableBytes)
     run.out.put("  Damage the recovery records cannot repair: ").put(std::to_string(r.unrepairableBytes))
         .put(" bytes").put(places(r, false)).line(".");
+  printFooters(run, r);
 }
 
 void reportRepairs(RunContext& run, const RecordsInfo& r) {
+  printFooters(run, r);
   if (!r.present || !r.damaged()) return;
   if (r.repaired)
     run.out.put("Repaired in memory from the recovery records: ").put(std::to_string(r.repairedBytes))

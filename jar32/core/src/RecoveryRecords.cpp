@@ -13,6 +13,7 @@
 #include "Checksum.h"
 #include "Envelope.h"
 #include "Format.h"
+#include "VolumeSet.h"
 #include "jar32/Errors.h"
 
 namespace jar32 {
@@ -304,7 +305,9 @@ void appendRecoveryRecords(const std::string& path, unsigned share) {
   out.sync();
 }
 
-RecordsInfo openRecords(File& f, RecordsUse use) {
+namespace {
+
+RecordsInfo recordsOf(File& f, RecordsUse use) {
   RecordsInfo info;
   const uint64_t size = f.size();
   uint8_t start[kFileHeaderSize] = {};
@@ -495,6 +498,14 @@ RecordsInfo openRecords(File& f, RecordsUse use) {
     f.readOverlay(std::move(overlay));
   }
   f.limitTo(L.covered);
+  return info;
+}
+
+}  // namespace
+
+RecordsInfo openRecords(File& f, RecordsUse use) {
+  RecordsInfo info = recordsOf(f, use);
+  noteRebuiltFooters(f, info);
   return info;
 }
 

@@ -37,15 +37,18 @@ RecordsInfo repairArchive(const std::string& path, const std::string& password, 
   if (::flock(damaged.fd(), LOCK_EX | LOCK_NB) != 0)
     throw JarError(kFatal, "Archive is being changed by another program: " + path);
   const RecordsInfo found = openRecords(damaged, RecordsUse::Repair);
-  if (!found.present || !found.damaged() || !found.repairable()) return found;
+  // A set without records whose footers were rebuilt is written anew as well.
+  const bool footersOnly = !found.present && !found.rebuiltFooters.empty();
+  if (!footersOnly && (!found.present || !found.damaged() || !found.repairable())) return found;
+  const uint64_t covered = found.present ? found.coveredBytes : damaged.size();
 
   ArchiveWriter writer(path, "", true);
   registerCleanupPath(writer.tempPath().c_str());
   {
     File out = File::create(writer.tempPath());
     Bytes buffer(1 << 20);
-    for (uint64_t at = 0; at < found.coveredBytes;) {
-      const size_t want = size_t(std::min<uint64_t>(buffer.size(), found.coveredBytes - at));
+    for (uint64_t at = 0; at < covered;) {
+      const size_t want = size_t(std::min<uint64_t>(buffer.size(), covered - at));
       if (!damaged.readAt(at, buffer.data(), want))
         throw JarError(kCrcError, "The archive " + path + " cannot be read; it is unchanged");
       out.write(buffer.data(), want);
@@ -54,7 +57,7 @@ RecordsInfo repairArchive(const std::string& path, const std::string& password, 
     writer.applyOwnership(out.fd());
     out.sync();
   }
-  appendRecoveryRecords(writer.tempPath(), found.share);
+  if (found.present) appendRecoveryRecords(writer.tempPath(), found.share);
 
   // Only an archive that reads clean replaces the damaged one.
   try {

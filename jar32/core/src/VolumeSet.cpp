@@ -13,6 +13,7 @@
 #include "Checksum.h"
 #include "Format.h"
 #include "jar32/Errors.h"
+#include "jar32/Records.h"
 
 namespace jar32 {
 namespace {
@@ -28,6 +29,30 @@ bool footerAt(const File& f, uint64_t fileSize, VolumeFooter& out) {
   uint8_t b[kVolumeFooterSize];
   return fileSize >= kVolumeFooterSize && f.readAt(fileSize - kVolumeFooterSize, b, sizeof b) &&
          VolumeFooter::decode(b, out);
+}
+
+// The first volume's footer, made from the first intact footer of a later volume, when the
+// first one's is damaged: the files before that volume must add up to its offset.
+bool firstFooterFromLater(const std::string& first, uint64_t firstSize, VolumeFooter& out) {
+  uint64_t at = firstSize - kVolumeFooterSize;
+  for (uint32_t index = 1; index < kMaxVolumes; ++index) {
+    const std::string name = volumeName(first, index);
+    struct stat st;
+    if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) <= kVolumeFooterSize)
+      return false;
+    VolumeFooter later;
+    if (readVolumeFooter(name, later)) {
+      if (later.index != index || later.offset != at || later.volumeSize != firstSize ||
+          later.total < at)
+        return false;
+      out = later;
+      out.index = 0;
+      out.offset = 0;
+      return true;
+    }
+    at += uint64_t(st.st_size) - kVolumeFooterSize;
+  }
+  return false;
 }
 
 }  // namespace
@@ -79,8 +104,10 @@ VolumeSet::Fd::~Fd() {
   if (fd >= 0) ::close(fd);
 }
 
-std::shared_ptr<VolumeSet> VolumeSet::find(const File& first, const VolumeFooter& footer) {
+std::shared_ptr<VolumeSet> VolumeSet::find(const File& first, const VolumeFooter& footer,
+                                           bool firstRebuilt) {
   auto set = std::make_shared<VolumeSet>();
+  if (firstRebuilt) set->rebuilt_.push_back(0);
   set->total_ = footer.total;
   set->volumeSize_ = footer.volumeSize;
   std::memcpy(set->setId_, footer.setId, kSetIdBytes);
@@ -103,11 +130,19 @@ std::shared_ptr<VolumeSet> VolumeSet::find(const File& first, const VolumeFooter
       throw JarError(kOpenError, "Cannot open volume " + name + ": not a regular file");
     const uint64_t size = uint64_t(st.st_size);
     VolumeFooter vf;
-    if (!footerAt(f, size, vf) || std::memcmp(vf.setId, footer.setId, kSetIdBytes) != 0)
-      badSet(name + " is not a volume of this archive");
-    if (vf.index != index || vf.offset != at || vf.total != set->total_ || size <= kVolumeFooterSize ||
-        size - kVolumeFooterSize > set->total_ - at)
-      badSet(name + " is out of place in its set");
+    if (footerAt(f, size, vf)) {
+      if (std::memcmp(vf.setId, footer.setId, kSetIdBytes) != 0)
+        badSet(name + " is not a volume of this archive");
+      if (vf.index != index || vf.offset != at || vf.total != set->total_ || size <= kVolumeFooterSize ||
+          size - kVolumeFooterSize > set->total_ - at)
+        badSet(name + " is out of place in its set");
+    } else {
+      // A damaged footer: the set says what it was, if the file fits in the place. Whether
+      // its bytes are the set's is for the records and the archive's own checks to tell.
+      if (size <= kVolumeFooterSize || size - kVolumeFooterSize > set->total_ - at)
+        badSet(name + " is not a volume of this archive");
+      set->rebuilt_.push_back(index);
+    }
     Volume next{name, at, size - kVolumeFooterSize, st.st_dev, st.st_ino};
     at += next.length;
     set->volumes_.push_back(std::move(next));
@@ -162,7 +197,11 @@ File openArchiveFile(const std::string& path) {
   File f = File::openRead(path);
   VolumeFooter footer;
   const uint64_t size = f.size();
-  if (!footerAt(f, size, footer)) return f;
+  if (!footerAt(f, size, footer)) {
+    if (size <= kVolumeFooterSize || !firstFooterFromLater(path, size, footer)) return f;
+    f.readVolumes(VolumeSet::find(f, footer, true));
+    return f;
+  }
   // The footer says which volume this is (the header at the start may be damaged: recovery
   // records repair it).
   if (footer.index != 0)
@@ -170,6 +209,17 @@ File openArchiveFile(const std::string& path) {
                                    " of a set; give the name of its first volume");
   f.readVolumes(VolumeSet::find(f, footer));
   return f;
+}
+
+void noteRebuiltFooters(const File& file, RecordsInfo& info) {
+  const VolumeSet* set = file.volumes();
+  if (!set) return;
+  for (uint32_t index : set->rebuiltFooters()) {
+    info.rebuiltFooters.push_back(set->volumes()[index].path);
+    if (!info.checked) continue;
+    info.damagedBytes += kVolumeFooterSize;
+    info.repairableBytes += kVolumeFooterSize;
+  }
 }
 
 }  // namespace jar32

@@ -49,13 +49,18 @@ class VolumeSet {
 
   /// Finds the volumes after the first (open as `first`, whose footer is given). A missing
   /// volume throws kOpenError naming it; one of another set or out of place throws kCrcError.
-  static std::shared_ptr<VolumeSet> find(const File& first, const VolumeFooter& footer);
+  /// A volume whose footer is damaged is taken with the footer it must have had when its file
+  /// fits there (firstRebuilt: the first volume's, made from a later one's).
+  static std::shared_ptr<VolumeSet> find(const File& first, const VolumeFooter& footer,
+                                         bool firstRebuilt = false);
 
   uint64_t size() const { return total_; }
   size_t readSomeAt(uint64_t offset, void* out, size_t n) const;
   const std::vector<Volume>& volumes() const { return volumes_; }
   const uint8_t* setId() const { return setId_; }
   uint64_t volumeSize() const { return volumeSize_; }
+  /// Volumes (by index) whose footer was damaged and was rebuilt from the others.
+  const std::vector<uint32_t>& rebuiltFooters() const { return rebuilt_; }
 
  private:
   struct Fd {
@@ -65,6 +70,7 @@ class VolumeSet {
   std::shared_ptr<Fd> fdFor(size_t index) const;
 
   std::vector<Volume> volumes_;
+  std::vector<uint32_t> rebuilt_;
   uint64_t total_ = 0;
   uint64_t volumeSize_ = 0;
   uint8_t setId_[kSetIdBytes] = {};
@@ -76,5 +82,10 @@ class VolumeSet {
 /// Opens an archive: one file, or the volume set whose first volume `path` is. A later volume
 /// of a set given instead of the first throws kOpenError.
 File openArchiveFile(const std::string& path);
+
+struct RecordsInfo;
+/// Adds the volume footers that `file`'s set rebuilt to what its records found: damage, which
+/// the other volumes repaired.
+void noteRebuiltFooters(const File& file, RecordsInfo& info);
 
 }  // namespace jar32

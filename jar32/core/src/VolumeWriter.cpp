@@ -27,8 +27,18 @@ struct Pending {
   bool mayReplace = false;
 };
 
-/// The set that stands at `path` now (its first volume's footer), if any.
-bool setAt(const std::string& path, VolumeFooter& footer) {
+/// The set that stands at `path` now (its set id; the files of its volumes as it reads, also
+/// those whose footer was damaged and rebuilt), if any.
+bool setAt(const std::string& path, VolumeFooter& footer, std::vector<std::string>& files) {
+  try {
+    File f = openArchiveFile(path);
+    if (const VolumeSet* set = f.volumes()) {
+      std::memcpy(footer.setId, set->setId(), kSetIdBytes);
+      for (const auto& v : set->volumes()) files.push_back(v.path);
+      return true;
+    }
+  } catch (const JarError&) {
+  }
   return readVolumeFooter(path, footer) && footer.index == 0;
 }
 
@@ -60,7 +70,7 @@ class VolumeCutter {
   VolumeCutter(ArchiveWriter& writer, const VolumeSettings& s, uint64_t volumeSize)
       : writer_(writer), s_(s), volumeSize_(volumeSize) {
     randomBytes(setId_, sizeof setId_);
-    hadSet_ = setAt(writer.finalPath(), old_);
+    hadSet_ = setAt(writer.finalPath(), old_, oldFiles_);
   }
   ~VolumeCutter() {
     for (const Pending& p : pending_) {
@@ -116,7 +126,7 @@ class VolumeCutter {
     if (!hadSet_) return;
     for (uint32_t index = std::max(from, 1u); index < kMaxVolumes; ++index) {
       const std::string name = volumeName(writer_.finalPath(), index);
-      if (!belongsTo(name, old_.setId)) break;
+      if (!wasOld(name)) break;
       ::unlink(name.c_str());
     }
   }
@@ -139,9 +149,14 @@ class VolumeCutter {
   bool mayReplace(const std::string& name, uint32_t index) const {
     if (!pathExists(name)) return false;
     if (index == 0 && writer_.replacesExisting()) return true;
-    if (hadSet_ && (index == 0 || belongsTo(name, old_.setId))) return writer_.replacesExisting();
+    if (hadSet_ && (index == 0 || wasOld(name))) return writer_.replacesExisting();
     throw JarError(kFatal, name + " is in the way of a volume and belongs to no set being replaced; "
                               "nothing was changed");
+  }
+
+  bool wasOld(const std::string& name) const {
+    return std::find(oldFiles_.begin(), oldFiles_.end(), name) != oldFiles_.end() ||
+           belongsTo(name, old_.setId);
   }
 
   void writeVolume(const File& in, const std::string& temp, uint32_t index, uint64_t at,
@@ -173,6 +188,7 @@ class VolumeCutter {
   uint64_t volumeSize_;
   uint8_t setId_[kSetIdBytes];
   VolumeFooter old_;
+  std::vector<std::string> oldFiles_;
   bool hadSet_ = false;
   std::vector<Pending> pending_;
 };

@@ -11,22 +11,15 @@
 #include "config/AssociationFiles.h"
 #include "platform/Files.h"
 #include "tests/support/ScriptedPrompter.h"
+#include "tests/support/ShellRun.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
 const std::string kJar32 = std::string(TAMBER_BIN_DIR) + "/jar32.exe";
 
-std::string Quoted(const std::string& text) {
-  std::string result = "'";
-  for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return result + "'";
-}
-
-struct Outcome {
-  int exitCode = -1;
-  std::string output;  // standard output and error, without the last line break
-};
+using testsupport::Outcome;
+using testsupport::Quoted;
 
 class AssociationEndToEndTest : public ::testing::Test {
  protected:
@@ -36,20 +29,14 @@ class AssociationEndToEndTest : public ::testing::Test {
     for (const char* folder : {"/data", "/config", "/home", "/work"}) std::filesystem::create_directories(root.path() + folder);
   }
 
-  // A command run in the isolated desktop, ended after a minute at the latest.
+  // A command run in the isolated desktop, ended after a minute at the latest; its output without
+  // the last line break.
   Outcome Run(const std::string& command) const {
     const std::string line = "env -i PATH=/usr/local/bin:/usr/bin:/bin HOME=" + Quoted(root.path() + "/home") +
                              " XDG_DATA_HOME=" + Quoted(places.dataHome) + " XDG_CONFIG_HOME=" +
                              Quoted(places.configHome) + " XDG_DATA_DIRS=" + Quoted(places.dataHome + ":/usr/share") +
-                             " timeout 60 " + command + " 2>&1";
-    Outcome outcome;
-    FILE* pipe = ::popen(line.c_str(), "r");
-    if (!pipe) return outcome;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                             " timeout 60 " + command;
+    Outcome outcome = testsupport::RunShell(line);
     while (!outcome.output.empty() && outcome.output.back() == '\n') outcome.output.pop_back();
     return outcome;
   }

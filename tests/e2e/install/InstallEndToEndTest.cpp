@@ -11,35 +11,18 @@
 
 #include "config/AssociationFiles.h"
 #include "platform/Files.h"
+#include "tests/support/ShellRun.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quoted(const std::string& text) {
-  std::string result = "'";
-  for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return result + "'";
-}
-
-struct Outcome {
-  int exitCode = -1;
-  std::string output;  // standard output and error
-};
+using testsupport::Outcome;
+using testsupport::Quoted;
 
 // A shell command, ended after two minutes at the latest.
-Outcome Shell(const std::string& command) {
-  Outcome outcome;
-  FILE* pipe = ::popen(("timeout 120 " + command + " 2>&1").c_str(), "r");
-  if (!pipe) return outcome;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
-}
+Outcome Shell(const std::string& command) { return testsupport::RunShell("timeout 120 " + command); }
 
 std::string Trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();

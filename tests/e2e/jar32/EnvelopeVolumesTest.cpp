@@ -145,4 +145,48 @@ TEST_F(WithKeys, SplitLoseAVolumeSeeItNamedExtractTheSetAndCompare) {
   EXPECT_EQ(jar({"t", "v.j"}, t.path()).code, 0);
 }
 
+TEST_F(WithKeys, ADamagedVolumeFooterIsToldRebuiltAndWrittenAnew) {
+  ASSERT_EQ(jar({"a", "../f.j", "-r", "-m1", "-hk", "-v360", "-vi", "*"}, t / "src").code, 0);
+  ASSERT_TRUE(fs::exists(t / "f.j02"));
+  auto partOf = [](const std::string& v) { return v.substr(0, v.size() - 80); };
+  const std::string part = partOf(readFile(t / "f.j01"));
+  std::string damaged = readFile(t / "f.j01");
+  for (size_t i = damaged.size() - 80; i < damaged.size(); ++i) damaged[i] = 'Z';
+  writeFile(t / "f.j01", damaged);
+
+  Result r = jar({"l", "f.j"}, t.path());  // the set still reads
+  EXPECT_EQ(r.code, 0) << r.err;
+  r = jar({"t", "f.j"}, t.path());
+  EXPECT_EQ(r.code, 3) << r.out;
+  EXPECT_TRUE(has(r.out, "The footer of volume")) << r.out;
+  EXPECT_TRUE(has(r.out, "f.j01")) << r.out;
+  EXPECT_TRUE(has(r.out, "Damage the recovery records can repair: 80 bytes")) << r.out;
+  r = jar({"x", "f.j", "-hx", "-y", "-oout"}, t.path());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "rebuilt from the other volumes")) << r.out;
+  EXPECT_EQ(compareTrees(t / "src", t / "out"), "");
+
+  r = jar({"t", "f.j", "-jr"}, t.path());
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_TRUE(has(r.out, "replaced the damaged one")) << r.out;
+  EXPECT_EQ(partOf(readFile(t / "f.j01")), part);
+  r = jar({"t", "f.j"}, t.path());
+  EXPECT_EQ(r.code, 0) << r.out;
+  EXPECT_TRUE(has(r.out, "no damage found")) << r.out;
+
+  // Without records the set reads too, but never tests fine until -jr wrote it anew.
+  ASSERT_EQ(jar({"y", "f.j"}, t.path()).code, 0);
+  damaged = readFile(t / "f.j");
+  damaged[damaged.size() - 10] ^= 1;
+  writeFile(t / "f.j", damaged);
+  r = jar({"t", "f.j"}, t.path());
+  EXPECT_EQ(r.code, 3) << r.out;
+  EXPECT_FALSE(has(r.out, "No errors detected")) << r.out;
+  EXPECT_EQ(jar({"t", "f.j", "-jr"}, t.path()).code, 0);
+  EXPECT_EQ(jar({"t", "f.j"}, t.path()).code, 0);
+  r = jar({"x", "f.j", "-y", "-oout2"}, t.path());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(compareTrees(t / "src", t / "out2"), "");
+}
+
 }  // namespace

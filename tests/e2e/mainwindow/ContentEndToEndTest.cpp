@@ -21,15 +21,6 @@ using V = std::vector<std::string>;
 
 namespace {
 
-std::string Noise(size_t size, uint32_t seed) {
-  std::string data(size, '\0');
-  for (char& c : data) {
-    seed = seed * 1664525u + 1013904223u;
-    c = static_cast<char>(seed >> 24);
-  }
-  return data;
-}
-
 class ContentEndToEnd : public ContentTest {
  protected:
   std::string Src() const { return home.path() + "/src"; }
@@ -265,11 +256,7 @@ TEST_F(ContentEndToEnd, TestingAGoodAndADamagedArchive) {
   std::string bytes = Content(archive);
   const size_t at = bytes.find(Noise(200000, 3).substr(100000, 64));
   ASSERT_NE(at, std::string::npos);
-  {
-    std::fstream file(archive, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekp(static_cast<std::streamoff>(at));
-    file.write(std::string(64, '\x55').data(), 64);
-  }
+  Overwrite(archive, at, std::string(64, '\x55'));
   prompter.expect(BoxKind::Error, "CRC error!\nDo you want to see the Jar32 output ?", ButtonNo);
   Action("Mainmenu_Test")->trigger();
   prompter.verifyDone();

@@ -1,47 +1,20 @@
 // The program's window on an archive made by jar32.exe: folders, two chapters and a comment, as a
 // user sees them after starting Tamber with the archive.
 
-#include <gtest/gtest.h>
+#include "tests/mainwindow/MainWindowFixture.h"
 
-#include <QLabel>
-#include <QTest>
-#include <cstdlib>
-#include <filesystem>
-
-#include "mainwindow/ArchiveListModel.h"
-#include "mainwindow/ArchiveListView.h"
-#include "mainwindow/CommentPane.h"
-#include "mainwindow/Main_unit.h"
-#include "platform/Files.h"
-#include "platform/qt/FileOperationWindow.h"
-#include "tests/support/FakeClipboard.h"
-#include "tests/support/ScriptedFileChooser.h"
-#include "tests/support/ScriptedPrompter.h"
-#include "tests/support/TempFolder.h"
-
-namespace fs = std::filesystem;
 using V = std::vector<std::string>;
 
 namespace {
 
-const std::string kJar32 = std::string(TAMBER_BIN_DIR) + "/jar32.exe";
-
-void Write(const std::string& path, const std::string& data) {
-  fs::create_directories(fs::path(path).parent_path());
-  ASSERT_TRUE(platform::WriteWholeFile(path, data));
-}
-
-int Jar(const std::string& arguments, const std::string& folder) {
-  const std::string command = "cd '" + folder + "' && '" + kJar32 + "' " + arguments + " >/dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+class MainWindowEndToEnd : public MainWindowTest {
+ protected:
+  void SetUp() override { NotTheFirstRun(); }
+};
 
 }  // namespace
 
-TEST(MainWindowEndToEnd, AnArchiveFromTheCommandLineShowsItsRowsPaneAndTotals) {
-  TempFolder home;
-  ScopedEnv config("TAMBER_CONFIG_HOME", home.path());
+TEST_F(MainWindowEndToEnd, AnArchiveFromTheCommandLineShowsItsRowsPaneAndTotals) {
   const std::string src = home.path() + "/src";
   Write(src + "/readme.txt", "read me\n");
   Write(src + "/photos/2026/summer.jpg", std::string(48000, 's'));
@@ -53,17 +26,7 @@ TEST(MainWindowEndToEnd, AnArchiveFromTheCommandLineShowsItsRowsPaneAndTotals) {
   Write(src + "/notes.txt", "notes\n");
   ASSERT_EQ(Jar("ac '" + archive + "' -r readme.txt docs photos notes.txt", src), 0);
 
-  platform::SettingsStore store(home.path() + "/registry.reg");
-  store.createKey(TMain::kSettingsKey);
-  testsupport::ScriptedPrompter prompter;
-  testsupport::ScriptedFileChooser chooser;
-  testsupport::FakeClipboard clipboard;
-  platform::QtShellFileOperations operations;
-  TMain main(MainServices{store, prompter, chooser, clipboard, operations, {archive}});
-  main.config().theJar32Exe = kJar32;
-  main.jar().tempFolder = home.path() + "/";
-  main.show();
-  main.FormActivate();
+  TMain& main = Start({archive});
 
   auto* model = main.findChild<ArchiveListModel*>();
   auto* list = main.findChild<ArchiveListView*>("ListView");
@@ -103,21 +66,9 @@ TEST(MainWindowEndToEnd, AnArchiveFromTheCommandLineShowsItsRowsPaneAndTotals) {
 
 // Archive names a file system allows but text does not expect: each opens as itself, or is
 // refused with a clear message.
-TEST(MainWindowEndToEnd, OddArchiveNamesOpenAsTheyAreOrAreRefusedClearly) {
-  TempFolder home;
-  ScopedEnv config("TAMBER_CONFIG_HOME", home.path());
+TEST_F(MainWindowEndToEnd, OddArchiveNamesOpenAsTheyAreOrAreRefusedClearly) {
   Write(home.path() + "/src/a.txt", "a");
-  platform::SettingsStore store(home.path() + "/registry.reg");
-  store.createKey(TMain::kSettingsKey);
-  testsupport::ScriptedPrompter prompter;
-  testsupport::ScriptedFileChooser chooser;
-  testsupport::FakeClipboard clipboard;
-  platform::QtShellFileOperations operations;
-  TMain main(MainServices{store, prompter, chooser, clipboard, operations, {}});
-  main.config().theJar32Exe = kJar32;
-  main.jar().tempFolder = home.path() + "/";
-  main.show();
-  main.FormActivate();
+  TMain& main = Start();
 
   for (const std::string name : {"with  blanks <and> angles.j", "line\nbreak.j", "caf\xE9 latin1.j", "tab\there.j"}) {
     const std::string archive = home.path() + "/" + name;

@@ -15,29 +15,6 @@ using V = std::vector<std::string>;
 
 namespace {
 
-std::string Content(const std::string& path) {
-  std::string data;
-  platform::ReadWholeFile(path, data);
-  return data;
-}
-
-// Bytes that do not compress, so that a member's stored data is as long as the member.
-std::string Noise(size_t size, uint32_t seed) {
-  std::string data(size, '\0');
-  for (char& c : data) {
-    seed = seed * 1664525u + 1013904223u;
-    c = static_cast<char>(seed >> 24);
-  }
-  return data;
-}
-
-void Overwrite(const std::string& path, size_t offset, const std::string& bytes) {
-  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-  file.seekp(static_cast<std::streamoff>(offset));
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(file.good());
-}
-
 // Where a member's bytes lie in an archive that stores them as they are.
 size_t Where(const std::string& archive, const std::string& bytes) {
   const size_t at = Content(archive).find(bytes);

@@ -39,6 +39,9 @@ struct RecordsInfo {
   /// Stretches found damaged, in file order (at most a few hundred are kept; damagedBytes
   /// counts them all).
   std::vector<DamagedRange> ranges;
+  /// Volumes of a set whose footer was damaged and was rebuilt from the other volumes (also
+  /// without records); with checked records their bytes count as repairable damage.
+  std::vector<std::string> rebuiltFooters;
   bool damaged() const { return damagedBytes != 0; }
   bool repairable() const { return damagedBytes != 0 && unrepairableBytes == 0; }
 };
