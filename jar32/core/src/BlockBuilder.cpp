@@ -13,6 +13,10 @@ int metaLevelFor(size_t rawSize, int level) {
   return rawSize > (4u << 20) ? std::min(level, 12) : level;
 }
 
+uint8_t metaCodecFor(size_t rawSize, int level) {
+  return level >= 19 && rawSize <= (4u << 20) ? kMetaXz : kMetaZstd;
+}
+
 BlockBuilder::BlockBuilder(const ArchiveReader* source, std::vector<NewEntry>& entries,
                            const Protection& prot, std::vector<std::unique_ptr<HashChain>>& chains,
                            std::atomic<bool>& abort)
@@ -134,24 +138,30 @@ void BlockBuilder::finishHead(Built& b, const Job& job,
     if (kept[i]) count += 1 + (p.entry < sharing_.size() ? sharing_[p.entry].size() : 0);
   }
   BlockMetaWriter records(count);
+  b.marks.clear();
+  b.marks.reserve(count);
   for (size_t i = 0; i < job.pieces.size(); ++i) {
     if (!kept[i]) continue;
     const PiecePlan& p = job.pieces[i];
     const uint8_t flags = uint8_t((p.first ? kPieceFirst : 0) | (p.last ? kPieceLast : 0));
     const uint64_t checksum = p.last ? entries_[p.entry].checksum : 0;
-    records.add(p.entry, flags, p.memberOffset, p.length, blockOffsets[i], entries_[p.entry].info,
-                checksum);
+    auto add = [&](size_t entry) {
+      const MemberInfo& info = entries_[entry].info;
+      b.marks.push_back({entry, records.added(), flags, p.first ? memberDigest(info) : 0,
+                         blockOffsets[i], checksum});
+      records.add(entry, flags, p.memberOffset, p.length, blockOffsets[i], info, checksum);
+    };
+    add(p.entry);
     if (p.entry < sharing_.size())
-      for (size_t other : sharing_[p.entry])
-        records.add(other, flags, p.memberOffset, p.length, blockOffsets[i], entries_[other].info,
-                    checksum);
+      for (size_t other : sharing_[p.entry]) add(other);
   }
   Bytes raw = records.finish();
   b.header.type = kBlockData;
   b.header.metaGuard = metaGuard();
   randomBytes(b.header.metaNonce, kNonceBytes);
+  b.header.metaCodec = metaCodecFor(raw.size(), metaLevel_);
   Bytes meta = buildMetaSection(raw, metaGuard(), prot_.keys.get(), b.header.metaNonce, kBlockData,
-                                metaLevelFor(raw.size(), metaLevel_));
+                                metaLevelFor(raw.size(), metaLevel_), &b.header.metaCodec);
   b.header.metaRaw = raw.size();
   b.header.metaStored = meta.size();
   b.head.resize(kBlockHeaderSize);

@@ -34,10 +34,21 @@ struct Job {
   uint64_t dataRaw = 0;
 };
 
+// What a record written into a block says, so that the directory can refer to it.
+struct RecordMark {
+  size_t entry = 0;
+  uint64_t index = 0;        // of the record in its block
+  uint8_t flags = 0;         // kPieceFirst / kPieceLast
+  uint64_t digest = 0;       // memberDigest() of the fields written (first pieces)
+  uint64_t blockOffset = 0;  // first pieces
+  uint64_t checksum = 0;     // last pieces
+};
+
 struct Built {
   BlockHeader header;
   Bytes head;  // block header + meta section
   Bytes data;  // data section
+  std::vector<RecordMark> marks;
 };
 
 // Hash of a member whose data is spread over blocks that different threads compress.
@@ -60,6 +71,8 @@ struct HostSource {
 
 /// The zstd level for a meta section of rawSize bytes when `level` is asked for.
 int metaLevelFor(size_t rawSize, int level);
+/// The codec of such a meta section: Best packs sections up to 4 MiB with xz.
+uint8_t metaCodecFor(size_t rawSize, int level);
 
 class BlockBuilder {
  public:

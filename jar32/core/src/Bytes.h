@@ -69,6 +69,11 @@ class ByteReader {
  public:
   ByteReader(const uint8_t* p, size_t n, const char* what) : p_(p), end_(p + n), what_(what) {}
   size_t remaining() const { return size_t(end_ - p_); }
+  const uint8_t* position() const { return p_; }
+  void skip(size_t n) {
+    need(n);
+    p_ += n;
+  }
   bool atEnd() const { return p_ == end_; }
   uint8_t u8() {
     need(1);

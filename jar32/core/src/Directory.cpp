@@ -1,12 +1,16 @@
 #include "Directory.h"
 
+#include <algorithm>
+#include <unordered_map>
+
+#include "Checksum.h"
 #include "Format.h"
 #include "jar32/Changes.h"
 
 namespace jar32 {
 namespace {
 
-constexpr uint64_t kDirectoryVersion = 2;  // also the version of the member records
+constexpr uint64_t kDirectoryVersion = 3;  // also the version of the member records
 // Member fields of format 2, after those of format 1: what the flags say follows.
 enum : uint64_t {
   kFieldNanoseconds = 1,
@@ -156,11 +160,11 @@ void decodeInfo(ByteReader& r, ArchiveInfo& info) {
   }
 }
 
-Bytes encodeDirectory(const Directory& dir) {
+Bytes encodeDirectory(const Directory& dir, uint64_t version) {
   Bytes out;
-  out.reserve(64 + dir.entries.size() * 64);
+  out.reserve(64 + dir.entries.size() * (version >= 3 ? 4 : 64));
   ByteWriter w(out);
-  w.var(kDirectoryVersion);
+  w.var(version);
   encodeInfo(dir.info, w);
   w.var(dir.blocks.size());
   for (const auto& b : dir.blocks) {
@@ -170,7 +174,20 @@ Bytes encodeDirectory(const Directory& dir) {
     w.var(b.dataStored);
   }
   w.var(dir.entries.size());
+  uint64_t previousBlock = 0, expectIndex = 0;
   for (const auto& e : dir.entries) {
+    if (version >= 3 && e.record.block != kNoBlock) {
+      // A reference: the block (relative to the previous one) and the record index
+      // (relative to the one after the previous reference in the same block).
+      const int64_t step = int64_t(e.record.block) - int64_t(previousBlock);
+      if (e.record.block != previousBlock) expectIndex = 0;
+      w.var(1 + ((uint64_t(step) << 1) ^ uint64_t(step >> 63)));
+      w.svar(int64_t(e.record.index - expectIndex));
+      previousBlock = e.record.block;
+      expectIndex = e.record.index + 1;
+      continue;
+    }
+    if (version >= 3) w.var(0);
     encodeMember(e.info, w);
     w.u64(e.checksum);
     w.var(e.block == kNoBlock ? 0 : uint64_t(e.block) + 1);
@@ -179,15 +196,38 @@ Bytes encodeDirectory(const Directory& dir) {
   return out;
 }
 
+namespace {
+
+// The checks every entry passes, whether the directory or a block record held its fields.
+void checkEntry(const Entry& e, const Directory& dir, const std::vector<uint64_t>& rawAfter,
+                ByteReader& r) {
+  if (!plausibleMember(e.info, dir.info.chapterCount)) r.fail();
+  if (e.info.size) {
+    if (e.block == kNoBlock || e.offset >= dir.blocks[e.block].dataRaw ||
+        e.info.size > rawAfter[e.block] - e.offset)
+      r.fail();
+  } else if (e.offset != 0) {
+    r.fail();
+  }
+}
+
+std::vector<uint64_t> rawAfterBlocks(const Directory& dir) {
+  std::vector<uint64_t> rawAfter(dir.blocks.size() + 1, 0);  // data bytes from block i on
+  for (size_t i = dir.blocks.size(); i-- > 0;) rawAfter[i] = rawAfter[i + 1] + dir.blocks[i].dataRaw;
+  return rawAfter;
+}
+
+}  // namespace
+
 Directory decodeDirectory(const Bytes& raw, uint64_t fileSize, bool keepEntries) {
   ByteReader r(raw.data(), raw.size(), "directory");
   const uint64_t version = readVersion(r);
   Directory dir;
   decodeInfo(r, dir.info);
-  // Every block takes at least a header, every entry at least 15 bytes: bound the counts first.
+  // Every block takes at least a header, every entry at least 2 bytes (15 before format 3):
+  // bound the counts first.
   uint64_t nBlocks = r.var(fileSize / 112 + 1);
   dir.blocks.resize(nBlocks);
-  std::vector<uint64_t> rawAfter(nBlocks + 1, 0);  // data bytes from block i to the end
   for (auto& b : dir.blocks) {
     b.offset = r.var(fileSize);
     b.size = r.var(fileSize);
@@ -195,61 +235,335 @@ Directory decodeDirectory(const Bytes& raw, uint64_t fileSize, bool keepEntries)
     b.dataStored = r.var(fileSize);
     if (b.offset + b.size > fileSize || b.dataStored > b.size) r.fail();
   }
-  for (size_t i = nBlocks; i-- > 0;) rawAfter[i] = rawAfter[i + 1] + dir.blocks[i].dataRaw;
-  uint64_t nEntries = r.var(r.remaining() / 15);
+  const std::vector<uint64_t> rawAfter = rawAfterBlocks(dir);
+  uint64_t nEntries = r.var(r.remaining() / (version >= 3 ? 2 : 15));
   if (keepEntries) dir.entries.resize(nEntries);
   Entry scratch;
+  uint64_t previousBlock = 0, expectIndex = 0;
   for (uint64_t k = 0; k < nEntries; ++k) {
     Entry& e = keepEntries ? dir.entries[k] : scratch;
+    if (version >= 3) {
+      const uint64_t tag = r.var();
+      if (tag != 0) {
+        const uint64_t z = tag - 1;
+        const int64_t step = int64_t(z >> 1) ^ -int64_t(z & 1);
+        const int64_t block = int64_t(previousBlock) + step;
+        if (block < 0 || uint64_t(block) >= nBlocks) r.fail();
+        if (uint64_t(block) != previousBlock) expectIndex = 0;
+        const int64_t index = int64_t(expectIndex) + r.svar();
+        if (index < 0 || uint64_t(index) >= (1ull << 40)) r.fail();
+        e.record = {uint32_t(block), uint64_t(index)};  // the rest is filled in later
+        previousBlock = uint64_t(block);
+        expectIndex = uint64_t(index) + 1;
+        continue;
+      }
+    }
     decodeMember(r, e.info, version);
-    if (!plausibleMember(e.info, dir.info.chapterCount)) r.fail();
     e.checksum = r.u64();
     uint64_t block = r.var(nBlocks);
     e.block = block == 0 ? kNoBlock : uint32_t(block - 1);
     e.offset = r.var();
-    if (e.info.size) {
-      if (e.block == kNoBlock || e.offset >= dir.blocks[e.block].dataRaw ||
-          e.info.size > rawAfter[e.block] - e.offset)
-        r.fail();
-    } else if (e.offset != 0) {
-      r.fail();
-    }
+    e.record = RecordRef{};
+    checkEntry(e, dir, rawAfter, r);
   }
   if (!r.atEnd()) r.fail();
   return dir;
 }
 
-BlockMetaWriter::BlockMetaWriter(size_t count) : w_(out_), left_(count) {
-  w_.var(kDirectoryVersion);
-  w_.var(count);
+bool hasRecordRefs(const Directory& dir) {
+  return std::any_of(dir.entries.begin(), dir.entries.end(),
+                     [](const Entry& e) { return e.record.block != kNoBlock; });
 }
+
+void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMeta,
+                    uint64_t metaBudget) {
+  ByteReader fail(nullptr, 0, "member records");
+  // The references by block, then by record; a record is referred to at most once.
+  std::vector<size_t> order;
+  for (size_t i = 0; i < dir.entries.size(); ++i)
+    if (dir.entries[i].record.block != kNoBlock) order.push_back(i);
+  auto before = [&](size_t a, size_t b) {
+    const RecordRef& x = dir.entries[a].record;
+    const RecordRef& y = dir.entries[b].record;
+    return x.block != y.block ? x.block < y.block : x.index < y.index;
+  };
+  // A writer's references mostly come in this order already.
+  if (!std::is_sorted(order.begin(), order.end(), before))
+    std::sort(order.begin(), order.end(), before);
+  struct Open {  // a version whose data goes on in the next block
+    size_t entry;
+    uint64_t next;
+    bool found;
+  };
+  std::unordered_map<uint64_t, Open> open, still;  // by id
+  size_t k = 0;
+  uint64_t loaded = 0;
+  for (uint32_t b = 0; b < dir.blocks.size(); ++b) {
+    if (open.empty() && (k == order.size() || dir.entries[order[k]].record.block != b)) continue;
+    const Bytes meta = loadMeta(b);
+    loaded += meta.size();
+    if (loaded > metaBudget) fail.fail();
+    const uint64_t dataRaw = dir.blocks[b].dataRaw;
+    still.clear();
+    forEachBlockRecord(meta, dataRaw, [&](uint64_t index, PieceRecord& p) {
+      // A piece of a version that started in an earlier block (the first such record counts).
+      if (!(p.flags & kPieceFirst) && p.blockOffset == 0 && !open.empty()) {
+        auto it = open.find(p.id);
+        if (it != open.end() && !it->second.found) {
+          Open& o = it->second;
+          o.found = true;
+          Entry& e = dir.entries[o.entry];
+          if (p.memberOffset != o.next || p.info.name != e.info.name) fail.fail();
+          const uint64_t next = o.next + p.length;
+          if (p.flags & kPieceLast) {
+            if (next != e.info.size) fail.fail();
+            e.checksum = p.checksum;
+          } else {
+            if (p.length != dataRaw || next >= e.info.size) fail.fail();
+            if (!still.emplace(p.id, Open{o.entry, next, false}).second) fail.fail();
+          }
+        }
+      }
+      // The version whose first piece this is.
+      if (k == order.size() || dir.entries[order[k]].record.block != b ||
+          dir.entries[order[k]].record.index != index)
+        return;
+      Entry& e = dir.entries[order[k]];
+      ++k;
+      if (!(p.flags & kPieceFirst) || p.memberOffset != 0) fail.fail();
+      e.info = std::move(p.info);
+      e.block = b;
+      e.offset = e.info.size ? p.blockOffset : 0;
+      if (p.flags & kPieceLast) {
+        if (p.length != e.info.size) fail.fail();
+        e.checksum = p.checksum;
+      } else {
+        if (p.blockOffset + p.length != dataRaw || p.length >= e.info.size) fail.fail();
+        if (!still.emplace(p.id, Open{order[k - 1], p.length, false}).second) fail.fail();
+      }
+    });
+    // Every version from the block before goes on here; every reference into this block was met
+    // (a second reference to one record, or one past the records, is left over).
+    for (const auto& [id, o] : open)
+      if (!o.found) fail.fail();
+    if (k < order.size() && dir.entries[order[k]].record.block == b) fail.fail();
+    open.swap(still);
+  }
+  if (!open.empty() || k != order.size()) fail.fail();
+  const std::vector<uint64_t> rawAfter = rawAfterBlocks(dir);
+  for (size_t i : order) checkEntry(dir.entries[i], dir, rawAfter, fail);
+}
+
+uint64_t memberDigest(const MemberInfo& m) {
+  Bytes bytes;
+  ByteWriter w(bytes);
+  encodeMember(m, w);
+  ContentHash h;
+  h.update(bytes.data(), bytes.size());
+  return h.digest();
+}
+
+// Format 3 records, column by column (the byte length of each column first): ids (svarint step from the previous), flags, pieces
+// (varint member offset, svarint block offset less where the previous piece ended), lengths,
+// names, kinds, attributes, modes, sizes (varint size less the piece's end), times (svarint
+// step), chapters (first, then last less first), field flags, nanoseconds, owners, texts (link
+// targets, hard-link targets, extended attributes) and the checksums of last pieces.
+struct BlockMetaWriter::Columns {
+  enum { kId, kFlags, kPiece, kLength, kName, kKind, kAttributes, kMode, kSize, kTime, kChapter,
+         kFields, kNanoseconds, kOwner, kText, kChecksum, kCount };
+  Bytes bytes[kCount];
+  uint64_t id = 0, end = 0;
+  int64_t mtime = 0;
+  ByteWriter at(int column) { return ByteWriter(bytes[column]); }
+};
+
+BlockMetaWriter::BlockMetaWriter(size_t count, uint64_t version)
+    : w_(out_), count_(count), left_(count) {
+  w_.var(version);
+  w_.var(count);
+  if (version >= 3) columns_ = std::make_unique<Columns>();
+}
+
+BlockMetaWriter::~BlockMetaWriter() = default;
 
 void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uint64_t length,
                           uint64_t blockOffset, const MemberInfo& info, uint64_t checksum) {
   if (left_ == 0) throw JarError(kInternal, "more member records than announced");
   --left_;
-  w_.var(id);
-  w_.u8(flags);
-  w_.var(memberOffset);
-  w_.var(length);
-  w_.var(blockOffset);
-  encodeMember(info, w_);
-  w_.u64(checksum);
+  if (!columns_) {
+    w_.var(id);
+    w_.u8(flags);
+    w_.var(memberOffset);
+    w_.var(length);
+    w_.var(blockOffset);
+    encodeMember(info, w_);
+    w_.u64(checksum);
+    return;
+  }
+  Columns& c = *columns_;
+  using C = Columns;
+  c.at(C::kId).svar(int64_t(id - c.id));
+  c.id = id;
+  c.at(C::kFlags).u8(flags);
+  c.at(C::kPiece).var(memberOffset);
+  c.at(C::kPiece).svar(int64_t(blockOffset - c.end));
+  c.end = blockOffset + length;
+  c.at(C::kLength).var(length);
+  c.at(C::kName).str(info.name);
+  c.at(C::kKind).u8(uint8_t(info.kind));
+  c.at(C::kAttributes).var(info.attributes);
+  c.at(C::kMode).var(info.mode);
+  c.at(C::kSize).var(info.size - memberOffset - length);
+  c.at(C::kTime).svar(int64_t(uint64_t(info.mtime) - uint64_t(c.mtime)));
+  c.mtime = info.mtime;
+  c.at(C::kChapter).var(info.chapters.first);
+  c.at(C::kChapter).var(info.chapters.last - info.chapters.first);
+  uint64_t fields = 0;
+  if (info.preciseTime) fields |= kFieldNanoseconds;
+  if (info.hasOwner) fields |= kFieldOwner;
+  if (info.sparse) fields |= kFieldSparse;
+  if (!info.hardLinkTarget.empty()) fields |= kFieldHardLink;
+  if (!info.xattrs.empty()) fields |= kFieldAttributes;
+  c.at(C::kFields).var(fields);
+  if (fields & kFieldNanoseconds) c.at(C::kNanoseconds).var(info.mtimeNsec);
+  if (fields & kFieldOwner) {
+    ByteWriter w = c.at(C::kOwner);
+    w.var(info.uid);
+    w.var(info.gid);
+    w.str(info.owner);
+    w.str(info.group);
+  }
+  ByteWriter text = c.at(C::kText);
+  if (info.kind == MemberKind::Symlink) text.str(info.linkTarget);
+  if (fields & kFieldHardLink) text.str(info.hardLinkTarget);
+  if (fields & kFieldAttributes) {
+    text.var(info.xattrs.size());
+    for (const auto& a : info.xattrs) {
+      text.str(a.name);
+      text.str(a.value);
+    }
+  }
+  if (flags & kPieceLast) c.at(C::kChecksum).u64(checksum);
 }
 
 Bytes BlockMetaWriter::finish() {
   if (left_ != 0) throw JarError(kInternal, "fewer member records than announced");
+  if (columns_) {
+    for (const Bytes& column : columns_->bytes) w_.var(column.size());
+    for (const Bytes& column : columns_->bytes) w_.raw(column.data(), column.size());
+  }
   return std::move(out_);
 }
 
-std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep) {
+namespace {
+
+// Reads the columns of format 3 (count records), one record at a time with a reader per
+// column, into p; check(p) and then visit(index, p) see each record.
+template <typename Visit, typename Check>
+void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& check,
+                   const Visit& visit) {
+  using C = BlockMetaWriter::Columns;
+  std::vector<ByteReader> at;
+  at.reserve(C::kCount);
+  uint64_t total = 0;
+  uint64_t lengths[C::kCount];
+  for (auto& n : lengths) {
+    n = r.var(r.remaining());
+    total += n;
+  }
+  if (total != r.remaining()) r.fail();
+  const uint8_t* next = r.position();
+  for (uint64_t n : lengths) {
+    at.emplace_back(next, size_t(n), "member records");
+    next += n;
+  }
+  uint64_t id = 0, end = 0;
+  int64_t mtime = 0;
+  for (uint64_t index = 0; index < count; ++index) {
+    id += uint64_t(at[C::kId].svar());
+    p.id = id;
+    p.flags = at[C::kFlags].u8();
+    if (p.flags & ~(kPieceFirst | kPieceLast)) r.fail();
+    p.memberOffset = at[C::kPiece].var(1ull << 62);
+    p.blockOffset = end + uint64_t(at[C::kPiece].svar());
+    p.length = at[C::kLength].var(1ull << 62);
+    if (p.blockOffset > (1ull << 62)) r.fail();
+    end = p.blockOffset + p.length;
+    MemberInfo& m = p.info;
+    m.name = at[C::kName].str(kMaxNameBytes);
+    const uint8_t kind = at[C::kKind].u8();
+    if (kind > uint8_t(MemberKind::Symlink)) r.fail();
+    m.kind = MemberKind(kind);
+    m.attributes = uint32_t(at[C::kAttributes].var(0xFFFF));
+    m.mode = uint32_t(at[C::kMode].var(07777));
+    m.size = p.memberOffset + p.length + at[C::kSize].var(1ull << 62);
+    mtime = int64_t(uint64_t(mtime) + uint64_t(at[C::kTime].svar()));
+    m.mtime = mtime;
+    const uint64_t first = at[C::kChapter].var(0xFFFFFFFF);
+    const uint64_t span = at[C::kChapter].var(0xFFFFFFFF);
+    if (first + span > 0xFFFFFFFF) r.fail();
+    m.chapters.first = uint32_t(first);
+    m.chapters.last = uint32_t(first + span);
+    const uint64_t fields = at[C::kFields].var(kKnownFields);
+    m.preciseTime = fields & kFieldNanoseconds;
+    m.mtimeNsec = m.preciseTime ? uint32_t(at[C::kNanoseconds].var(999999999)) : 0;
+    m.hasOwner = fields & kFieldOwner;
+    if (m.hasOwner) {
+      ByteReader& o = at[C::kOwner];
+      m.uid = uint32_t(o.var(0xFFFFFFFF));
+      m.gid = uint32_t(o.var(0xFFFFFFFF));
+      m.owner = o.str(kMaxAttributeName);
+      m.group = o.str(kMaxAttributeName);
+    }
+    m.sparse = fields & kFieldSparse;
+    ByteReader& text = at[C::kText];
+    m.linkTarget.clear();
+    m.hardLinkTarget.clear();
+    m.xattrs.clear();
+    if (m.kind == MemberKind::Symlink) m.linkTarget = text.str(kMaxNameBytes);
+    if (fields & kFieldHardLink) {
+      m.hardLinkTarget = text.str(kMaxNameBytes);
+      if (m.hardLinkTarget.empty()) r.fail();
+    }
+    if (fields & kFieldAttributes) {
+      const uint64_t n = text.var(text.remaining() / 2);
+      if (n == 0) r.fail();
+      m.xattrs.resize(size_t(n));
+      for (auto& a : m.xattrs) {
+        a.name = text.str(kMaxAttributeName);
+        a.value = text.str(kMaxAttributeValue);
+        if (a.name.empty()) r.fail();
+      }
+    }
+    p.checksum = (p.flags & kPieceLast) ? at[C::kChecksum].u64() : 0;
+    check(p);
+    visit(index, p);
+  }
+  for (const ByteReader& column : at)
+    if (!column.atEnd()) r.fail();
+  r.skip(r.remaining());
+}
+
+}  // namespace
+
+void forEachBlockRecord(const Bytes& raw, uint64_t blockDataRaw,
+                        const std::function<void(uint64_t, PieceRecord&)>& visit) {
   ByteReader r(raw.data(), raw.size(), "member records");
   const uint64_t version = readVersion(r);
+  auto check = [&](const PieceRecord& p) {
+    if (p.blockOffset > blockDataRaw || p.length > blockDataRaw - p.blockOffset ||
+        p.memberOffset > p.info.size || p.length > p.info.size - p.memberOffset)
+      r.fail();
+  };
+  PieceRecord p;
+  if (version >= 3) {
+    // Every record takes at least 15 bytes of its columns.
+    decodeColumns(r, r.var(r.remaining() / 15), p, check, visit);
+    if (!r.atEnd()) r.fail();
+    return;
+  }
   uint64_t n = r.var(r.remaining() / 16);
-  std::vector<PieceRecord> pieces(keep ? n : 0);
-  PieceRecord scratch;
   for (uint64_t k = 0; k < n; ++k) {
-    PieceRecord& p = keep ? pieces[k] : scratch;
     p.id = r.var();
     p.flags = r.u8();
     p.memberOffset = r.var();
@@ -257,11 +571,17 @@ std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw
     p.blockOffset = r.var(blockDataRaw);
     decodeMember(r, p.info, version);
     p.checksum = r.u64();
-    if (p.blockOffset + p.length > blockDataRaw || p.memberOffset > p.info.size ||
-        p.length > p.info.size - p.memberOffset)
-      r.fail();
+    check(p);
+    visit(k, p);
   }
   if (!r.atEnd()) r.fail();
+}
+
+std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep) {
+  std::vector<PieceRecord> pieces;
+  forEachBlockRecord(raw, blockDataRaw, [&](uint64_t, PieceRecord& p) {
+    if (keep) pieces.push_back(std::move(p));
+  });
   return pieces;
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "Bytes.h"
@@ -14,6 +16,13 @@ namespace jar32 {
 inline constexpr uint32_t kNoBlock = std::numeric_limits<uint32_t>::max();
 inline constexpr size_t kMaxNameBytes = 32 * 1024;
 
+/// Where the fields of a version are kept when the directory does not repeat them (format 3):
+/// record `index` of data block `block`, the record of its first piece.
+struct RecordRef {
+  uint32_t block = kNoBlock;  // kNoBlock: the directory holds the fields itself
+  uint64_t index = 0;
+};
+
 /// One stored version and where its data lives. Data starts at `offset` in the data of block
 /// `block` and continues into the following blocks when it is longer than the rest of it.
 struct Entry {
@@ -21,6 +30,7 @@ struct Entry {
   uint64_t checksum = 0;  // XXH3-64 of the data
   uint32_t block = kNoBlock;
   uint64_t offset = 0;
+  RecordRef record;       // set: written (or read) as a reference to the block's record
 };
 
 struct BlockRef {
@@ -54,25 +64,46 @@ void encodeInfo(const ArchiveInfo& info, ByteWriter& w);
 /// Reads what encodeInfo wrote into info (other fields untouched).
 void decodeInfo(ByteReader& r, ArchiveInfo& info);
 
-Bytes encodeDirectory(const Directory& dir);
+/// Format 3 (the version written) unless an older one is asked for (tests, reference archives).
+Bytes encodeDirectory(const Directory& dir, uint64_t version = 3);
 /// Validates everything against the file size; damage throws kCrcError. Without keepEntries
-/// the entries are checked one by one and not kept (dir.entries stays empty).
+/// the entries are checked one by one and not kept (dir.entries stays empty). Entries that refer
+/// to block records (format 3) keep only `record` until resolveRecords() fills them in.
 Directory decodeDirectory(const Bytes& raw, uint64_t fileSize, bool keepEntries = true);
+/// True when some entry still waits for its block's record.
+bool hasRecordRefs(const Directory& dir);
+/// Fills in the entries that refer to block records, reading each data block's records once,
+/// in block order (loadMeta(b) returns block b's decoded meta section), then checks them as
+/// decodeDirectory checks the others. The records read stay within metaBudget bytes together
+/// (a small file cannot make a reader hold much). Damage throws kCrcError.
+void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMeta,
+                    uint64_t metaBudget);
+/// Digest of a member's fields as a record holds them (a record is current when it matches).
+uint64_t memberDigest(const MemberInfo& m);
 
-/// The member records of a block, written one at a time (no copies of the members are kept).
+/// The member records of a block. Format 3 keeps them in columns (one per field, so that like
+/// values lie together and compress well); older formats wrote them one after the other.
 class BlockMetaWriter {
  public:
-  explicit BlockMetaWriter(size_t count);
+  explicit BlockMetaWriter(size_t count, uint64_t version = 3);
+  ~BlockMetaWriter();
   void add(uint64_t id, uint8_t flags, uint64_t memberOffset, uint64_t length,
            uint64_t blockOffset, const MemberInfo& info, uint64_t checksum);
+  /// Records added so far (the index of the next one).
+  uint64_t added() const { return count_ - left_; }
   /// The encoded records; `count` of them must have been added.
   Bytes finish();
+  struct Columns;
 
  private:
   Bytes out_;
   ByteWriter w_;
-  size_t left_;
+  size_t count_, left_;
+  std::unique_ptr<Columns> columns_;  // format 3
 };
+/// Decodes and checks a block's records one at a time: visit(index, record) may move from it.
+void forEachBlockRecord(const Bytes& raw, uint64_t blockDataRaw,
+                        const std::function<void(uint64_t, PieceRecord&)>& visit);
 /// Damage throws kCrcError. Without keep the records are checked one by one and not kept.
 std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep = true);
 

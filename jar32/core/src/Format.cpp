@@ -1,7 +1,9 @@
 #include "Format.h"
 
+#include <lzma.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "Checksum.h"
@@ -109,6 +111,7 @@ void BlockHeader::encode(uint8_t out[kBlockHeaderSize]) const {
   putU64(out + 64, metaStored);
   putU64(out + 72, dataRaw);
   putU64(out + 80, dataStored);
+  out[88] = metaCodec;
   putU32(out + 108, crc32(out, 108));
 }
 
@@ -125,7 +128,8 @@ bool BlockHeader::decode(const uint8_t in[kBlockHeaderSize], BlockHeader& h) {
   h.metaStored = getU64(in + 64);
   h.dataRaw = getU64(in + 72);
   h.dataStored = getU64(in + 80);
-  if (h.type < kBlockData || h.type > kBlockDirectory || h.metaGuard > kGuardSeal ||
+  h.metaCodec = in[88];
+  if ((h.metaCodec != kMetaZstd && h.metaCodec != kMetaXz) || h.type < kBlockData || h.type > kBlockDirectory || h.metaGuard > kGuardSeal ||
       h.dataGuard > kGuardSeal || h.metaRaw > kMaxMetaRaw || h.dataRaw > kMaxBlockRaw ||
       h.metaStored > (1ull << 40) || h.dataStored > (1ull << 40))
     return false;
@@ -265,6 +269,48 @@ Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& h, siz
   if (h.metaRaw > metaLimitFor(file.size())) damaged("meta data larger than the archive allows");
   SectionReader reader(file, blockOffset + kBlockHeaderSize, h.metaStored, Guard(h.metaGuard),
                        tagBytes, keys, h.metaNonce, h.type, kSectionMeta);
+  // Grow with the decoded data rather than trusting the declared size up front.
+  Bytes raw;
+  Bytes chunk;
+  uint8_t buf[1 << 16];
+  bool ended = false;
+  auto take = [&](size_t n) {
+    if (raw.size() + n > h.metaRaw) damaged("meta data larger than declared");
+    raw.insert(raw.end(), buf, buf + n);
+  };
+  if (h.metaCodec == kMetaXz) {
+    lzma_stream strm = LZMA_STREAM_INIT;
+    if (lzma_stream_decoder(&strm, kMaxMetaXzMemory, 0) != LZMA_OK) throw std::bad_alloc();
+    struct End {
+      lzma_stream* s;
+      ~End() { lzma_end(s); }
+    } end{&strm};
+    while (reader.next(chunk)) {
+      strm.next_in = chunk.data();
+      strm.avail_in = chunk.size();
+      while (strm.avail_in > 0 && !ended) {
+        strm.next_out = buf;
+        strm.avail_out = sizeof buf;
+        const lzma_ret r = lzma_code(&strm, LZMA_RUN);
+        if (r != LZMA_OK && r != LZMA_STREAM_END) damaged("meta data does not decode");
+        take(sizeof buf - strm.avail_out);
+        if (r == LZMA_STREAM_END) ended = true;
+      }
+      if (ended && strm.avail_in > 0) damaged("bad meta data");
+    }
+    // What the decoder still holds once the input has ended.
+    while (!ended) {
+      strm.next_out = buf;
+      strm.avail_out = sizeof buf;
+      const lzma_ret r = lzma_code(&strm, LZMA_FINISH);
+      if (r != LZMA_OK && r != LZMA_STREAM_END) damaged("meta data does not decode");
+      take(sizeof buf - strm.avail_out);
+      if (r == LZMA_STREAM_END) ended = true;
+      else if (strm.avail_out != 0) break;
+    }
+    if (!ended || raw.size() != h.metaRaw) damaged("meta data shorter than declared");
+    return raw;
+  }
   ZSTD_DCtx* dctx = ZSTD_createDCtx();
   if (!dctx) throw std::bad_alloc();
   struct Free {
@@ -272,11 +318,6 @@ Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& h, siz
     ~Free() { ZSTD_freeDCtx(d); }
   } guard{dctx};
   ZSTD_DCtx_setParameter(dctx, ZSTD_d_windowLogMax, kMaxMetaWindowLog);
-  // Grow with the decoded data rather than trusting the declared size up front.
-  Bytes raw;
-  Bytes chunk;
-  uint8_t buf[1 << 16];
-  bool ended = false;
   while (reader.next(chunk)) {
     ZSTD_inBuffer in{chunk.data(), chunk.size(), 0};
     for (;;) {
@@ -287,8 +328,7 @@ Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& h, siz
       ZSTD_outBuffer out{buf, sizeof buf, 0};
       size_t r = ZSTD_decompressStream(dctx, &out, &in);
       if (ZSTD_isError(r)) damaged("meta data does not decode");
-      if (raw.size() + out.pos > h.metaRaw) damaged("meta data larger than declared");
-      raw.insert(raw.end(), buf, buf + out.pos);
+      take(out.pos);
       if (r == 0) ended = true;
       // Done with this chunk once its input is used up and the output did not fill the buffer.
       else if (in.pos == in.size && out.pos < out.size) break;
@@ -299,11 +339,29 @@ Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& h, siz
 }
 
 Bytes buildMetaSection(const Bytes& raw, Guard guard, const Keys* keys, const uint8_t* nonce,
-                       uint8_t blockType, int level) {
+                       uint8_t blockType, int level, uint8_t* codec) {
   Bytes packed(ZSTD_compressBound(raw.size()));
   size_t n = ZSTD_compress(packed.data(), packed.size(), raw.data(), raw.size(), level);
   if (ZSTD_isError(n)) throw JarError(kInternal, "zstd: cannot compress meta data");
   packed.resize(n);
+  if (codec && *codec == kMetaXz) {
+    // Preset 9 with the dictionary cut to the section (at least 64 KiB).
+    lzma_options_lzma opt;
+    if (lzma_lzma_preset(&opt, 9)) throw JarError(kInternal, "xz: bad preset");
+    while (opt.dict_size / 2 >= std::max<uint64_t>(raw.size(), 64 * 1024)) opt.dict_size /= 2;
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA2, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
+    Bytes xz(lzma_stream_buffer_bound(raw.size()));
+    size_t m = 0;
+    if (lzma_stream_buffer_encode(filters, LZMA_CHECK_NONE, nullptr, raw.data(), raw.size(),
+                                  xz.data(), &m, xz.size()) != LZMA_OK)
+      throw JarError(kInternal, "xz: cannot compress meta data");
+    if (m < packed.size()) {
+      xz.resize(m);
+      packed.swap(xz);
+    } else {
+      *codec = kMetaZstd;
+    }
+  }
   Bytes out;
   SectionWriter w(out, guard, keys, nonce, blockType, kSectionMeta);
   w.write(packed.data(), packed.size());

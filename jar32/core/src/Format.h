@@ -12,7 +12,7 @@ namespace jar32 {
 
 class File;
 
-inline constexpr uint16_t kFormatVersion = 2;  // written; 1 is still read
+inline constexpr uint16_t kFormatVersion = 3;  // written; 1 and 2 are still read
 inline constexpr uint16_t kTrailerVersion = 1;
 inline constexpr size_t kFileHeaderSize = 96;
 inline constexpr size_t kBlockHeaderSize = 112;
@@ -21,8 +21,8 @@ inline constexpr size_t kChunkBytes = 1 << 20;           // largest chunk payloa
 inline constexpr uint64_t kMaxBlockRaw = 64ull << 20;    // largest data of one block
 inline constexpr uint64_t kMaxMetaRaw = 512ull << 20;    // largest directory / block meta
 /// A meta section of an archive file of fileSize bytes decodes to at most this many bytes.
-/// Every member is recorded twice (directory and its block), so what a writer makes stays far
-/// below 64 bytes per byte of the file; a small file cannot claim a huge directory.
+/// What a writer makes stays far below 64 bytes per byte of the file (the records of all blocks
+/// a directory refers to count together); a small file cannot claim a huge directory.
 inline uint64_t metaLimitFor(uint64_t fileSize) {
   const uint64_t byFile = fileSize > kMaxMetaRaw / 64 ? kMaxMetaRaw : 64 * fileSize;
   return byFile < (4ull << 20) ? (4ull << 20) : byFile;
@@ -30,6 +30,10 @@ inline uint64_t metaLimitFor(uint64_t fileSize) {
 inline constexpr uint8_t kSignature[6] = {0x1A, 'J', 'a', 'r', 0x1B, 0x00};
 
 enum BlockType : uint8_t { kBlockData = 1, kBlockInfo = 2, kBlockDirectory = 3 };
+/// Codec of a meta section (byte 88 of the block header; always zstd before format 3).
+enum MetaCodec : uint8_t { kMetaZstd = 0, kMetaXz = 2 };
+/// The most an xz meta section may need to decode (writers cut its dictionary to the section).
+inline constexpr uint64_t kMaxMetaXzMemory = 16ull << 20;
 
 /// How a section's chunks are protected: CRC32 only, CRC32 + MAC (readable without the key),
 /// or CRC32 + AEAD (encrypted).
@@ -58,6 +62,7 @@ struct BlockHeader {
   uint8_t metaNonce[kNonceBytes] = {};
   uint8_t dataNonce[kNonceBytes] = {};
   uint64_t metaRaw = 0, metaStored = 0, dataRaw = 0, dataStored = 0;
+  uint8_t metaCodec = kMetaZstd;  // format 3: the meta section may be xz
 
   uint64_t totalSize() const { return kBlockHeaderSize + metaStored + dataStored; }
   void encode(uint8_t out[kBlockHeaderSize]) const;
@@ -127,8 +132,9 @@ size_t tagBytesFor(uint8_t method);
 /// Reads a whole meta section and returns its decompressed bytes (bounded by header.metaRaw).
 Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& header, size_t tagBytes,
                const Keys* keys);
-/// Compresses meta bytes and protects them as a meta section.
+/// Compresses meta bytes with zstd at `level` and protects them as a meta section. When codec
+/// points to kMetaXz, xz (preset 9) is tried too and the smaller kept; *codec says which.
 Bytes buildMetaSection(const Bytes& raw, Guard guard, const Keys* keys, const uint8_t* nonce,
-                       uint8_t blockType, int level = 3);
+                       uint8_t blockType, int level = 3, uint8_t* codec = nullptr);
 
 }  // namespace jar32

@@ -88,6 +88,8 @@ void ArchiveReader::loadDirectory(bool forceScan) {
     for (size_t i = 0; i < dir_.blocks.size(); ++i)
       if (dir_.blocks[i].offset + dir_.blocks[i].size > trailer.directoryOffset)
         damaged("block outside the data area");
+    // Format 3: the fields of most versions are those of their blocks' records.
+    if (hasRecordRefs(dir_)) resolveBlockRecords(file_, dir_, tagBytes(), keys_.get());
   } catch (const JarError& e) {
     if (e.exitCode != kCrcError) throw;
     // The directory is gone or damaged: find the members by scanning the block records.
@@ -147,6 +149,22 @@ BlockHeader ArchiveReader::blockHeader(uint32_t block) const {
       h.dataStored != ref.dataStored)
     damaged("bad block header");
   return h;
+}
+
+void resolveBlockRecords(const File& file, Directory& dir, size_t tagBytes, const Keys* keys) {
+  resolveRecords(
+      dir,
+      [&](uint32_t block) {
+        const BlockRef& ref = dir.blocks[block];
+        uint8_t hb[kBlockHeaderSize];
+        BlockHeader h;
+        if (!file.readAt(ref.offset, hb, sizeof hb) || !BlockHeader::decode(hb, h) ||
+            h.type != kBlockData || h.totalSize() != ref.size || h.dataRaw != ref.dataRaw ||
+            h.dataStored != ref.dataStored)
+          damaged("bad block header");
+        return readMeta(file, ref.offset, h, tagBytes, keys);
+      },
+      metaLimitFor(file.size()));
 }
 
 void ArchiveReader::requireDataKeys() const {

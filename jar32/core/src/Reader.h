@@ -83,6 +83,9 @@ class BlockDataReader {
   bool endChecked_ = false;
 };
 
+/// Fills in the directory entries that refer to block records (format 3). Damage: kCrcError.
+void resolveBlockRecords(const File& file, Directory& dir, size_t tagBytes, const Keys* keys);
+
 /// Rebuilds a directory from the block records found by scanning the file (Recovery.cpp).
 /// Members whose pieces are incomplete are left out and reported in `dropped`.
 Directory scanForDirectory(const File& file, const FileHeader& header, const Keys* keys,

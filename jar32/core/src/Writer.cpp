@@ -298,6 +298,19 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   std::vector<BlockRef> blocks;
   std::vector<uint32_t> entryBlock(entries.size(), kNoBlock);
   std::vector<uint64_t> entryOffset(entries.size(), 0);
+  // The records written for each entry: the directory refers to them where they are current.
+  std::vector<RecordMark> firstRecord(entries.size()), lastRecord(entries.size());
+  std::vector<uint32_t> recordBlock(entries.size(), kNoBlock);
+  auto noteMarks = [&](const std::vector<RecordMark>& marks, uint32_t block) {
+    for (const RecordMark& m : marks) {
+      if (m.entry >= recordBlock.size()) continue;
+      if (m.flags & kPieceFirst) {
+        firstRecord[m.entry] = m;
+        recordBlock[m.entry] = block;
+      }
+      if (m.flags & kPieceLast) lastRecord[m.entry] = m;
+    }
+  };
 
   const unsigned threads = std::max(1u, settings.threads);
   WorkerPool pool(threads);
@@ -344,6 +357,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
         b.header = old;
         for (const auto& p : job.pieces) offsets.push_back(p.sourceOffset);
         builder.finishHead(b, job, offsets);
+        noteMarks(b.marks, uint32_t(blocks.size()));
         out.write(b.head.data(), b.head.size());
         const BlockRef& oldRef = source->directory().blocks[job.oldBlock];
         if (old.dataStored) {
@@ -359,6 +373,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
       } else {
         Built b = futures[j].get();
         inFlight -= buildCost(job);
+        noteMarks(b.marks, uint32_t(blocks.size()));
         out.write(b.head.data(), b.head.size());
         if (!b.data.empty()) out.write(b.data.data(), b.data.size());
         ref.dataRaw = b.header.dataRaw;
@@ -412,6 +427,9 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   }
   entryBlock.resize(entries.size(), kNoBlock);
   entryOffset.resize(entries.size(), 0);
+  firstRecord.resize(entries.size());
+  lastRecord.resize(entries.size());
+  recordBlock.resize(entries.size(), kNoBlock);
 
   // 2. Blocks of the source archive, then the versions without data (folders, links, empty
   // files), which share one block of records.
@@ -466,6 +484,13 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
     e.checksum = entries[i].checksum;
     e.block = entryBlock[i];
     e.offset = entryOffset[i];
+    // A reference to the block's record when that says just what the entry would.
+    const RecordMark& first = firstRecord[i];
+    if (recordBlock[i] != kNoBlock && recordBlock[i] == e.block &&
+        (e.info.size == 0 || first.blockOffset == e.offset) &&
+        (lastRecord[i].flags & kPieceLast) && lastRecord[i].checksum == e.checksum &&
+        first.digest == memberDigest(e.info))
+      e.record = {recordBlock[i], first.index};
     dir.entries.push_back(std::move(e));
     if (newIndex) (*newIndex)[i] = k;
   }
@@ -476,8 +501,9 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
     h.type = type;
     h.metaGuard = builder.metaGuard();
     randomBytes(h.metaNonce, kNonceBytes);
+    h.metaCodec = metaCodecFor(raw.size(), builder.metaLevel());
     Bytes meta = buildMetaSection(raw, Guard(h.metaGuard), prot.keys.get(), h.metaNonce, type,
-                                  metaLevelFor(raw.size(), builder.metaLevel()));
+                                  metaLevelFor(raw.size(), builder.metaLevel()), &h.metaCodec);
     h.metaRaw = raw.size();
     h.metaStored = meta.size();
     uint8_t hb[kBlockHeaderSize];
@@ -527,7 +553,8 @@ void verifyWrittenDirectory(const File& file, const Bytes& directoryRaw, const K
   try {
     if (readMeta(file, t.directoryOffset, h, tagBytes, keys) != directoryRaw)
       fail("directory bytes");
-    decodeDirectory(directoryRaw, size, false);
+    Directory dir = decodeDirectory(directoryRaw, size, true);
+    if (hasRecordRefs(dir)) resolveBlockRecords(file, dir, tagBytes, keys);
   } catch (const JarError& e) {
     if (e.exitCode == kInternal) throw;
     fail(e.what());
