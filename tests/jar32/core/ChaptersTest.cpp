@@ -151,7 +151,9 @@ TEST_F(Chapters, AModeChangeIsRecordedAndSharesTheData) {
   a = open();
   EXPECT_EQ(listing(*a), (Names{"big <1-1>", "big <2-2>", "big <3-3>"}));
   for (const auto& m : a->members())
-    if (m.chapters.first == 3) EXPECT_EQ(m.mode, 0400u);
+    if (m.chapters.first == 3) {
+      EXPECT_EQ(m.mode, 0400u);
+    }
   EXPECT_NO_THROW(a->test(nullptr));
   // Deleting the first version keeps the data of the others.
   deleteChapters(arc(), {1, 1}, {}, nullptr);

@@ -155,7 +155,9 @@ TEST(Codecs, GarbageAndCutStreamsFailCleanly) {
       const Outcome o = decode(Bytes(packed.begin(), packed.begin() + long(cut)));
       EXPECT_FALSE(o.finished) << "cut at " << cut;
       EXPECT_TRUE(o.error == kOk || o.error == kCrcError) << o.error;
-      if (cut == packed.size() / 2) EXPECT_LT(o.out.size(), text.size());
+      if (cut == packed.size() / 2) {
+        EXPECT_LT(o.out.size(), text.size());
+      }
     }
     Bytes badStart(packed);
     badStart[0] ^= 0xFF;  // the stream's magic
