@@ -4,66 +4,18 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "JarRun.h"
 #include "ListingParser.h"
+#include "ReferenceArchives.h"
 
 using namespace e2e;
+using namespace e2e::reference;
 
 namespace {
 
 const fs::path kData = fs::path(TAMBER_SOURCE_DIR) / "tests/data/jar32-format3";
-
-std::string guide(bool chapterTwo) {
-  std::string text;
-  for (int i = 1; i <= 300; ++i) text += "guide line " + std::to_string(i) + "\n";
-  return chapterTwo ? text + "added in chapter 2\n" : text;
-}
-
-std::string count() {
-  std::string text;
-  for (int i = 1; i <= 2000; ++i) text += std::to_string(i) + "\n";
-  return text;
-}
-
-std::string tool() {
-  std::string data = std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(9, '\0');
-  for (int i = 0; i < 6000; ++i) {
-    const char call[] = {'\xE8', char(i & 0xFF), char((i >> 8) & 0xFF), 0, 0, '\x48', '\x89', '\xC7', '\x90'};
-    data.append(call, sizeof call);
-  }
-  return data;
-}
-
-std::string sparse() {
-  std::string data(1 << 20, '\0');
-  data.replace(524288, 5, "holes");
-  return data;
-}
-
-struct Expected {
-  std::string path, content;
-  int64_t sec;
-  long nsec;
-  unsigned mode;
-};
-
-void expectFiles(const fs::path& root, const std::vector<Expected>& files) {
-  for (const Expected& e : files) {
-    SCOPED_TRACE(root / e.path);
-    struct stat st{};
-    ASSERT_EQ(lstat((root / e.path).c_str(), &st), 0);
-    EXPECT_EQ(readFile(root / e.path), e.content);
-    EXPECT_EQ(st.st_mtim.tv_sec, e.sec);
-    EXPECT_EQ(st.st_mtim.tv_nsec, e.nsec);
-    EXPECT_EQ(st.st_mode & 07777, e.mode);
-  }
-}
-
-const std::vector<Expected> kLastChapter = {
-    {"readme.txt", "Read me first.\n", 1700000000, 123456789, 0444},
-    {"empty.txt", "", 1700000000, 123456789, 0644},
-    {"docs/guide.txt", guide(true), 1700001000, 0, 0644},
-    {"bin/tool", tool(), 1700000200, 0, 0755}};
 
 class FormatThree : public ::testing::Test {
  protected:
@@ -75,67 +27,6 @@ class FormatThree : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST_F(FormatThree, ListsTheChaptersAndComments) {
-  setenv("TZ", "UTC", 1);
-  const Result r = jar({"l", "plain.j", "-jb1-"}, t.path());
-  ASSERT_EQ(r.code, 0) << r.err;
-  const auto p = listing::parse(r.out);
-  EXPECT_NE(p.summary.find("Archive format 3, 2 chapters, 14 members"), std::string::npos) << p.summary;
-  EXPECT_EQ(p.comment, (std::vector<std::string>{"Reference archive, format 3.", "Second comment line."}));
-  std::vector<std::string> rows;
-  for (const auto& row : p.rows) rows.push_back(row.fullName() + " " + row.size + " " + row.chapters);
-  std::sort(rows.begin(), rows.end());
-  EXPECT_EQ(rows, (std::vector<std::string>{
-                      "bin\\ 0 <1-2>", "bin\\tool 54016 <1-2>", "data\\ 0 <1-2>",
-                      "data\\count-link.txt 8893 <1-2>", "data\\count.txt 8893 <1-2>",
-                      "data\\sparse.bin 1048576 <1-2>", "docs\\ 0 <1-2>",
-                      "docs\\guide.txt 4392 <1-1>", "docs\\guide.txt 4411 <2-2>",
-                      "docs\\readme-link 0 <1-2>", "empty folder\\ 0 <1-2>", "empty.txt 0 <1-2>",
-                      "notes.txt 12 <2-2>", "readme.txt 15 <1-2>"}));
-  const Result comments = jar({"l", "plain.j", "-jb1-", "-jc"}, t.path());
-  EXPECT_NE(comments.out.find("Chapter 2:\n    The second chapter.\n"), std::string::npos);
-}
-
-TEST_F(FormatThree, TestsAndExtractsEveryArchiveByteForByte) {
-  for (const char* name : {"plain.j", "fast.j", "best.j", "hidden.j", "gost.j"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(jar({"t", name, "-gsecret123"}, t.path()).code, 0);
-    const fs::path out = t / (std::string(name) + ".out");
-    const Result r = jar({"x", name, "-gsecret123", "-y", "-o" + out.string()}, t.path());
-    ASSERT_EQ(r.code, 0) << r.err;
-    expectFiles(out, {kLastChapter[0], kLastChapter[2], kLastChapter[3]});
-    EXPECT_EQ(fs::read_symlink(out / "docs/readme-link"), "../readme.txt");
-    if (std::string(name) == "hidden.j" || std::string(name) == "gost.j") continue;
-    expectFiles(out, {kLastChapter[1], {"data/count.txt", count(), 1700000200, 0, 0644},
-                      {"data/sparse.bin", sparse(), 1700000200, 0, 0644}});
-    struct stat a{}, b{}, s{};
-    ASSERT_EQ(stat((out / "data/count.txt").c_str(), &a), 0);
-    ASSERT_EQ(stat((out / "data/count-link.txt").c_str(), &b), 0);
-    EXPECT_EQ(a.st_ino, b.st_ino);  // one file with two names again
-    ASSERT_EQ(stat((out / "data/sparse.bin").c_str(), &s), 0);
-    EXPECT_LT(s.st_blocks * 512, 1 << 20);  // holes again
-  }
-  const Result r = jar({"x", "plain.j", "-jb1", "-y", "-oone"}, t.path());
-  ASSERT_EQ(r.code, 0) << r.err;
-  expectFiles(t / "one", {{"docs/guide.txt", guide(false), 1700000100, 500000000, 0644}});
-  EXPECT_FALSE(fs::exists(t / "one/notes.txt"));
-}
-
-TEST_F(FormatThree, AChangedArchiveKeepsWhatItHeld) {
-  writeFile(t / "new.txt", "new");
-  for (const char* name : {"plain.j", "best.j", "gost.j"}) {
-    SCOPED_TRACE(name);
-    ASSERT_EQ(jar({"a", name, "new.txt", "-gsecret123", "-m4"}, t.path()).code, 0);
-    ASSERT_EQ(jar({"d", name, "docs\\guide.txt", "-gsecret123", "-y"}, t.path()).code, 0);
-    EXPECT_EQ(jar({"t", name, "-gsecret123"}, t.path()).code, 0);
-    const fs::path out = t / (std::string(name) + ".out");
-    ASSERT_EQ(jar({"x", name, "-gsecret123", "-y", "-o" + out.string()}, t.path()).code, 0);
-    expectFiles(out, {kLastChapter[0], kLastChapter[3]});
-    EXPECT_EQ(readFile(out / "new.txt"), "new");
-    EXPECT_FALSE(fs::exists(out / "docs/guide.txt"));
-  }
-}
 
 TEST_F(FormatThree, AChangedArchiveAndOneRebuiltFromItsRecordsListTheSame) {
   setenv("TZ", "UTC", 1);

@@ -1,88 +1,39 @@
-// Archives of format version 2, made by jar32.exe of 2026-12-08 (tests/data/jar32-format2/make.sh):
-// every codec, both protections, the fields of version 2; they list, test and extract byte for
-// byte, and can still be changed.
+// Archives of format versions 2 and 3 (tests/data/jar32-format2/ and jar32-format3/, each made by
+// its make.sh): every codec, both protections, the member fields since version 2; they list, test
+// and extract byte for byte, and can still be changed.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "JarRun.h"
 #include "ListingParser.h"
+#include "ReferenceArchives.h"
 
 using namespace e2e;
+using namespace e2e::reference;
 
 namespace {
 
-const fs::path kData = fs::path(TAMBER_SOURCE_DIR) / "tests/data/jar32-format2";
-
-std::string guide(bool chapterTwo) {
-  std::string text;
-  for (int i = 1; i <= 300; ++i) text += "guide line " + std::to_string(i) + "\n";
-  return chapterTwo ? text + "added in chapter 2\n" : text;
-}
-
-std::string count() {
-  std::string text;
-  for (int i = 1; i <= 2000; ++i) text += std::to_string(i) + "\n";
-  return text;
-}
-
-std::string tool() {
-  std::string data = std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(9, '\0');
-  for (int i = 0; i < 6000; ++i) {
-    const char call[] = {'\xE8', char(i & 0xFF), char((i >> 8) & 0xFF), 0, 0, '\x48', '\x89', '\xC7', '\x90'};
-    data.append(call, sizeof call);
-  }
-  return data;
-}
-
-std::string sparse() {
-  std::string data(1 << 20, '\0');
-  data.replace(524288, 5, "holes");
-  return data;
-}
-
-struct Expected {
-  std::string path, content;
-  int64_t sec;
-  long nsec;
-  unsigned mode;
-};
-
-void expectFiles(const fs::path& root, const std::vector<Expected>& files) {
-  for (const Expected& e : files) {
-    SCOPED_TRACE(root / e.path);
-    struct stat st{};
-    ASSERT_EQ(lstat((root / e.path).c_str(), &st), 0);
-    EXPECT_EQ(readFile(root / e.path), e.content);
-    EXPECT_EQ(st.st_mtim.tv_sec, e.sec);
-    EXPECT_EQ(st.st_mtim.tv_nsec, e.nsec);
-    EXPECT_EQ(st.st_mode & 07777, e.mode);
-  }
-}
-
-const std::vector<Expected> kLastChapter = {
-    {"readme.txt", "Read me first.\n", 1700000000, 123456789, 0444},
-    {"empty.txt", "", 1700000000, 123456789, 0644},
-    {"docs/guide.txt", guide(true), 1700001000, 0, 0644},
-    {"bin/tool", tool(), 1700000200, 0, 0755}};
-
-class FormatTwo : public ::testing::Test {
+// The archives of format version GetParam(), made by its make.sh.
+class LaterFormat : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
+    const fs::path data = fs::path(TAMBER_SOURCE_DIR) / ("tests/data/jar32-format" + std::to_string(GetParam()));
     for (const char* name : {"plain.j", "fast.j", "best.j", "hidden.j", "gost.j"})
-      fs::copy_file(kData / name, t / name);
+      fs::copy_file(data / name, t / name);
   }
+  std::string version() const { return std::to_string(GetParam()); }
   TempDir t;
 };
 
 }  // namespace
 
-TEST_F(FormatTwo, ListsTheChaptersAndComments) {
+TEST_P(LaterFormat, ListsTheChaptersAndComments) {
   setenv("TZ", "UTC", 1);
   const Result r = jar({"l", "plain.j", "-jb1-"}, t.path());
   ASSERT_EQ(r.code, 0) << r.err;
   const auto p = listing::parse(r.out);
-  EXPECT_NE(p.summary.find("Archive format 2, 2 chapters, 14 members"), std::string::npos) << p.summary;
-  EXPECT_EQ(p.comment, (std::vector<std::string>{"Reference archive, format 2.", "Second comment line."}));
+  EXPECT_NE(p.summary.find("Archive format " + version() + ", 2 chapters, 14 members"), std::string::npos) << p.summary;
+  EXPECT_EQ(p.comment, (std::vector<std::string>{"Reference archive, format " + version() + ".", "Second comment line."}));
   std::vector<std::string> rows;
   for (const auto& row : p.rows) rows.push_back(row.fullName() + " " + row.size + " " + row.chapters);
   std::sort(rows.begin(), rows.end());
@@ -97,7 +48,7 @@ TEST_F(FormatTwo, ListsTheChaptersAndComments) {
   EXPECT_NE(comments.out.find("Chapter 2:\n    The second chapter.\n"), std::string::npos);
 }
 
-TEST_F(FormatTwo, TestsAndExtractsEveryArchiveByteForByte) {
+TEST_P(LaterFormat, TestsAndExtractsEveryArchiveByteForByte) {
   for (const char* name : {"plain.j", "fast.j", "best.j", "hidden.j", "gost.j"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(jar({"t", name, "-gsecret123"}, t.path()).code, 0);
@@ -122,7 +73,7 @@ TEST_F(FormatTwo, TestsAndExtractsEveryArchiveByteForByte) {
   EXPECT_FALSE(fs::exists(t / "one/notes.txt"));
 }
 
-TEST_F(FormatTwo, AChangedArchiveKeepsWhatItHeld) {
+TEST_P(LaterFormat, AChangedArchiveKeepsWhatItHeld) {
   writeFile(t / "new.txt", "new");
   for (const char* name : {"plain.j", "best.j", "gost.j"}) {
     SCOPED_TRACE(name);
@@ -136,3 +87,6 @@ TEST_F(FormatTwo, AChangedArchiveKeepsWhatItHeld) {
     EXPECT_FALSE(fs::exists(out / "docs/guide.txt"));
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Versions, LaterFormat, ::testing::Values(2, 3),
+                         [](const auto& info) { return "Format" + std::to_string(info.param); });
