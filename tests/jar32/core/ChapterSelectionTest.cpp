@@ -70,23 +70,23 @@ TEST_F(ChapterSelection, EveryRangeKeepsExactlyItsVersionsAndCountsTheWholeArchi
     SCOPED_TRACE(std::to_string(r.first) + "-" + std::to_string(r.last));
     OpenOptions o;
     o.chapters = r;
-    auto part = Archive::open(path(), "", o);
+    auto kept = Archive::open(path(), "", o);
     Names want;
     for (const auto& m : all)
       if (overlap(m.chapters, r))
         want.push_back(m.name + " <" + std::to_string(m.chapters.first) + "-" +
                        std::to_string(m.chapters.last) + ">");
     std::sort(want.begin(), want.end());
-    EXPECT_EQ(listing(*part), want);
-    EXPECT_EQ(part->info().versionCount, all.size());
-    EXPECT_EQ(part->info().unpackedBytes, bytes);
-    for (const auto& m : part->members()) {
+    EXPECT_EQ(listing(*kept), want);
+    EXPECT_EQ(kept->info().versionCount, all.size());
+    EXPECT_EQ(kept->info().unpackedBytes, bytes);
+    for (const auto& m : kept->members()) {
       EXPECT_FALSE(m.name.empty());
       if (m.kind == MemberKind::Symlink) {
         EXPECT_EQ(m.linkTarget, "note");
       }
     }
-    for (const auto& [key, content] : readAll(*part, true)) EXPECT_EQ(content, allData.at(key)) << key;
+    for (const auto& [key, content] : readAll(*kept, true)) EXPECT_EQ(content, allData.at(key)) << key;
   }
 }
 
