@@ -193,6 +193,7 @@ void runExtract(RunContext& run) {
   repairWithRecords(run);  // -jr
   OpenOptions options = openOptionsOf(o);
   options.records = recordsUseFor(run);
+  keepSelectedChapters(o.chapters, options);
   auto archive = Archive::open(inv.archive, passwordOf(o), options);
   struct stat archiveFile{};
   if (stat(inv.archive.c_str(), &archiveFile) != 0)

@@ -11,7 +11,9 @@ namespace jar32::cli {
 void runList(RunContext& run) {
   const Invocation& inv = run.inv;
   const Options& o = inv.options;
-  auto archive = Archive::open(inv.archive, passwordOf(o), openOptionsOf(o));
+  OpenOptions options = openOptionsOf(o);
+  keepSelectedChapters(o.chapters, options);
+  auto archive = Archive::open(inv.archive, passwordOf(o), options);
   const ArchiveInfo& info = archive->info();
   const auto& members = archive->members();
   const ChapterRange range = selectChapters(o.chapters, info.chapterCount);
@@ -21,7 +23,7 @@ void runList(RunContext& run) {
   h.archivePath = absoluteArchivePath(run, inv.archive);
   h.formatVersion = info.formatVersion;
   h.chapterCount = info.chapterCount;
-  h.memberCount = members.size();
+  h.memberCount = info.versionCount;
   h.created = info.created;
   h.modified = info.modified;
   h.flags = info.flags;
@@ -34,8 +36,8 @@ void runList(RunContext& run) {
   if (h.secured) h.signature = signatureText(info.envelope);
   std::vector<const MemberInfo*> shown;
   shown.reserve(members.size());
+  h.unpackedBytes = info.unpackedBytes;
   for (const MemberInfo& m : members) {
-    h.unpackedBytes += m.size;
     if (m.chapters.first > range.last || m.chapters.last < range.first) continue;
     const bool folder = m.kind == MemberKind::Folder;
     if (!selection.matches(m.name, folder)) continue;

@@ -63,6 +63,9 @@ WriteSettings writeSettingsFor(RunContext& run);
 /// The chapters a selection covers in an archive of `count` chapters: none given means the
 /// last chapter. Throws UsageError when nothing of the archive is selected.
 ChapterRange selectChapters(const std::optional<ChapterBounds>& bounds, uint32_t count);
+/// Opens only the versions of the chapters selectChapters() will pick (l, e, x: the others are
+/// skipped while reading the directory).
+void keepSelectedChapters(const std::optional<ChapterBounds>& bounds, OpenOptions& options);
 
 /// Writes the -l list file (one member name a line, written as the listing shows it: control
 /// characters and bytes that are not UTF-8 as '?') when asked for.

@@ -136,6 +136,11 @@ ChapterRange selectChapters(const std::optional<ChapterBounds>& bounds, uint32_t
   return r;
 }
 
+void keepSelectedChapters(const std::optional<ChapterBounds>& bounds, OpenOptions& options) {
+  options.lastChapterOnly = !bounds;
+  if (bounds) options.chapters = {bounds->first, bounds->last};
+}
+
 void writeListFile(RunContext& run) {
   const std::string& path = run.inv.options.listFile;
   if (path.empty()) return;

@@ -9,8 +9,10 @@ Archive::~Archive() = default;
 
 std::unique_ptr<Archive> Archive::open(const std::string& path, const std::string& password,
                                        const OpenOptions& options) {
-  return std::unique_ptr<Archive>(
-      new Archive(ArchiveReader::open(path, password, false, options.testEnvelope, options.records)));
+  ChapterRange keep = options.chapters;
+  if (options.lastChapterOnly) keep = {kLastChapter, kLastChapter};
+  return std::unique_ptr<Archive>(new Archive(
+      ArchiveReader::open(path, password, false, options.testEnvelope, options.records, keep)));
 }
 
 const ArchiveInfo& Archive::info() const { return reader_->info(); }

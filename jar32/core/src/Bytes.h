@@ -1,6 +1,7 @@
 // Little-endian encoding helpers with bounds checks for untrusted input.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -23,11 +24,19 @@ inline void putU64(uint8_t* p, uint64_t v) {
 inline uint16_t getU16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 inline uint32_t getU32(const uint8_t* p) {
   uint32_t v = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
   for (int i = 3; i >= 0; --i) v = (v << 8) | p[i];
   return v;
 }
 inline uint64_t getU64(const uint8_t* p) {
   uint64_t v = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
   for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
   return v;
 }
@@ -67,6 +76,7 @@ class ByteWriter {
 /// with the given context in the message.
 class ByteReader {
  public:
+  ByteReader() : ByteReader(nullptr, 0, "data") {}
   ByteReader(const uint8_t* p, size_t n, const char* what) : p_(p), end_(p + n), what_(what) {}
   size_t remaining() const { return size_t(end_ - p_); }
   const uint8_t* position() const { return p_; }
@@ -86,6 +96,7 @@ class ByteReader {
     return v;
   }
   uint64_t var() {
+    if (p_ != end_ && *p_ < 0x80) return *p_++;  // most values take one byte
     uint64_t v = 0;
     for (int shift = 0; shift < 64; shift += 7) {
       uint8_t b = u8();
@@ -110,6 +121,12 @@ class ByteReader {
     std::string s(reinterpret_cast<const char*>(p_), size_t(n));
     p_ += n;
     return s;
+  }
+  /// Checks and passes over what str(limit) would return.
+  void skipStr(size_t limit) {
+    uint64_t n = var();
+    if (n > limit || n > remaining()) fail();
+    p_ += n;
   }
   void raw(void* out, size_t n) {
     need(n);

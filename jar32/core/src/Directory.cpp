@@ -198,10 +198,22 @@ Bytes encodeDirectory(const Directory& dir, uint64_t version) {
 
 namespace {
 
+// forEachBlockRecord with the visitor inlined (defined below).
+template <typename Visit>
+void eachBlockRecord(const Bytes& raw, uint64_t blockDataRaw, const Visit& visit,
+                     ChapterRange wanted);
+
 // The checks every entry passes, whether the directory or a block record held its fields.
 void checkEntry(const Entry& e, const Directory& dir, const std::vector<uint64_t>& rawAfter,
                 ByteReader& r) {
-  if (!plausibleMember(e.info, dir.info.chapterCount)) r.fail();
+  if (e.brief) {
+    const ChapterRange& c = e.info.chapters;
+    if ((e.info.kind != MemberKind::File && e.info.size != 0) || c.first < 1 || c.first > c.last ||
+        c.last > dir.info.chapterCount)
+      r.fail();
+  } else if (!plausibleMember(e.info, dir.info.chapterCount)) {
+    r.fail();
+  }
   if (e.info.size) {
     if (e.block == kNoBlock || e.offset >= dir.blocks[e.block].dataRaw ||
         e.info.size > rawAfter[e.block] - e.offset)
@@ -276,7 +288,7 @@ bool hasRecordRefs(const Directory& dir) {
 }
 
 void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMeta,
-                    uint64_t metaBudget) {
+                    uint64_t metaBudget, ChapterRange wanted) {
   ByteReader fail(nullptr, 0, "member records");
   // The references by block, then by record; a record is referred to at most once.
   std::vector<size_t> order;
@@ -305,7 +317,7 @@ void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMe
     if (loaded > metaBudget) fail.fail();
     const uint64_t dataRaw = dir.blocks[b].dataRaw;
     still.clear();
-    forEachBlockRecord(meta, dataRaw, [&](uint64_t index, PieceRecord& p) {
+    eachBlockRecord(meta, dataRaw, [&](uint64_t index, PieceRecord& p) {
       // A piece of a version that started in an earlier block (the first such record counts).
       if (!(p.flags & kPieceFirst) && p.blockOffset == 0 && !open.empty()) {
         auto it = open.find(p.id);
@@ -313,7 +325,8 @@ void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMe
           Open& o = it->second;
           o.found = true;
           Entry& e = dir.entries[o.entry];
-          if (p.memberOffset != o.next || p.info.name != e.info.name) fail.fail();
+          if (p.memberOffset != o.next || (!p.brief && !e.brief && p.info.name != e.info.name))
+            fail.fail();
           const uint64_t next = o.next + p.length;
           if (p.flags & kPieceLast) {
             if (next != e.info.size) fail.fail();
@@ -331,7 +344,14 @@ void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMe
       Entry& e = dir.entries[order[k]];
       ++k;
       if (!(p.flags & kPieceFirst) || p.memberOffset != 0) fail.fail();
-      e.info = std::move(p.info);
+      e.brief = p.brief;
+      if (p.brief) {  // what placing and counting it needs
+        e.info.kind = p.info.kind;
+        e.info.size = p.info.size;
+        e.info.chapters = p.info.chapters;
+      } else {
+        e.info = std::move(p.info);
+      }
       e.block = b;
       e.offset = e.info.size ? p.blockOffset : 0;
       if (p.flags & kPieceLast) {
@@ -341,7 +361,7 @@ void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMe
         if (p.blockOffset + p.length != dataRaw || p.length >= e.info.size) fail.fail();
         if (!still.emplace(p.id, Open{order[k - 1], p.length, false}).second) fail.fail();
       }
-    });
+    }, wanted);
     // Every version from the block before goes on here; every reference into this block was met
     // (a second reference to one record, or one past the records, is left over).
     for (const auto& [id, o] : open)
@@ -461,10 +481,9 @@ namespace {
 // column, into p; check(p) and then visit(index, p) see each record.
 template <typename Visit, typename Check>
 void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& check,
-                   const Visit& visit) {
+                   const Visit& visit, ChapterRange wanted) {
   using C = BlockMetaWriter::Columns;
-  std::vector<ByteReader> at;
-  at.reserve(C::kCount);
+  ByteReader at[C::kCount];
   uint64_t total = 0;
   uint64_t lengths[C::kCount];
   for (auto& n : lengths) {
@@ -473,9 +492,9 @@ void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& c
   }
   if (total != r.remaining()) r.fail();
   const uint8_t* next = r.position();
-  for (uint64_t n : lengths) {
-    at.emplace_back(next, size_t(n), "member records");
-    next += n;
+  for (int c = 0; c < C::kCount; ++c) {
+    at[c] = ByteReader(next, size_t(lengths[c]), "member records");
+    next += lengths[c];
   }
   uint64_t id = 0, end = 0;
   int64_t mtime = 0;
@@ -490,7 +509,18 @@ void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& c
     if (p.blockOffset > (1ull << 62)) r.fail();
     end = p.blockOffset + p.length;
     MemberInfo& m = p.info;
-    m.name = at[C::kName].str(kMaxNameBytes);
+    const uint64_t first = at[C::kChapter].var(0xFFFFFFFF);
+    const uint64_t span = at[C::kChapter].var(0xFFFFFFFF);
+    if (first + span > 0xFFFFFFFF) r.fail();
+    m.chapters.first = uint32_t(first);
+    m.chapters.last = uint32_t(first + span);
+    p.brief = !chaptersWithin(m.chapters, wanted);
+    if (p.brief) {
+      m.name.clear();
+      at[C::kName].skipStr(kMaxNameBytes);
+    } else {
+      m.name = at[C::kName].str(kMaxNameBytes);
+    }
     const uint8_t kind = at[C::kKind].u8();
     if (kind > uint8_t(MemberKind::Symlink)) r.fail();
     m.kind = MemberKind(kind);
@@ -499,11 +529,6 @@ void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& c
     m.size = p.memberOffset + p.length + at[C::kSize].var(1ull << 62);
     mtime = int64_t(uint64_t(mtime) + uint64_t(at[C::kTime].svar()));
     m.mtime = mtime;
-    const uint64_t first = at[C::kChapter].var(0xFFFFFFFF);
-    const uint64_t span = at[C::kChapter].var(0xFFFFFFFF);
-    if (first + span > 0xFFFFFFFF) r.fail();
-    m.chapters.first = uint32_t(first);
-    m.chapters.last = uint32_t(first + span);
     const uint64_t fields = at[C::kFields].var(kKnownFields);
     m.preciseTime = fields & kFieldNanoseconds;
     m.mtimeNsec = m.preciseTime ? uint32_t(at[C::kNanoseconds].var(999999999)) : 0;
@@ -512,27 +537,50 @@ void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& c
       ByteReader& o = at[C::kOwner];
       m.uid = uint32_t(o.var(0xFFFFFFFF));
       m.gid = uint32_t(o.var(0xFFFFFFFF));
-      m.owner = o.str(kMaxAttributeName);
-      m.group = o.str(kMaxAttributeName);
+      if (p.brief) {
+        o.skipStr(kMaxAttributeName);
+        o.skipStr(kMaxAttributeName);
+      } else {
+        m.owner = o.str(kMaxAttributeName);
+        m.group = o.str(kMaxAttributeName);
+      }
     }
     m.sparse = fields & kFieldSparse;
     ByteReader& text = at[C::kText];
     m.linkTarget.clear();
     m.hardLinkTarget.clear();
     m.xattrs.clear();
-    if (m.kind == MemberKind::Symlink) m.linkTarget = text.str(kMaxNameBytes);
-    if (fields & kFieldHardLink) {
-      m.hardLinkTarget = text.str(kMaxNameBytes);
-      if (m.hardLinkTarget.empty()) r.fail();
-    }
-    if (fields & kFieldAttributes) {
-      const uint64_t n = text.var(text.remaining() / 2);
-      if (n == 0) r.fail();
-      m.xattrs.resize(size_t(n));
-      for (auto& a : m.xattrs) {
-        a.name = text.str(kMaxAttributeName);
-        a.value = text.str(kMaxAttributeValue);
-        if (a.name.empty()) r.fail();
+    if (p.brief) {
+      // The same checks as below, without keeping the strings.
+      if (m.kind == MemberKind::Symlink) text.skipStr(kMaxNameBytes);
+      if (fields & kFieldHardLink) {
+        if (text.remaining() && *text.position() == 0) r.fail();
+        text.skipStr(kMaxNameBytes);
+      }
+      if (fields & kFieldAttributes) {
+        const uint64_t n = text.var(text.remaining() / 2);
+        if (n == 0) r.fail();
+        for (uint64_t a = 0; a < n; ++a) {
+          if (text.remaining() && *text.position() == 0) r.fail();
+          text.skipStr(kMaxAttributeName);
+          text.skipStr(kMaxAttributeValue);
+        }
+      }
+    } else {
+      if (m.kind == MemberKind::Symlink) m.linkTarget = text.str(kMaxNameBytes);
+      if (fields & kFieldHardLink) {
+        m.hardLinkTarget = text.str(kMaxNameBytes);
+        if (m.hardLinkTarget.empty()) r.fail();
+      }
+      if (fields & kFieldAttributes) {
+        const uint64_t n = text.var(text.remaining() / 2);
+        if (n == 0) r.fail();
+        m.xattrs.resize(size_t(n));
+        for (auto& a : m.xattrs) {
+          a.name = text.str(kMaxAttributeName);
+          a.value = text.str(kMaxAttributeValue);
+          if (a.name.empty()) r.fail();
+        }
       }
     }
     p.checksum = (p.flags & kPieceLast) ? at[C::kChecksum].u64() : 0;
@@ -544,10 +592,9 @@ void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& c
   r.skip(r.remaining());
 }
 
-}  // namespace
-
-void forEachBlockRecord(const Bytes& raw, uint64_t blockDataRaw,
-                        const std::function<void(uint64_t, PieceRecord&)>& visit) {
+template <typename Visit>
+void eachBlockRecord(const Bytes& raw, uint64_t blockDataRaw, const Visit& visit,
+                     ChapterRange wanted) {
   ByteReader r(raw.data(), raw.size(), "member records");
   const uint64_t version = readVersion(r);
   auto check = [&](const PieceRecord& p) {
@@ -558,7 +605,7 @@ void forEachBlockRecord(const Bytes& raw, uint64_t blockDataRaw,
   PieceRecord p;
   if (version >= 3) {
     // Every record takes at least 15 bytes of its columns.
-    decodeColumns(r, r.var(r.remaining() / 15), p, check, visit);
+    decodeColumns(r, r.var(r.remaining() / 15), p, check, visit, wanted);
     if (!r.atEnd()) r.fail();
     return;
   }
@@ -575,6 +622,14 @@ void forEachBlockRecord(const Bytes& raw, uint64_t blockDataRaw,
     visit(k, p);
   }
   if (!r.atEnd()) r.fail();
+}
+
+}  // namespace
+
+void forEachBlockRecord(const Bytes& raw, uint64_t blockDataRaw,
+                        const std::function<void(uint64_t, PieceRecord&)>& visit,
+                        ChapterRange wanted) {
+  eachBlockRecord(raw, blockDataRaw, visit, wanted);
 }
 
 std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep) {

@@ -31,6 +31,7 @@ struct Entry {
   uint32_t block = kNoBlock;
   uint64_t offset = 0;
   RecordRef record;       // set: written (or read) as a reference to the block's record
+  bool brief = false;     // read from a brief record (see resolveRecords): no name or texts
 };
 
 struct BlockRef {
@@ -58,7 +59,14 @@ struct PieceRecord {
   uint64_t blockOffset = 0;   // where it starts in the block's data
   MemberInfo info;
   uint64_t checksum = 0;      // valid when kPieceLast is set
+  bool brief = false;         // outside the chapters asked for: no names or texts decoded
 };
+
+/// Whether a version's chapters overlap wanted (a 0 bound is open: {0,0} takes every version).
+inline bool chaptersWithin(ChapterRange chapters, ChapterRange wanted) {
+  return (wanted.first == 0 || chapters.last >= wanted.first) &&
+         (wanted.last == 0 || chapters.first <= wanted.last);
+}
 
 void encodeInfo(const ArchiveInfo& info, ByteWriter& w);
 /// Reads what encodeInfo wrote into info (other fields untouched).
@@ -76,8 +84,10 @@ bool hasRecordRefs(const Directory& dir);
 /// in block order (loadMeta(b) returns block b's decoded meta section), then checks them as
 /// decodeDirectory checks the others. The records read stay within metaBudget bytes together
 /// (a small file cannot make a reader hold much). Damage throws kCrcError.
+/// Versions whose record lies outside `wanted` ({0,0}: all) get only their kind, size,
+/// chapters and place (no name or texts): the reader leaves them out.
 void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMeta,
-                    uint64_t metaBudget);
+                    uint64_t metaBudget, ChapterRange wanted = {0, 0});
 /// Digest of a member's fields as a record holds them (a record is current when it matches).
 uint64_t memberDigest(const MemberInfo& m);
 
@@ -102,8 +112,10 @@ class BlockMetaWriter {
   std::unique_ptr<Columns> columns_;  // format 3
 };
 /// Decodes and checks a block's records one at a time: visit(index, record) may move from it.
+/// Records outside `wanted` ({0,0}: all) come brief: their strings are checked and skipped.
 void forEachBlockRecord(const Bytes& raw, uint64_t blockDataRaw,
-                        const std::function<void(uint64_t, PieceRecord&)>& visit);
+                        const std::function<void(uint64_t, PieceRecord&)>& visit,
+                        ChapterRange wanted = {0, 0});
 /// Damage throws kCrcError. Without keep the records are checked one by one and not kept.
 std::vector<PieceRecord> decodeBlockMeta(const Bytes& raw, uint64_t blockDataRaw, bool keep = true);
 

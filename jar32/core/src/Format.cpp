@@ -325,10 +325,14 @@ Bytes readMeta(const File& file, uint64_t blockOffset, const BlockHeader& h, siz
         if (in.pos < in.size) damaged("bad meta data");
         break;
       }
-      ZSTD_outBuffer out{buf, sizeof buf, 0};
+      // Straight into raw, a step at a time (one byte past what is declared shows a longer one).
+      const size_t at = raw.size();
+      raw.resize(at + size_t(std::min<uint64_t>(sizeof buf, h.metaRaw + 1 - at)));
+      ZSTD_outBuffer out{raw.data() + at, raw.size() - at, 0};
       size_t r = ZSTD_decompressStream(dctx, &out, &in);
+      raw.resize(at + out.pos);
       if (ZSTD_isError(r)) damaged("meta data does not decode");
-      take(out.pos);
+      if (raw.size() > h.metaRaw) damaged("meta data larger than declared");
       if (r == 0) ended = true;
       // Done with this chunk once its input is used up and the output did not fill the buffer.
       else if (in.pos == in.size && out.pos < out.size) break;

@@ -27,8 +27,10 @@ constexpr uint64_t kAheadBudget = 128ull << 20;
 
 std::unique_ptr<ArchiveReader> ArchiveReader::open(const std::string& path,
                                                    const std::string& password, bool forceScan,
-                                                   bool testEnvelope, RecordsUse records) {
+                                                   bool testEnvelope, RecordsUse records,
+                                                   ChapterRange keep) {
   std::unique_ptr<ArchiveReader> a(new ArchiveReader());
+  a->keep_ = keep;
   a->file_ = openArchiveFile(path);  // one file or a volume set, read as one
   // Layers at the end of the archive, outermost first: recovery records cover all the rest
   // (repaired bytes are read from here on), the security envelope signs the archive.
@@ -89,7 +91,7 @@ void ArchiveReader::loadDirectory(bool forceScan) {
       if (dir_.blocks[i].offset + dir_.blocks[i].size > trailer.directoryOffset)
         damaged("block outside the data area");
     // Format 3: the fields of most versions are those of their blocks' records.
-    if (hasRecordRefs(dir_)) resolveBlockRecords(file_, dir_, tagBytes(), keys_.get());
+    if (hasRecordRefs(dir_)) resolveBlockRecords(file_, dir_, tagBytes(), keys_.get(), kept());
   } catch (const JarError& e) {
     if (e.exitCode != kCrcError) throw;
     // The directory is gone or damaged: find the members by scanning the block records.
@@ -97,6 +99,12 @@ void ArchiveReader::loadDirectory(bool forceScan) {
     dir_.info.directoryRebuilt = !forceScan;
   }
   dir_.info.fileSize = size;
+}
+
+ChapterRange ArchiveReader::kept() const {
+  const uint32_t last = dir_.info.chapterCount;
+  return {keep_.first == kLastChapter ? last : keep_.first,
+          keep_.last == kLastChapter ? last : keep_.last};
 }
 
 void ArchiveReader::finishInfo() {
@@ -119,6 +127,17 @@ void ArchiveReader::finishInfo() {
   }
   info.packedBytes = 0;
   for (const auto& b : dir_.blocks) info.packedBytes += b.dataStored;
+  info.versionCount = dir_.entries.size();
+  info.unpackedBytes = 0;
+  for (const auto& e : dir_.entries) info.unpackedBytes += e.info.size;
+  // Versions outside the chapters asked for are left out (entries and members keep one order).
+  const ChapterRange wanted = kept();
+  if (wanted != ChapterRange{0, 0}) {
+    auto end = std::remove_if(dir_.entries.begin(), dir_.entries.end(), [&](const Entry& e) {
+      return e.brief || !chaptersWithin(e.info.chapters, wanted);
+    });
+    dir_.entries.erase(end, dir_.entries.end());
+  }
   members_.clear();
   members_.reserve(dir_.entries.size());
   for (auto& e : dir_.entries) {
@@ -151,7 +170,8 @@ BlockHeader ArchiveReader::blockHeader(uint32_t block) const {
   return h;
 }
 
-void resolveBlockRecords(const File& file, Directory& dir, size_t tagBytes, const Keys* keys) {
+void resolveBlockRecords(const File& file, Directory& dir, size_t tagBytes, const Keys* keys,
+                         ChapterRange wanted) {
   resolveRecords(
       dir,
       [&](uint32_t block) {
@@ -164,7 +184,7 @@ void resolveBlockRecords(const File& file, Directory& dir, size_t tagBytes, cons
           damaged("bad block header");
         return readMeta(file, ref.offset, h, tagBytes, keys);
       },
-      metaLimitFor(file.size()));
+      metaLimitFor(file.size()), wanted);
 }
 
 void ArchiveReader::requireDataKeys() const {

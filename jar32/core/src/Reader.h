@@ -14,6 +14,9 @@
 
 namespace jar32 {
 
+/// A chapter bound that stands for the archive's last chapter.
+inline constexpr uint32_t kLastChapter = 0xFFFFFFFF;
+
 class ArchiveReader {
  public:
   /// See Archive::open for the errors.
@@ -22,9 +25,12 @@ class ArchiveReader {
   /// testEnvelope false (-he): a security envelope is left out without being verified.
   /// records: how recovery records are used (they are checked and applied before anything
   /// else is read, the envelope included).
+  /// keep: only versions in these chapters are kept (see OpenOptions::chapters; a bound of
+  /// kLastChapter is the archive's last chapter). Changes keep them all.
   static std::unique_ptr<ArchiveReader> open(const std::string& path, const std::string& password,
                                              bool forceScan = false, bool testEnvelope = true,
-                                             RecordsUse records = RecordsUse::Locate);
+                                             RecordsUse records = RecordsUse::Locate,
+                                             ChapterRange keep = {0, 0});
 
   const std::string& path() const { return file_.path(); }
   const File& file() const { return file_; }
@@ -49,6 +55,7 @@ class ArchiveReader {
   ArchiveReader() = default;
   void loadDirectory(bool forceScan);
   void finishInfo();
+  ChapterRange kept() const;
 
   File file_;
   FileHeader header_;
@@ -58,6 +65,7 @@ class ArchiveReader {
   std::vector<MemberInfo> members_;
   EnvelopeInfo envelope_;
   RecordsInfo records_;
+  ChapterRange keep_{0, 0};
 };
 
 /// Decodes one block's data from its start.
@@ -84,7 +92,9 @@ class BlockDataReader {
 };
 
 /// Fills in the directory entries that refer to block records (format 3). Damage: kCrcError.
-void resolveBlockRecords(const File& file, Directory& dir, size_t tagBytes, const Keys* keys);
+/// Versions outside wanted stay brief (see resolveRecords).
+void resolveBlockRecords(const File& file, Directory& dir, size_t tagBytes, const Keys* keys,
+                         ChapterRange wanted = {0, 0});
 
 /// Rebuilds a directory from the block records found by scanning the file (Recovery.cpp).
 /// Members whose pieces are incomplete are left out and reported in `dropped`.

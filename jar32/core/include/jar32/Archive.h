@@ -20,6 +20,11 @@ struct OpenOptions {
   /// Recovery records: found and left out (Locate), every sector checked (Check, for t), or
   /// the damage they can repair read repaired (Repair, -hx). See info().records.
   RecordsUse records = RecordsUse::Locate;
+  /// Only the versions in these chapters make members() (a 0 bound is open; {0,0}: all), and
+  /// those outside are not decoded further than counting them needs (info().versionCount,
+  /// unpackedBytes). lastChapterOnly: the archive's last chapter, whatever chapters says.
+  ChapterRange chapters{0, 0};
+  bool lastChapterOnly = false;
 };
 
 class Archive {
@@ -39,7 +44,8 @@ class Archive {
   Archive& operator=(const Archive&) = delete;
 
   const ArchiveInfo& info() const;
-  /// Every stored version, in storage order. Indices into this vector identify members below.
+  /// Every stored version (in the chapters asked for), in storage order. Indices into this
+  /// vector identify members below.
   const std::vector<MemberInfo>& members() const;
 
   /// Streams the chosen members (indices into members(), any order, duplicates ignored) to the

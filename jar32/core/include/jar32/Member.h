@@ -99,6 +99,8 @@ struct ArchiveInfo {
   uint32_t chapterCount = 1;        // chapters are 1..chapterCount
   std::vector<ChapterComment> chapterComments;  // sorted by chapter, only non-empty ones
   uint64_t packedBytes = 0;         // compressed bytes of all member data
+  uint64_t versionCount = 0;        // stored versions, those left out of members() included
+  uint64_t unpackedBytes = 0;       // their data bytes together
   uint64_t fileSize = 0;            // size of the archive file
   bool directoryRebuilt = false;    // directory was damaged; members were found by scanning
   EnvelopeInfo envelope;            // kFlagSecured when present
