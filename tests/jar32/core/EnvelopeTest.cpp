@@ -63,8 +63,9 @@ TEST_F(Envelope, EveryChangedByteBreaksItAndHeSkipsTheTest) {
     std::string message;
     const int code = codeOf([&] { Archive::open(dir / "bad.j", ""); }, &message);
     EXPECT_EQ(code, at >= 14 && at < 20 ? kNotJar : kCrcError) << at << " " << message;
-    if (at >= good.size() - kEnvelopeSize + 8 && code == kCrcError)
+    if (at >= good.size() - kEnvelopeSize + 8 && code == kCrcError) {
       EXPECT_NE(message.find("JAR SECURITY envelope"), std::string::npos) << message;
+    }
   }
   // Cut short, or grown: the size is not the one signed.
   std::vector<uint8_t> longer = good;

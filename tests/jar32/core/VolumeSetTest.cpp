@@ -52,7 +52,9 @@ TEST_F(Volumes, ASetReadsAsOneArchive) {
   std::string joined;
   for (uint32_t i = 0; i < 4; ++i) {
     const std::string v = readFile(volumeName(archive, i));
-    if (i < 3) EXPECT_EQ(v.size(), 32u * 1024);
+    if (i < 3) {
+      EXPECT_EQ(v.size(), 32u * 1024);
+    }
     joined += v.substr(0, v.size() - kVolumeFooterSize);
   }
   auto a = Archive::open(archive, "");
