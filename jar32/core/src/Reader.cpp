@@ -158,16 +158,24 @@ void ArchiveReader::finishInfo() {
   }
 }
 
-BlockHeader ArchiveReader::blockHeader(uint32_t block) const {
-  if (block >= dir_.blocks.size()) damaged("bad block number");
-  const BlockRef& ref = dir_.blocks[block];
+namespace {
+
+/// The header of a data block, checked against what the directory says of the block.
+BlockHeader dataBlockHeader(const File& file, const BlockRef& ref) {
   uint8_t hb[kBlockHeaderSize];
   BlockHeader h;
-  if (!file_.readAt(ref.offset, hb, sizeof hb) || !BlockHeader::decode(hb, h) ||
+  if (!file.readAt(ref.offset, hb, sizeof hb) || !BlockHeader::decode(hb, h) ||
       h.type != kBlockData || h.totalSize() != ref.size || h.dataRaw != ref.dataRaw ||
       h.dataStored != ref.dataStored)
     damaged("bad block header");
   return h;
+}
+
+}  // namespace
+
+BlockHeader ArchiveReader::blockHeader(uint32_t block) const {
+  if (block >= dir_.blocks.size()) damaged("bad block number");
+  return dataBlockHeader(file_, dir_.blocks[block]);
 }
 
 void resolveBlockRecords(const File& file, Directory& dir, size_t tagBytes, const Keys* keys,
@@ -176,13 +184,7 @@ void resolveBlockRecords(const File& file, Directory& dir, size_t tagBytes, cons
       dir,
       [&](uint32_t block) {
         const BlockRef& ref = dir.blocks[block];
-        uint8_t hb[kBlockHeaderSize];
-        BlockHeader h;
-        if (!file.readAt(ref.offset, hb, sizeof hb) || !BlockHeader::decode(hb, h) ||
-            h.type != kBlockData || h.totalSize() != ref.size || h.dataRaw != ref.dataRaw ||
-            h.dataStored != ref.dataStored)
-          damaged("bad block header");
-        return readMeta(file, ref.offset, h, tagBytes, keys);
+        return readMeta(file, ref.offset, dataBlockHeader(file, ref), tagBytes, keys);
       },
       metaLimitFor(file.size()), wanted);
 }
