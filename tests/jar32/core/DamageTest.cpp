@@ -11,15 +11,6 @@
 namespace jar32::test {
 namespace {
 
-int codeOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const JarError& e) {
-    return e.exitCode;
-  }
-  return kOk;
-}
-
 class Damage : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -12,16 +12,6 @@
 namespace jar32::test {
 namespace {
 
-int codeOf(const std::function<void()>& f, std::string* message = nullptr) {
-  try {
-    f();
-  } catch (const JarError& e) {
-    if (message) *message = e.what();
-    return e.exitCode;
-  }
-  return kOk;
-}
-
 class Envelope : public ::testing::Test {
  protected:
   void SetUp() override {

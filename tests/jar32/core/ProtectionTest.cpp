@@ -27,15 +27,6 @@ class Protection : public ::testing::TestWithParam<int> {
     add(path, {source(dir / "secret.txt", "docs\\secret.txt"), source(dir / "other", "other")},
         settings(hide));
   }
-  static int codeOf(const std::function<void()>& f, std::string* message = nullptr) {
-    try {
-      f();
-    } catch (const JarError& e) {
-      if (message) *message = e.what();
-      return e.exitCode;
-    }
-    return kOk;
-  }
   TempDir dir;
 };
 

@@ -21,16 +21,6 @@
 namespace jar32::test {
 namespace {
 
-int codeOf(const std::function<void()>& f, std::string* message = nullptr) {
-  try {
-    f();
-  } catch (const JarError& e) {
-    if (message) *message = e.what();
-    return e.exitCode;
-  }
-  return kOk;
-}
-
 void flip(std::vector<uint8_t>& b, size_t at, size_t n) {
   for (size_t i = at; i < at + n && i < b.size(); ++i) b[i] ^= 0x5A;
 }

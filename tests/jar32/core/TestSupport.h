@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -10,6 +11,17 @@
 #include "jar32/Changes.h"
 
 namespace jar32::test {
+
+/// The exit code of the error f throws (kOk when none), and its message when asked.
+inline int codeOf(const std::function<void()>& f, std::string* message = nullptr) {
+  try {
+    f();
+  } catch (const JarError& e) {
+    if (message) *message = e.what();
+    return e.exitCode;
+  }
+  return kOk;
+}
 
 /// A fresh folder, removed with everything in it at the end of the test.
 class TempDir {

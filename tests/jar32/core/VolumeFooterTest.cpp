@@ -12,15 +12,6 @@
 namespace jar32::test {
 namespace {
 
-int codeOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const JarError& e) {
-    return e.exitCode;
-  }
-  return kOk;
-}
-
 OpenOptions use(RecordsUse r) {
   OpenOptions o;
   o.records = r;

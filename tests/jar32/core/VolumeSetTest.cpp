@@ -11,16 +11,6 @@
 namespace jar32::test {
 namespace {
 
-int codeOf(const std::function<void()>& f, std::string* message = nullptr) {
-  try {
-    f();
-  } catch (const JarError& e) {
-    if (message) *message = e.what();
-    return e.exitCode;
-  }
-  return kOk;
-}
-
 WriteSettings split(uint64_t size) {
   WriteSettings s;
   s.method = 1;
