@@ -236,10 +236,11 @@ Built BlockBuilder::encode(const Job& job) const {
   if (raw.empty()) {
     codec.codec = kCodecStore;
   } else {
-    auto enc = Encoder::make(codec, raw.size());
+    auto enc = Encoder::make(codec, raw.size(), offsets);
     packed.reserve(raw.size() / 2);
     enc->write(raw.data(), raw.size(), packed);
     enc->finish(packed);
+    codec.codec = enc->codec();
     if (packed.size() >= raw.size()) {  // incompressible: store it
       codec.codec = kCodecStore;
       packed = std::move(raw);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "BranchSplit.h"
 #include "jar32/Errors.h"
 
 namespace jar32 {
@@ -24,6 +25,7 @@ class StoreEncoder final : public Encoder {
     if (n) out.insert(out.end(), d, d + n);
   }
   void finish(Bytes&) override {}
+  Codec codec() const override { return kCodecStore; }
 };
 
 class StoreDecoder final : public Decoder {
@@ -54,6 +56,7 @@ class ZstdEncoder final : public Encoder {
   ~ZstdEncoder() override { ZSTD_freeCCtx(cctx_); }
   void write(const uint8_t* d, size_t n, Bytes& out) override { run(d, n, ZSTD_e_continue, out); }
   void finish(Bytes& out) override { run(nullptr, 0, ZSTD_e_end, out); }
+  Codec codec() const override { return kCodecZstd; }
 
  private:
   void run(const uint8_t* d, size_t n, ZSTD_EndDirective mode, Bytes& out) {
@@ -112,13 +115,24 @@ lzma_options_lzma xzOptions(const CodecChoice& c, uint64_t size) {
   return opt;
 }
 
+// The streams of branch targets: 4-byte numbers, so no literal context and 4-byte positions.
+constexpr uint32_t kOperandDictionary = 1u << 20;
+constexpr uint64_t kOperandDecoderMemory = 2ull << 20;
+
+lzma_options_lzma operandOptions(uint64_t size) {
+  lzma_options_lzma opt = xzOptions({kCodecXz, 9, 0, false, 0, 2}, size);
+  opt.dict_size = std::min(opt.dict_size, kOperandDictionary);
+  opt.lp = 2;
+  return opt;
+}
+
 class XzEncoder final : public Encoder {
  public:
-  XzEncoder(const CodecChoice& c, uint64_t size) {
-    lzma_options_lzma opt = xzOptions(c, size);
+  XzEncoder(const CodecChoice& c, uint64_t size) : XzEncoder(xzOptions(c, size), c.x86Filter) {}
+  XzEncoder(lzma_options_lzma opt, bool x86Filter) {
     lzma_filter filters[3];
     int i = 0;
-    if (c.x86Filter) filters[i++] = {LZMA_FILTER_X86, nullptr};
+    if (x86Filter) filters[i++] = {LZMA_FILTER_X86, nullptr};
     filters[i++] = {LZMA_FILTER_LZMA2, &opt};
     filters[i] = {LZMA_VLI_UNKNOWN, nullptr};
     lzma_ret r = lzma_stream_encoder(&strm_, filters, LZMA_CHECK_NONE);
@@ -128,6 +142,7 @@ class XzEncoder final : public Encoder {
   ~XzEncoder() override { lzma_end(&strm_); }
   void write(const uint8_t* d, size_t n, Bytes& out) override { run(d, n, LZMA_RUN, out); }
   void finish(Bytes& out) override { run(nullptr, 0, LZMA_FINISH, out); }
+  Codec codec() const override { return kCodecXz; }
 
  private:
   void run(const uint8_t* d, size_t n, lzma_action action, Bytes& out) {
@@ -151,9 +166,9 @@ class XzEncoder final : public Encoder {
 
 class XzDecoder final : public Decoder {
  public:
-  XzDecoder() {
-    // Enough for a 64 MiB dictionary; a hostile header asking for more fails.
-    if (lzma_stream_decoder(&strm_, kMaxDecoderMemory, 0) != LZMA_OK)
+  // The default is enough for a 64 MiB dictionary; a hostile header asking for more fails.
+  explicit XzDecoder(uint64_t memoryLimit = kMaxDecoderMemory) {
+    if (lzma_stream_decoder(&strm_, memoryLimit, 0) != LZMA_OK)
       throw JarError(kNoMemory, "Not enough memory for the xz decoder");
   }
   ~XzDecoder() override { lzma_end(&strm_); }
@@ -181,21 +196,195 @@ class XzDecoder final : public Decoder {
   bool finished_ = false;
 };
 
+
+// Branch split (codec 3): the section holds the stored sizes of the calls, jumps and flags
+// streams (4 bytes each), those three streams, then the main stream to the section's end.
+// Calls, jumps and main are .xz streams; flags are range coded.
+constexpr size_t kBranchHead = 12;
+
+class XzBranchEncoder final : public Encoder {
+ public:
+  XzBranchEncoder(const CodecChoice& c, uint64_t size, std::vector<uint64_t> fileStarts)
+      : choice_(c), size_(size), starts_(std::move(fileStarts)) {}
+  void write(const uint8_t* d, size_t n, Bytes& out) override {
+    // The whole input at once (what blocks do) is split where it lies.
+    if (!done_ && raw_.empty() && n == size_) return encode(d, n, out);
+    raw_.insert(raw_.end(), d, d + n);
+  }
+  void finish(Bytes& out) override {
+    if (!done_) encode(raw_.data(), raw_.size(), out);
+    Bytes().swap(raw_);
+  }
+  Codec codec() const override { return codec_; }
+
+ private:
+  static void compress(lzma_options_lzma opt, bool x86, const Bytes& in, Bytes& out) {
+    XzEncoder enc(opt, x86);
+    enc.write(in.data(), in.size(), out);
+    enc.finish(out);
+  }
+
+  void encode(const uint8_t* d, size_t n, Bytes& out) {
+    done_ = true;
+    branches::Split s = branches::split(d, n, starts_);
+    Bytes calls, jumps;
+    compress(operandOptions(s.calls.size()), false, s.calls, calls);
+    compress(operandOptions(s.jumps.size()), false, s.jumps, jumps);
+    Bytes().swap(s.calls);
+    Bytes().swap(s.jumps);
+    if (calls.size() + jumps.size() + s.flags.size() > kMaxBranchSideBytes) {
+      // Code whose branches do not repeat: the plain x86 filter, which needs no side streams.
+      codec_ = kCodecXz;
+      Bytes().swap(s.main);
+      XzEncoder enc(xzOptions(choice_, n), true);
+      enc.write(d, n, out);
+      enc.finish(out);
+      return;
+    }
+    uint8_t head[kBranchHead];
+    putU32(head, uint32_t(calls.size()));
+    putU32(head + 4, uint32_t(jumps.size()));
+    putU32(head + 8, uint32_t(s.flags.size()));
+    out.insert(out.end(), head, head + kBranchHead);
+    out.insert(out.end(), calls.begin(), calls.end());
+    out.insert(out.end(), jumps.begin(), jumps.end());
+    out.insert(out.end(), s.flags.begin(), s.flags.end());
+    compress(xzOptions(choice_, s.main.size()), false, s.main, out);
+  }
+
+  CodecChoice choice_;
+  uint64_t size_;
+  std::vector<uint64_t> starts_;
+  Bytes raw_;
+  bool done_ = false;
+  Codec codec_ = kCodecXzBranches;
+};
+
+// Operands of one side stream, decoded as they are asked for.
+class XzOperands final : public branches::OperandSource {
+ public:
+  XzOperands(const uint8_t* data, size_t size) : data_(data), size_(size), dec_(kOperandDecoderMemory) {}
+  bool next4(uint8_t out[4]) override {
+    while (len_ - pos_ < 4) {
+      if (!fill()) return false;
+    }
+    std::memcpy(out, buf_ + pos_, 4);
+    pos_ += 4;
+    return true;
+  }
+  // Every operand taken and the stream ended exactly.
+  bool exhausted() {
+    while (pos_ == len_) {
+      if (!fill()) return at_ == size_;
+    }
+    return false;
+  }
+
+ private:
+  // Decodes more operands; false once the stream has ended.
+  bool fill() {
+    std::memmove(buf_, buf_ + pos_, len_ - pos_);
+    len_ -= pos_;
+    pos_ = 0;
+    if (dec_.finished()) return false;
+    const size_t before = at_;
+    const size_t got = dec_.step(data_, size_, at_, buf_ + len_, sizeof buf_ - len_);
+    len_ += got;
+    if (got == 0 && at_ == before && !dec_.finished()) damaged("branch operands cut short");
+    return true;
+  }
+
+  const uint8_t* data_;
+  size_t size_, at_ = 0;
+  XzDecoder dec_;
+  uint8_t buf_[64 * 1024];
+  size_t pos_ = 0, len_ = 0;
+};
+
+class XzBranchDecoder final : public Decoder {
+ public:
+  size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
+              size_t outCap) override {
+    if (finished_) {
+      if (inPos < inSize) damaged("data after the end of a compressed stream");
+      return 0;
+    }
+    if (!joiner_ && !readSides(in, inSize, inPos)) return 0;
+    size_t produced = 0;
+    while (produced < outCap) {
+      if (mainPos_ < mainLen_ || !joiner_->idle()) {
+        produced += joiner_->step(mainBuf_, mainLen_, mainPos_, out + produced, outCap - produced);
+        continue;
+      }
+      if (main_.finished()) break;
+      mainPos_ = 0;
+      const size_t before = inPos;
+      mainLen_ = main_.step(in, inSize, inPos, mainBuf_, sizeof mainBuf_);
+      if (mainLen_ == 0 && inPos == before && !main_.finished()) break;  // needs more input
+    }
+    if (main_.finished() && mainPos_ == mainLen_ && joiner_->idle()) {
+      if (!calls_->exhausted() || !jumps_->exhausted()) damaged("branch operands left over");
+      finished_ = true;
+    }
+    return produced;
+  }
+  bool finished() const override { return finished_; }
+
+ private:
+  // Gathers the head and the three side streams; true once the main stream begins.
+  bool readSides(const uint8_t* in, size_t inSize, size_t& inPos) {
+    while (inPos < inSize && side_.size() < want_) {
+      const size_t n = std::min(inSize - inPos, want_ - side_.size());
+      side_.insert(side_.end(), in + inPos, in + inPos + n);
+      inPos += n;
+      if (side_.size() == kBranchHead && want_ == kBranchHead) {
+        const uint64_t total = uint64_t(getU32(side_.data())) + getU32(side_.data() + 4) +
+                               getU32(side_.data() + 8);
+        if (total > kMaxBranchSideBytes) damaged("branch streams too large");
+        want_ = kBranchHead + size_t(total);
+        side_.reserve(want_);
+      }
+    }
+    if (side_.size() < want_ || want_ == kBranchHead) return false;
+    const uint8_t* p = side_.data() + kBranchHead;
+    const size_t callsSize = getU32(side_.data()), jumpsSize = getU32(side_.data() + 4);
+    calls_ = std::make_unique<XzOperands>(p, callsSize);
+    jumps_ = std::make_unique<XzOperands>(p + callsSize, jumpsSize);
+    joiner_ = std::make_unique<branches::Joiner>(p + callsSize + jumpsSize,
+                                                 side_.size() - kBranchHead - callsSize - jumpsSize,
+                                                 *calls_, *jumps_);
+    return true;
+  }
+
+  Bytes side_;
+  size_t want_ = kBranchHead;
+  std::unique_ptr<XzOperands> calls_, jumps_;
+  std::unique_ptr<branches::Joiner> joiner_;
+  XzDecoder main_;
+  uint8_t mainBuf_[64 * 1024];
+  size_t mainPos_ = 0, mainLen_ = 0;
+  bool finished_ = false;
+};
+
 }  // namespace
 
 uint64_t encoderMemory(const CodecChoice& c, uint64_t size) {
-  if (c.codec != kCodecXz) return 64ull << 20;  // a zstd window with long-distance matching
+  if (c.codec != kCodecXz && c.codec != kCodecXzBranches)
+    return 64ull << 20;  // a zstd window with long-distance matching
   lzma_options_lzma opt = xzOptions(c, size);
   lzma_filter filters[2] = {{LZMA_FILTER_LZMA2, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
   const uint64_t n = lzma_raw_encoder_memusage(filters);
-  return n == UINT64_MAX ? 1ull << 30 : n;
+  if (n == UINT64_MAX) return 1ull << 30;
+  return c.codec == kCodecXzBranches ? n + size : n;  // the split holds the main stream
 }
 
-std::unique_ptr<Encoder> Encoder::make(const CodecChoice& c, uint64_t size) {
+std::unique_ptr<Encoder> Encoder::make(const CodecChoice& c, uint64_t size,
+                                       const std::vector<uint64_t>& fileStarts) {
   switch (c.codec) {
     case kCodecStore: return std::make_unique<StoreEncoder>();
     case kCodecZstd: return std::make_unique<ZstdEncoder>(c, size);
     case kCodecXz: return std::make_unique<XzEncoder>(c, size);
+    case kCodecXzBranches: return std::make_unique<XzBranchEncoder>(c, size, fileStarts);
   }
   throw JarError(kInternal, "unknown codec");
 }
@@ -205,6 +394,7 @@ std::unique_ptr<Decoder> Decoder::make(uint8_t codec) {
     case kCodecStore: return std::make_unique<StoreDecoder>();
     case kCodecZstd: return std::make_unique<ZstdDecoder>();
     case kCodecXz: return std::make_unique<XzDecoder>();
+    case kCodecXzBranches: return std::make_unique<XzBranchDecoder>();
   }
   damaged("unknown compression method");
 }

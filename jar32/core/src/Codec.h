@@ -1,15 +1,17 @@
-// Streaming compression of a block's data: zstd or xz (LZMA2, optionally with the x86 filter).
+// Streaming compression of a block's data: zstd or xz (LZMA2, optionally with the x86 filter,
+// or with x86 branches split into streams of their own).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "Bytes.h"
 
 namespace jar32 {
 
-enum Codec : uint8_t { kCodecStore = 0, kCodecZstd = 1, kCodecXz = 2 };
+enum Codec : uint8_t { kCodecStore = 0, kCodecZstd = 1, kCodecXz = 2, kCodecXzBranches = 3 };
 
 /// How one block is compressed.
 struct CodecChoice {
@@ -28,16 +30,26 @@ inline constexpr int kMaxZstdWindowLog = 26;
 /// Most memory one decoder may take besides its output: a 64 MiB zstd window or an xz
 /// dictionary of up to 64 MiB (the encoder's largest).
 inline constexpr uint64_t kMaxDecoderMemory = 66ull << 20;
+/// Most bytes the side streams of a split block (calls, jumps, flags) may take; a block whose
+/// side streams would be larger is written with the plain x86 filter.
+inline constexpr uint64_t kMaxBranchSideBytes = 8ull << 20;
+/// Most memory any decoder takes besides its output: the split block's side streams and their
+/// two small decoders on top of the largest dictionary.
+inline constexpr uint64_t kMaxDecoderState = kMaxDecoderMemory + kMaxBranchSideBytes + (6ull << 20);
 
 class Encoder {
  public:
   virtual ~Encoder() = default;
   /// size: the exact number of bytes that will be written (small inputs get small tables).
-  static std::unique_ptr<Encoder> make(const CodecChoice& choice, uint64_t size);
+  /// fileStarts: where each file of the input begins (a hint for the x86 branch split).
+  static std::unique_ptr<Encoder> make(const CodecChoice& choice, uint64_t size,
+                                       const std::vector<uint64_t>& fileStarts = {});
   /// Compresses n bytes, appending output to out.
   virtual void write(const uint8_t* data, size_t n, Bytes& out) = 0;
   /// Ends the stream, appending the rest to out.
   virtual void finish(Bytes& out) = 0;
+  /// The codec the stream was written with (after finish; a split may fall back to kCodecXz).
+  virtual Codec codec() const = 0;
 };
 
 class Decoder {

@@ -60,7 +60,7 @@ CodecChoice codecFor(int method, ContentClass cls) {
     // literal context and no position bits (text gains; already-compressed files are the same
     // either way and so may share a block with text).
     case 4:
-      if (cls == ContentClass::Executable) return {kCodecXz, 9, 0, true};
+      if (cls == ContentClass::Executable) return {kCodecXzBranches, 9, 0, false};
       return {kCodecXz, 9, 0, false, 4, 0};
     default: return {kCodecZstd, packed ? 3 : 9, 26, false};
   }

@@ -303,7 +303,7 @@ DecodedBlock decodeBlock(const ArchiveReader& archive, uint32_t block, uint64_t 
 }
 
 // What decoding a block ahead may hold at once: its data and its decoder's state.
-uint64_t decodeCost(uint64_t end) { return end + kMaxDecoderMemory; }
+uint64_t decodeCost(uint64_t end) { return end + kMaxDecoderState; }
 
 // One stretch of a member's data inside one block.
 struct Span {

@@ -1,0 +1,197 @@
+// The x86 branch split and its codec: code comes back whole whatever the step sizes, only
+// branches into their own file are moved, repeated calls pack smaller than the plain x86 filter,
+// and damaged streams end in an error or different bytes, never in a crash.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "BranchSplit.h"
+#include "Codec.h"
+#include "TestSupport.h"
+
+using namespace jar32;
+using jar32::test::sampleText;
+
+namespace {
+
+void putRel(Bytes& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+}
+
+// Files of code-like bytes: calls to a few functions of the same file, jumps and conditional
+// jumps nearby, calls to nowhere, and filler. Fills `starts` with where each file begins.
+Bytes sampleCode(size_t files, size_t fileSize, unsigned seed, std::vector<uint64_t>& starts) {
+  std::mt19937 r(seed);
+  Bytes out;
+  const uint8_t filler[] = {0x48, 0x89, 0xC7, 0x90, 0x8B, 0x45, 0xF8, 0x5D, 0xC3, 0x0F, 0x1F};
+  for (size_t f = 0; f < files; ++f) {
+    const size_t begin = out.size();
+    starts.push_back(begin);
+    std::vector<uint32_t> functions;
+    for (int i = 0; i < 40; ++i) functions.push_back(uint32_t(begin + r() % fileSize));
+    while (out.size() - begin < fileSize) {
+      const uint32_t at = uint32_t(out.size());
+      switch (r() % 10) {
+        case 0: case 1: case 2:
+          out.push_back(0xE8);
+          putRel(out, functions[r() % functions.size()] - (at + 5));
+          break;
+        case 3:
+          out.push_back(0xE9);
+          putRel(out, uint32_t(int32_t(r() % 400) - 200));
+          break;
+        case 4:
+          out.push_back(0x0F);
+          out.push_back(uint8_t(0x80 | (r() % 16)));
+          putRel(out, uint32_t(int32_t(r() % 400) - 200));
+          break;
+        case 5:
+          out.push_back(0xE8);
+          putRel(out, uint32_t(r()));  // most land outside every file
+          break;
+        default:
+          for (unsigned n = 1 + r() % 6; n; --n) out.push_back(filler[r() % sizeof filler]);
+      }
+    }
+  }
+  return out;
+}
+
+Bytes pack(const CodecChoice& c, const Bytes& in, const std::vector<uint64_t>& starts,
+           Codec* used = nullptr) {
+  Bytes packed;
+  auto enc = Encoder::make(c, in.size(), starts);
+  enc->write(in.data(), in.size(), packed);
+  enc->finish(packed);
+  if (used) *used = enc->codec();
+  return packed;
+}
+
+struct Outcome {
+  Bytes out;
+  bool finished = false;
+  int error = kOk;
+};
+
+// Feeds `in` in steps of inStep bytes and takes at most outStep bytes per call.
+Outcome unpack(uint8_t codec, const Bytes& in, size_t inStep, size_t outStep) {
+  Outcome o;
+  auto dec = Decoder::make(codec);
+  Bytes buf(outStep);
+  size_t pos = 0, end = 0;
+  try {
+    for (;;) {
+      end = std::min(in.size(), std::max(end, pos + inStep));
+      const size_t before = pos;
+      const size_t n = dec->step(in.data(), end, pos, buf.data(), buf.size());
+      o.out.insert(o.out.end(), buf.begin(), buf.begin() + long(n));
+      if (dec->finished()) break;
+      if (n == 0 && pos == before) {
+        if (end == in.size()) break;
+        end = std::min(in.size(), end + inStep);
+      }
+    }
+    o.finished = dec->finished();
+  } catch (const JarError& e) {
+    o.error = e.exitCode;
+  }
+  return o;
+}
+
+const CodecChoice kSplit{kCodecXzBranches, 6, 0, false};
+
+}  // namespace
+
+TEST(BranchSplit, CodeComesBackWholeWhateverTheStepSizes) {
+  std::vector<uint64_t> starts;
+  const Bytes code = sampleCode(3, 40000, 1, starts);
+  Codec used{};
+  const Bytes packed = pack(kSplit, code, starts, &used);
+  EXPECT_EQ(used, kCodecXzBranches);
+  for (auto [inStep, outStep] : {std::pair<size_t, size_t>{packed.size(), 1 << 16}, {1, 4096},
+                                 {7, 3}, {1000, 1}, {64, 5}}) {
+    SCOPED_TRACE(std::to_string(inStep) + " in, " + std::to_string(outStep) + " out");
+    const Outcome o = unpack(kCodecXzBranches, packed, inStep, outStep);
+    EXPECT_EQ(o.error, kOk);
+    EXPECT_TRUE(o.finished);
+    EXPECT_TRUE(o.out == code);
+  }
+  // Opcodes at the very end, with too few bytes after them to be branches, and empty input.
+  for (const Bytes& tail : {Bytes{}, Bytes{0xE8}, Bytes{0x90, 0xE9, 0, 0}, Bytes{0x0F, 0x85, 1, 0, 0},
+                            Bytes{0xE8, 0, 0, 0, 0}, Bytes{0x0F}, Bytes{0xE8, 0xE8, 0xE8, 0xE8, 0xE8, 0xE8}}) {
+    const Bytes p = pack(kSplit, tail, {});
+    const Outcome o = unpack(kCodecXzBranches, p, 3, 2);
+    EXPECT_TRUE(o.finished && o.error == kOk && o.out == tail) << tail.size() << " bytes";
+  }
+}
+
+TEST(BranchSplit, OnlyBranchesIntoTheirOwnFileAreMovedAndMadeAbsolute) {
+  // File one (0..19): a call to 15 (its own), a call to 25 (file two), a jump to 12, and a
+  // conditional jump right after the moved call, read as a new opcode.
+  Bytes code;
+  code.push_back(0xE8);
+  putRel(code, 15 - 5);
+  code.push_back(0xE8);
+  putRel(code, 25 - 10);
+  code.push_back(0x0F);
+  code.push_back(0x84);
+  putRel(code, 12 - 16);
+  code.insert(code.end(), 24, 0x90);
+  const branches::Split s = branches::split(code.data(), code.size(), {0, 20});
+  EXPECT_EQ(s.calls, (Bytes{0, 0, 0, 15}));  // absolute, big-endian
+  EXPECT_EQ(s.jumps, (Bytes{0, 0, 0, 12}));
+  EXPECT_EQ(s.main.size(), code.size() - 8);
+  // As one file, both calls move.
+  EXPECT_EQ(branches::split(code.data(), code.size(), {}).calls, (Bytes{0, 0, 0, 15, 0, 0, 0, 25}));
+}
+
+TEST(BranchSplit, RepeatedCallsPackSmallerThanThePlainFilter) {
+  std::vector<uint64_t> starts;
+  const Bytes code = sampleCode(4, 60000, 2, starts);
+  const size_t split = pack(kSplit, code, starts).size();
+  const size_t plain = pack({kCodecXz, 6, 0, true}, code, starts).size();
+  EXPECT_LT(split, plain * 95 / 100) << split << " against " << plain;
+  // Text has next to no branches; the split stays within a few dozen bytes of plain xz.
+  const std::string text = sampleText(100000, 4);
+  const Bytes t(text.begin(), text.end());
+  EXPECT_LT(pack(kSplit, t, {}).size(), pack({kCodecXz, 6, 0, false}, t, {}).size() + 120);
+}
+
+TEST(BranchSplit, DamagedStreamsFailCleanly) {
+  std::vector<uint64_t> starts;
+  const Bytes code = sampleCode(2, 20000, 3, starts);
+  const Bytes packed = pack(kSplit, code, starts);
+  const uint32_t callsSize = getU32(packed.data()), jumpsSize = getU32(packed.data() + 4),
+                 flagsSize = getU32(packed.data() + 8);
+  const size_t mainAt = 12 + callsSize + jumpsSize + flagsSize;
+  ASSERT_LT(mainAt, packed.size()) << callsSize << " " << jumpsSize << " " << flagsSize;
+
+  for (size_t cut : {size_t(5), size_t(12), size_t(12 + callsSize / 2), mainAt, mainAt + 40,
+                     packed.size() - 1}) {
+    const Outcome o = unpack(kCodecXzBranches, Bytes(packed.begin(), packed.begin() + long(cut)), 500, 4096);
+    EXPECT_FALSE(o.finished) << "cut at " << cut;
+    EXPECT_TRUE(o.error == kOk || o.error == kCrcError) << o.error;
+  }
+  auto damagedAt = [&](size_t at, uint8_t mask) {
+    Bytes d(packed);
+    d[at] ^= mask;
+    const Outcome o = unpack(kCodecXzBranches, d, 500, 4096);
+    EXPECT_TRUE(o.error == kCrcError || (o.error == kOk && o.out != code))
+        << "byte " << at << ": " << o.error;
+  };
+  damagedAt(2, 0x80);                    // side streams claimed larger than any writer makes
+  damagedAt(12 + 40, 0x11);              // inside the calls
+  damagedAt(12 + callsSize + 40, 0x11);  // inside the jumps
+  // (The coder's last bytes only settle its final range: a change there may decode the same.)
+  for (size_t i = 0; i + 4 < flagsSize; i += 7) damagedAt(12 + callsSize + jumpsSize + i, 0x24);
+  damagedAt(mainAt + 100, 0x42);         // inside the main stream
+  // Data after the stream's end, seen by the call after the last byte.
+  Bytes longer(packed);
+  longer.push_back(0);
+  auto dec = Decoder::make(kCodecXzBranches);
+  Bytes out(code.size() + 10);
+  size_t pos = 0;
+  EXPECT_EQ(dec->step(longer.data(), longer.size(), pos, out.data(), out.size()), code.size());
+  EXPECT_TRUE(dec->finished());
+  EXPECT_THROW(dec->step(longer.data(), longer.size(), pos, out.data(), out.size()), JarError);
+}
