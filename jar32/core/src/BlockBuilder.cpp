@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "FaultInjection.h"
 #include "Reader.h"
@@ -26,6 +27,16 @@ BlockBuilder::BlockBuilder(const ArchiveReader* source, std::vector<NewEntry>& e
     if (entries[i].origin == NewEntry::Origin::Host && entries[i].info.size > 0)
       hosts_[i] = std::make_unique<HostSource>();
   noteSharedData();
+}
+
+void BlockBuilder::addHost(size_t entry) {
+  if (entry >= hosts_.size()) hosts_.resize(entry + 1);
+  hosts_[entry] = std::make_unique<HostSource>();
+}
+
+std::vector<size_t> BlockBuilder::takeUnshared() {
+  std::lock_guard lock(unsharedMutex_);
+  return std::exchange(unshared_, {});
 }
 
 void BlockBuilder::noteSharedData() {
@@ -129,13 +140,27 @@ Built BlockBuilder::build(const Job& job) const {
 
 void BlockBuilder::finishHead(Built& b, const Job& job,
                               const std::vector<uint64_t>& blockOffsets) const {
-  // Which pieces get records: those of files that were read, and of versions sharing them.
+  // Which pieces get records: those of files that were read, and of versions sharing them
+  // (a file of the same content only if the one read still had that content).
   std::vector<bool> kept(job.pieces.size());
+  std::vector<std::vector<size_t>> sharers(job.pieces.size());
   size_t count = 0;
   for (size_t i = 0; i < job.pieces.size(); ++i) {
     const PiecePlan& p = job.pieces[i];
     kept[i] = !failed(p.entry);
-    if (kept[i]) count += 1 + (p.entry < sharing_.size() ? sharing_[p.entry].size() : 0);
+    if (!kept[i]) continue;
+    ++count;
+    if (p.entry >= sharing_.size()) continue;
+    for (size_t other : sharing_[p.entry]) {
+      const NewEntry& o = entries_[other];
+      if (o.sameContent && !(p.first && p.last && o.checksum == entries_[p.entry].checksum)) {
+        std::lock_guard lock(unsharedMutex_);
+        unshared_.push_back(other);
+        continue;
+      }
+      sharers[i].push_back(other);
+      ++count;
+    }
   }
   BlockMetaWriter records(count);
   b.marks.clear();
@@ -152,8 +177,7 @@ void BlockBuilder::finishHead(Built& b, const Job& job,
       records.add(entry, flags, p.memberOffset, p.length, blockOffsets[i], info, checksum);
     };
     add(p.entry);
-    if (p.entry < sharing_.size())
-      for (size_t other : sharing_[p.entry]) add(other);
+    for (size_t other : sharers[i]) add(other);
   }
   Bytes raw = records.finish();
   b.header.type = kBlockData;

@@ -99,6 +99,11 @@ class BlockBuilder {
   std::vector<std::string> sourceNotes(size_t entry, std::string& failure) const;
   /// Looks again at which entries share another's data (call when no block is being built).
   void noteSharedData();
+  /// Makes a new file of an entry that shared another's content (call between runs).
+  void addHost(size_t entry);
+  /// Files of the same content as another whose stored copy turned out different (it changed
+  /// or could not be read): no records were written for them.
+  std::vector<size_t> takeUnshared();
 
  private:
   void readPiece(const PiecePlan& p, uint8_t* out) const;
@@ -115,6 +120,8 @@ class BlockBuilder {
   std::atomic<bool>& abort_;
   std::vector<std::unique_ptr<HostSource>> hosts_;  // by entry, for new files with data
   std::vector<std::vector<size_t>> sharing_;        // by entry: the entries sharing its data
+  mutable std::mutex unsharedMutex_;
+  mutable std::vector<size_t> unshared_;
   int metaLevel_ = 3;
 };
 

@@ -20,6 +20,7 @@
 #include "FaultInjection.h"
 #include "OldBlocks.h"
 #include "Reader.h"
+#include "SameContent.h"
 #include "TempFiles.h"
 #include "WorkerPool.h"
 
@@ -89,28 +90,25 @@ std::vector<size_t> countPieces(const ArchiveReader& source) {
 constexpr uint64_t kBuildBudget = 1ull << 30;
 uint64_t buildCost(const Job& job) { return 2 * job.dataRaw + encoderMemory(job.codec, job.dataRaw); }
 
-std::string baseName(const std::string& memberName) {
-  auto sep = memberName.find_last_of('\\');
-  return sep == std::string::npos ? memberName : memberName.substr(sep + 1);
-}
-
 // New files, similar ones together, big ones split at the block limit.
+// only: when given, the entries to plan.
 std::vector<Job> planHostJobs(const std::vector<NewEntry>& entries, int method, uint64_t limit,
-                              std::vector<std::unique_ptr<HashChain>>& chains) {
+                              std::vector<std::unique_ptr<HashChain>>& chains,
+                              const std::vector<bool>* only = nullptr) {
   std::vector<size_t> hosts;
   for (size_t i = 0; i < entries.size(); ++i)
-    if (entries[i].origin == NewEntry::Origin::Host && entries[i].info.size > 0) hosts.push_back(i);
-  std::vector<std::string> exts(entries.size()), bases(entries.size());
-  for (size_t i : hosts) {
-    exts[i] = extensionOf(entries[i].info.name);
-    bases[i] = baseName(entries[i].info.name);
-  }
+    if (entries[i].origin == NewEntry::Origin::Host && entries[i].info.size > 0 &&
+        (!only || (*only)[i]))
+      hosts.push_back(i);
+  // By kind and extension, then by path: files of one folder stay together, so a tree that
+  // repeats (copies, versions) repeats in the same order.
+  std::vector<std::string> exts(entries.size());
+  for (size_t i : hosts) exts[i] = extensionOf(entries[i].info.name);
   std::stable_sort(hosts.begin(), hosts.end(), [&](size_t a, size_t b) {
     const NewEntry& x = entries[a];
     const NewEntry& y = entries[b];
     if (x.cls != y.cls) return x.cls < y.cls;
     if (exts[a] != exts[b]) return exts[a] < exts[b];
-    if (bases[a] != bases[b]) return bases[a] < bases[b];
     return x.info.name < y.info.name;
   });
   std::vector<Job> jobs;
@@ -291,6 +289,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   out.write(fh, sizeof fh);
 
   std::vector<std::unique_ptr<HashChain>> chains(entries.size());
+  shareEqualContent(entries, limit);
   std::vector<Job> jobs = planHostJobs(entries, method, limit, chains);
   std::atomic<bool> abort{false};
   BlockBuilder builder(source, entries, prot, chains, abort);
@@ -397,16 +396,42 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   };
 
   // 1. New files first: what cannot be read is known before the old blocks are planned.
-  run(jobs);
-  for (size_t i = 0; i < entries.size(); ++i) {
-    std::string failure;
-    for (const std::string& note : builder.sourceNotes(i, failure))
-      if (progress) progress->warning(entries[i].hostPath + ": " + note);
-    if (!failure.empty()) {
-      entries[i].dropped = true;
-      dropped_.push_back(i);
-      if (progress) progress->warning("skipped " + entries[i].hostPath + ": " + failure);
+  auto noteSources = [&](const std::vector<bool>* only) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+      if (only && !(*only)[i]) continue;
+      std::string failure;
+      for (const std::string& note : builder.sourceNotes(i, failure))
+        if (progress) progress->warning(entries[i].hostPath + ": " + note);
+      if (!failure.empty()) {
+        entries[i].dropped = true;
+        dropped_.push_back(i);
+        if (progress) progress->warning("skipped " + entries[i].hostPath + ": " + failure);
+      }
     }
+  };
+  run(jobs);
+  noteSources(nullptr);
+  // Files meant to share another's content are read themselves where that one was not
+  // stored with it (it changed, or could not be read).
+  std::vector<bool> again(entries.size());
+  bool readAgain = false;
+  for (size_t i : builder.takeUnshared()) again[i] = readAgain = true;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    NewEntry& e = entries[i];
+    if (e.sameContent && !e.dropped && entries[e.sharedWith].dropped) again[i] = readAgain = true;
+  }
+  if (readAgain) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+      if (!again[i]) continue;
+      entries[i].origin = NewEntry::Origin::Host;
+      entries[i].sharedWith = SIZE_MAX;
+      entries[i].sameContent = false;
+      builder.addHost(i);
+    }
+    builder.noteSharedData();
+    std::vector<Job> more = planHostJobs(entries, method, limit, chains, &again);
+    run(more);
+    noteSources(&again);
   }
   for (size_t i = 0; i < entries.size(); ++i) {  // other names of a file that was not read
     NewEntry& e = entries[i];

@@ -30,6 +30,9 @@ struct NewEntry {
   HostState expected;      // Host: the file as it was checked (the read must find it so)
   ContentClass cls = ContentClass::General;
   size_t sharedWith = SIZE_MAX;  // Shared: the entry whose data this version shares
+  /// Shared: another file with the same content (checksum: that content's), not a hard link;
+  /// if the file it shares with is not stored with that content, it is read itself.
+  bool sameContent = false;
   /// Host: the version of the name that this one took the chapter from, as it was before, so
   /// that it comes back when the file cannot be read after all.
   std::shared_ptr<const NewEntry> displaced;

@@ -149,3 +149,43 @@ TEST_F(Changing, AFileReplacedSinceTheScanIsNotStoredUnderItsName) {
 
 }  // namespace
 }  // namespace jar32::test
+
+namespace jar32::test {
+
+// Files of equal content are stored once; when the copy that is read turns out different
+// (it changed after the contents were compared), the others are read themselves.
+TEST_F(Changing, FilesOfEqualContentShareOneCopyUnlessItChangesBeforeItIsRead) {
+  const std::string same = randomBytes(64 * 1024, 3), other = randomBytes(64 * 1024, 4);
+  for (const char* name : {"a", "b", "c"}) writeFile(dir / name, same);
+  writeFile(dir / "d", other);
+  RecordingProgress p;
+  addWith({source(dir / "a", "a"), source(dir / "b", "b"), source(dir / "c", "c"),
+           source(dir / "d", "d")}, p);
+  EXPECT_LT(fs::file_size(arc()), 140u * 1024);  // two copies of random data, not four
+  auto data = contents();
+  EXPECT_TRUE(data["a"] == same && data["b"] == same && data["c"] == same && data["d"] == other);
+  // Deleting the name whose copy was read keeps the others whole.
+  auto named = [](const char* n) { return [n](const MemberInfo& m) { return m.name == n; }; };
+  EXPECT_EQ(deleteMembers(arc(), named("a"), false, {}, nullptr), 1u);
+  EXPECT_NO_THROW(Archive::open(arc(), "")->test(nullptr));
+  data = contents();
+  EXPECT_EQ(data.count("a"), 0u);
+  EXPECT_TRUE(data["b"] == same && data["c"] == same);
+
+  writeFile(dir / "p", same);
+  writeFile(dir / "q", same);
+  fs::remove(arc());
+  RecordingProgress p2;
+  HeldAdd held("source", 1, [&] { return addWith({source(dir / "p", "p"), source(dir / "q", "q")}, p2); });
+  ASSERT_TRUE(held.held());
+  const std::string changed = randomBytes(64 * 1024, 5);
+  writeFile(dir / "p", changed);  // in place: the same file, another content
+  const AddReport r = held.finish();
+  EXPECT_EQ(r.added, 2u);
+  EXPECT_NO_THROW(Archive::open(arc(), "")->test(nullptr));
+  data = contents();
+  EXPECT_EQ(data["q"], same);
+  EXPECT_EQ(data["p"], changed);  // p was read first: q had to be read itself
+}
+
+}  // namespace jar32::test

@@ -1,0 +1,81 @@
+#include "SameContent.h"
+
+#include <sodium.h>
+
+#include <array>
+#include <map>
+#include <unordered_map>
+
+#include "Checksum.h"
+#include "HostFile.h"
+
+namespace jar32 {
+namespace {
+
+using Digest = std::array<uint8_t, 32>;
+
+struct Hashed {
+  Digest digest;
+  uint64_t checksum;
+};
+
+// The file's content as it is now, if it is still the file that was checked.
+bool hashFile(const NewEntry& e, Hashed& out) {
+  try {
+    HostFile f = HostFile::open(e.hostPath);
+    if (!f.opened().unchangedSince(e.expected) || f.opened().size != e.info.size) return false;
+    crypto_generichash_state st;
+    crypto_generichash_init(&st, nullptr, 0, out.digest.size());
+    ContentHash xxh;
+    std::vector<uint8_t> buf(size_t(std::min<uint64_t>(e.info.size, 1 << 20)));
+    for (uint64_t at = 0; at < e.info.size;) {
+      const size_t want = size_t(std::min<uint64_t>(buf.size(), e.info.size - at));
+      if (f.readAt(at, buf.data(), want) != want) return false;
+      crypto_generichash_update(&st, buf.data(), want);
+      xxh.update(buf.data(), want);
+      at += want;
+    }
+    if (!f.now().unchangedSince(f.opened())) return false;
+    crypto_generichash_final(&st, out.digest.data(), out.digest.size());
+    out.checksum = xxh.digest();
+    return true;
+  } catch (const JarError&) {
+    return false;  // reading it later reports what is wrong
+  }
+}
+
+}  // namespace
+
+size_t shareEqualContent(std::vector<NewEntry>& entries, uint64_t largest) {
+  std::vector<bool> linked(entries.size());  // hard links: theirs is shared already
+  for (const NewEntry& e : entries)
+    if (e.origin == NewEntry::Origin::Shared && e.sharedWith < entries.size()) linked[e.sharedWith] = true;
+  std::unordered_map<uint64_t, std::vector<size_t>> bySize;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const NewEntry& e = entries[i];
+    if (e.origin != NewEntry::Origin::Host || e.info.kind != MemberKind::File || e.info.size == 0 ||
+        e.info.size > largest || e.expected.sparse || !e.info.hardLinkTarget.empty() || linked[i])
+      continue;
+    bySize[e.info.size].push_back(i);
+  }
+  size_t shared = 0;
+  for (auto& [size, group] : bySize) {
+    if (group.size() < 2) continue;
+    std::map<Digest, size_t> first;
+    for (size_t i : group) {
+      Hashed h;
+      if (!hashFile(entries[i], h)) continue;
+      auto [it, isNew] = first.emplace(h.digest, i);
+      NewEntry& e = entries[i];
+      e.checksum = h.checksum;
+      if (isNew) continue;
+      e.origin = NewEntry::Origin::Shared;
+      e.sharedWith = it->second;
+      e.sameContent = true;
+      ++shared;
+    }
+  }
+  return shared;
+}
+
+}  // namespace jar32
