@@ -71,9 +71,18 @@ void ExtractFolder::clearLeftovers(const std::string& key, int folder) {
 Fd ExtractFolder::openParent(const std::vector<std::string>& parts, bool create, std::string& problem) {
   const size_t depth = parts.size() - 1;
   const std::string key = join(parts, depth);
-  if (cachedFd_ && key == cachedFolder_) return Fd(::dup(cachedFd_.get()));
-  Fd current(::dup(root_.get()));
-  for (size_t i = 0; i < depth; ++i) {
+  if (auto it = folders_.find(key); it != folders_.end()) return Fd(::dup(it->second.get()));
+  // From the deepest folder above it that is open already.
+  size_t start = 0;
+  Fd current;
+  for (size_t d = depth; d-- > 1 && !current;) {
+    if (auto it = folders_.find(join(parts, d)); it != folders_.end()) {
+      current = Fd(::dup(it->second.get()));
+      start = d;
+    }
+  }
+  if (!current) current = Fd(::dup(root_.get()));
+  for (size_t i = start; i < depth; ++i) {
     const char* name = parts[i].c_str();
     int fd = ::openat(current.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT && create) {
@@ -93,8 +102,9 @@ Fd ExtractFolder::openParent(const std::vector<std::string>& parts, bool create,
     current = Fd(fd);
   }
   clearLeftovers(key, current.get());
-  cachedFolder_ = key;
-  cachedFd_ = Fd(::dup(current.get()));
+  constexpr size_t kOpenFolders = 256;  // well below the usual limit of open files
+  if (folders_.size() >= kOpenFolders) folders_.clear();
+  folders_.emplace(key, Fd(::dup(current.get())));
   return current;
 }
 

@@ -132,8 +132,9 @@ class ExtractFolder {
   void clearLeftovers(const std::string& key, int folder);
   std::string path_;
   Fd root_;
-  std::string cachedFolder_;  // parts of the cached parent, joined with '/'
-  Fd cachedFd_;
+  /// Folders opened for files, by their parts joined with '/': members of one folder are
+  /// often not next to each other.
+  std::unordered_map<std::string, Fd> folders_;
   std::vector<std::string> madeLinks_;  // parts joined with '/'
   std::unordered_set<std::string> cleared_;  // folders already freed of leftovers
   unsigned counter_ = 0;

@@ -65,3 +65,30 @@ TEST_F(Target, LinksOnTheWayAreNeverFollowed) {
   EXPECT_FALSE(target.linkPassesForeignLink({"m"}, "l/x"));
   EXPECT_TRUE(target.linkPassesForeignLink({"m"}, "evil/x"));
 }
+
+// Folders are opened from the deepest one already open; one whose deeper part is a planted
+// link is still refused, and files land where their names say whatever the order.
+TEST_F(Target, FoldersOpenedEarlierServeTheFilesBelowThem) {
+  fs::create_directories(root_ / "box/a/b");
+  fs::create_directory_symlink(root_ / "outside", root_ / "box/a/b/evil");
+  ExtractFolder target((root_ / "box").string());
+  std::string problem;
+  auto put = [&](const std::vector<std::string>& parts) {
+    Fd parent = target.openParent(parts, true, problem);
+    if (!parent) return false;
+    auto file = target.startFile(parent.get(), parts);
+    jar32::MemberInfo m;
+    m.mode = 0644;
+    std::string note;
+    return file.open() && file.write(reinterpret_cast<const uint8_t*>("x"), 1) && file.commit(m, note);
+  };
+  ASSERT_TRUE(put({"a", "b", "one"})) << problem;
+  ASSERT_TRUE(put({"c", "two"})) << problem;
+  ASSERT_TRUE(put({"a", "b", "d", "e", "three"})) << problem;
+  ASSERT_TRUE(put({"a", "four"})) << problem;
+  EXPECT_FALSE(put({"a", "b", "evil", "five"}));
+  EXPECT_NE(problem.find("in the way"), std::string::npos);
+  for (const char* path : {"a/b/one", "c/two", "a/b/d/e/three", "a/four"})
+    EXPECT_TRUE(fs::is_regular_file(root_ / "box" / path)) << path;
+  EXPECT_TRUE(fs::is_empty(root_ / "outside"));
+}
