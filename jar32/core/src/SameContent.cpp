@@ -3,6 +3,8 @@
 #include <sodium.h>
 
 #include <array>
+#include <atomic>
+#include <thread>
 #include <map>
 #include <unordered_map>
 
@@ -46,7 +48,7 @@ bool hashFile(const NewEntry& e, Hashed& out) {
 
 }  // namespace
 
-size_t shareEqualContent(std::vector<NewEntry>& entries, uint64_t largest) {
+size_t shareEqualContent(std::vector<NewEntry>& entries, uint64_t largest, unsigned threads) {
   std::vector<bool> linked(entries.size());  // hard links: theirs is shared already
   for (const NewEntry& e : entries)
     if (e.origin == NewEntry::Origin::Shared && e.sharedWith < entries.size()) linked[e.sharedWith] = true;
@@ -58,22 +60,34 @@ size_t shareEqualContent(std::vector<NewEntry>& entries, uint64_t largest) {
       continue;
     bySize[e.info.size].push_back(i);
   }
+  // Read the files of shared sizes on all threads, then pair them in order.
+  std::vector<size_t> todo;
+  for (auto& [size, group] : bySize)
+    if (group.size() > 1) todo.insert(todo.end(), group.begin(), group.end());
+  std::vector<Hashed> hashes(todo.size());
+  std::vector<char> read(todo.size());
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t k; (k = next++) < todo.size();) read[k] = hashFile(entries[todo[k]], hashes[k]);
+  };
+  std::vector<std::thread> workers;
+  for (unsigned t = 1; t < std::min<size_t>(threads, todo.size()); ++t) workers.emplace_back(work);
+  work();
+  for (auto& w : workers) w.join();
+
   size_t shared = 0;
-  for (auto& [size, group] : bySize) {
-    if (group.size() < 2) continue;
-    std::map<Digest, size_t> first;
-    for (size_t i : group) {
-      Hashed h;
-      if (!hashFile(entries[i], h)) continue;
-      auto [it, isNew] = first.emplace(h.digest, i);
-      NewEntry& e = entries[i];
-      e.checksum = h.checksum;
-      if (isNew) continue;
-      e.origin = NewEntry::Origin::Shared;
-      e.sharedWith = it->second;
-      e.sameContent = true;
-      ++shared;
-    }
+  std::map<std::pair<uint64_t, Digest>, size_t> first;
+  for (size_t k = 0; k < todo.size(); ++k) {
+    if (!read[k]) continue;
+    const size_t i = todo[k];
+    NewEntry& e = entries[i];
+    e.checksum = hashes[k].checksum;
+    auto [it, isNew] = first.emplace(std::make_pair(e.info.size, hashes[k].digest), i);
+    if (isNew) continue;
+    e.origin = NewEntry::Origin::Shared;
+    e.sharedWith = it->second;
+    e.sameContent = true;
+    ++shared;
   }
   return shared;
 }

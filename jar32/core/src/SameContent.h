@@ -12,7 +12,8 @@ namespace jar32 {
 /// equals an earlier one's (BLAKE2b-256 of the whole content) a Shared version of it, with
 /// `sameContent` set and `checksum` the content's XXH3. Files up to `largest` bytes only (they
 /// lie in one block); files that changed since they were checked, sparse files and names of
-/// hard links are left as they are. Returns the number of files that now share.
-size_t shareEqualContent(std::vector<NewEntry>& entries, uint64_t largest);
+/// hard links are left as they are. Reads on up to `threads` threads. Returns the number of
+/// files that now share.
+size_t shareEqualContent(std::vector<NewEntry>& entries, uint64_t largest, unsigned threads);
 
 }  // namespace jar32

@@ -289,7 +289,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   out.write(fh, sizeof fh);
 
   std::vector<std::unique_ptr<HashChain>> chains(entries.size());
-  shareEqualContent(entries, limit);
+  shareEqualContent(entries, limit, std::max(1u, settings.threads));
   std::vector<Job> jobs = planHostJobs(entries, method, limit, chains);
   std::atomic<bool> abort{false};
   BlockBuilder builder(source, entries, prot, chains, abort);
