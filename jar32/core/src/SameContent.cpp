@@ -14,6 +14,9 @@
 namespace jar32 {
 namespace {
 
+// Below this a copy costs less in the compressed stream than a record pointing back at it.
+constexpr uint64_t kSmallest = 64;
+
 using Digest = std::array<uint8_t, 32>;
 
 struct Hashed {
@@ -55,7 +58,7 @@ size_t shareEqualContent(std::vector<NewEntry>& entries, uint64_t largest, unsig
   std::unordered_map<uint64_t, std::vector<size_t>> bySize;
   for (size_t i = 0; i < entries.size(); ++i) {
     const NewEntry& e = entries[i];
-    if (e.origin != NewEntry::Origin::Host || e.info.kind != MemberKind::File || e.info.size == 0 ||
+    if (e.origin != NewEntry::Origin::Host || e.info.kind != MemberKind::File || e.info.size < kSmallest ||
         e.info.size > largest || e.expected.sparse || !e.info.hardLinkTarget.empty() || linked[i])
       continue;
     bySize[e.info.size].push_back(i);
