@@ -1,0 +1,72 @@
+// libFuzzer target: the block codecs. With the first byte's top bit clear the rest is a
+// compressed stream of codec (byte & 3): it decodes, in steps the second byte sets, to bytes
+// or JarError(kCrcError), never more than 64 MiB. With it set the rest is data: the x86 branch
+// split (fast preset) must give it back exactly, and tell its file starts apart.
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "Codec.h"
+#include "jar32/Errors.h"
+
+using namespace jar32;
+
+namespace {
+
+void decodeOnly(uint8_t codec, size_t step, const uint8_t* in, size_t size) {
+  try {
+    auto dec = Decoder::make(codec);
+    std::vector<uint8_t> out(4096);
+    size_t pos = 0, end = 0, total = 0;
+    while (total < (64u << 20)) {
+      end = std::min(size, std::max(end, pos + step));
+      const size_t before = pos;
+      const size_t n = dec->step(in, end, pos, out.data(), out.size());
+      total += n;
+      if (dec->finished()) {
+        dec->step(in, size, pos, out.data(), out.size());  // data after the end must throw
+        return;
+      }
+      if (n == 0 && pos == before) {
+        if (end == size) return;
+        end = std::min(size, end + step);
+      }
+    }
+  } catch (const JarError& e) {
+    if (e.exitCode != kCrcError) {
+      std::fprintf(stderr, "unexpected error %d: %s\n", e.exitCode, e.what());
+      std::abort();
+    }
+  }
+}
+
+void roundTrip(const uint8_t* data, size_t size) {
+  // Two files: the first half and the rest.
+  const std::vector<uint64_t> starts{0, size / 2};
+  Bytes packed;
+  auto enc = Encoder::make({kCodecXzBranches, 0, 0, false}, size, starts);
+  enc->write(data, size, packed);
+  enc->finish(packed);
+  auto dec = Decoder::make(enc->codec());
+  std::vector<uint8_t> out(size + 16);
+  size_t pos = 0, got = 0;
+  for (int rounds = 0; rounds < 1000000 && !dec->finished(); ++rounds) {
+    const size_t n = dec->step(packed.data(), packed.size(), pos, out.data() + got,
+                               std::min<size_t>(out.size() - got, 7));
+    got += n;
+    if (n == 0 && pos == packed.size() && !dec->finished()) break;
+  }
+  if (!dec->finished() || got != size || !std::equal(data, data + size, out.begin())) {
+    std::fprintf(stderr, "round trip failed: %zu of %zu bytes\n", got, size);
+    std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  if (data[0] & 0x80) roundTrip(data + 2, size - 2);
+  else decodeOnly(data[0] & 3, 1 + data[1] * 16, data + 2, size - 2);
+  return 0;
+}
