@@ -337,15 +337,16 @@ class XzBranchDecoder final : public Decoder {
       const size_t n = std::min(inSize - inPos, want_ - side_.size());
       side_.insert(side_.end(), in + inPos, in + inPos + n);
       inPos += n;
-      if (side_.size() == kBranchHead && want_ == kBranchHead) {
+      if (side_.size() == kBranchHead && !headRead_) {
         const uint64_t total = uint64_t(getU32(side_.data())) + getU32(side_.data() + 4) +
                                getU32(side_.data() + 8);
         if (total > kMaxBranchSideBytes) damaged("branch streams too large");
+        headRead_ = true;
         want_ = kBranchHead + size_t(total);
         side_.reserve(want_);
       }
     }
-    if (side_.size() < want_ || want_ == kBranchHead) return false;
+    if (!headRead_ || side_.size() < want_) return false;
     const uint8_t* p = side_.data() + kBranchHead;
     const size_t callsSize = getU32(side_.data()), jumpsSize = getU32(side_.data() + 4);
     calls_ = std::make_unique<XzOperands>(p, callsSize);
@@ -357,6 +358,7 @@ class XzBranchDecoder final : public Decoder {
   }
 
   Bytes side_;
+  bool headRead_ = false;
   size_t want_ = kBranchHead;
   std::unique_ptr<XzOperands> calls_, jumps_;
   std::unique_ptr<branches::Joiner> joiner_;

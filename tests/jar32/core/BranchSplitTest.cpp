@@ -180,6 +180,9 @@ TEST(BranchSplit, DamagedStreamsFailCleanly) {
         << "byte " << at << ": " << o.error;
   };
   damagedAt(2, 0x80);                    // side streams claimed larger than any writer makes
+  Bytes noSides(packed);
+  std::fill(noSides.begin(), noSides.begin() + 12, 0);  // no side streams at all
+  EXPECT_EQ(unpack(kCodecXzBranches, noSides, 500, 4096).error, kCrcError);
   damagedAt(12 + 40, 0x11);              // inside the calls
   damagedAt(12 + callsSize + 40, 0x11);  // inside the jumps
   // (The coder's last bytes only settle its final range: a change there may decode the same.)
