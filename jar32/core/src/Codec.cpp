@@ -103,6 +103,8 @@ class ZstdDecoder final : public Decoder {
   bool finished_ = false;
 };
 
+constexpr uint64_t kLongSearchLimit = 16ull << 20;
+
 // The LZMA2 options of a choice for an input of `size` bytes.
 lzma_options_lzma xzOptions(const CodecChoice& c, uint64_t size) {
   lzma_options_lzma opt;
@@ -112,6 +114,8 @@ lzma_options_lzma xzOptions(const CodecChoice& c, uint64_t size) {
   while (opt.dict_size / 2 >= std::max<uint64_t>(size, 64 * 1024)) opt.dict_size /= 2;
   if (c.lc >= 0) opt.lc = uint32_t(c.lc);
   if (c.pb >= 0) opt.pb = uint32_t(c.pb);
+  // Small inputs take little time either way: the longest matches are worth their search.
+  if (c.level == 9 && size <= kLongSearchLimit) opt.nice_len = 273;
   return opt;
 }
 

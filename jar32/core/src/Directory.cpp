@@ -10,7 +10,9 @@
 namespace jar32 {
 namespace {
 
-constexpr uint64_t kDirectoryVersion = 3;  // also the version of the member records
+constexpr uint64_t kDirectoryVersion = 4;  // also the version of the member records
+// Version 4 records: the piece (offsets, length, checksum) is the previous record's.
+constexpr uint8_t kPieceAsBefore = 4;
 // Member fields of format 2, after those of format 1: what the flags say follows.
 enum : uint64_t {
   kFieldNanoseconds = 1,
@@ -394,11 +396,14 @@ struct BlockMetaWriter::Columns {
   Bytes bytes[kCount];
   uint64_t id = 0, end = 0;
   int64_t mtime = 0;
+  bool added = false;  // the previous record's piece:
+  uint8_t flags = 0;
+  uint64_t memberOffset = 0, blockOffset = 0, length = 0, checksum = 0;
   ByteWriter at(int column) { return ByteWriter(bytes[column]); }
 };
 
 BlockMetaWriter::BlockMetaWriter(size_t count, uint64_t version)
-    : w_(out_), count_(count), left_(count) {
+    : w_(out_), count_(count), left_(count), version_(version) {
   w_.var(version);
   w_.var(count);
   if (version >= 3) columns_ = std::make_unique<Columns>();
@@ -424,11 +429,23 @@ void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uin
   using C = Columns;
   c.at(C::kId).svar(int64_t(id - c.id));
   c.id = id;
-  c.at(C::kFlags).u8(flags);
-  c.at(C::kPiece).var(memberOffset);
-  c.at(C::kPiece).svar(int64_t(blockOffset - c.end));
-  c.end = blockOffset + length;
-  c.at(C::kLength).var(length);
+  // Versions sharing one stored copy follow each other: the piece is written once.
+  const bool asBefore = version_ >= 4 && c.added && flags == c.flags &&
+                        memberOffset == c.memberOffset && blockOffset == c.blockOffset &&
+                        length == c.length && (!(flags & kPieceLast) || checksum == c.checksum);
+  c.added = true;
+  c.flags = flags;
+  c.memberOffset = memberOffset;
+  c.blockOffset = blockOffset;
+  c.length = length;
+  c.checksum = checksum;
+  c.at(C::kFlags).u8(asBefore ? flags | kPieceAsBefore : flags);
+  if (!asBefore) {
+    c.at(C::kPiece).var(memberOffset);
+    c.at(C::kPiece).svar(int64_t(blockOffset - c.end));
+    c.end = blockOffset + length;
+    c.at(C::kLength).var(length);
+  }
   c.at(C::kName).str(info.name);
   c.at(C::kKind).u8(uint8_t(info.kind));
   c.at(C::kAttributes).var(info.attributes);
@@ -463,7 +480,7 @@ void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uin
       text.str(a.value);
     }
   }
-  if (flags & kPieceLast) c.at(C::kChecksum).u64(checksum);
+  if ((flags & kPieceLast) && !asBefore) c.at(C::kChecksum).u64(checksum);
 }
 
 Bytes BlockMetaWriter::finish() {
@@ -480,7 +497,8 @@ namespace {
 // Reads the columns of format 3 (count records), one record at a time with a reader per
 // column, into p; check(p) and then visit(index, p) see each record.
 template <typename Visit, typename Check>
-void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& check,
+void decodeColumns(ByteReader& r, uint64_t version, uint64_t count, PieceRecord& p,
+                   const Check& check,
                    const Visit& visit, ChapterRange wanted) {
   using C = BlockMetaWriter::Columns;
   ByteReader at[C::kCount];
@@ -498,16 +516,29 @@ void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& c
   }
   uint64_t id = 0, end = 0;
   int64_t mtime = 0;
+  const uint8_t known = version >= 4 ? kPieceFirst | kPieceLast | kPieceAsBefore : kPieceFirst | kPieceLast;
+  uint8_t previousFlags = 0;
+  uint64_t previousChecksum = 0, memberOffset = 0, blockOffset = 0, length = 0;
   for (uint64_t index = 0; index < count; ++index) {
     id += uint64_t(at[C::kId].svar());
     p.id = id;
-    p.flags = at[C::kFlags].u8();
-    if (p.flags & ~(kPieceFirst | kPieceLast)) r.fail();
-    p.memberOffset = at[C::kPiece].var(1ull << 62);
-    p.blockOffset = end + uint64_t(at[C::kPiece].svar());
-    p.length = at[C::kLength].var(1ull << 62);
-    if (p.blockOffset > (1ull << 62)) r.fail();
-    end = p.blockOffset + p.length;
+    const uint8_t flags = at[C::kFlags].u8();
+    if (flags & ~known) r.fail();
+    p.flags = flags & (kPieceFirst | kPieceLast);
+    const bool asBefore = flags & kPieceAsBefore;
+    if (asBefore) {
+      if (index == 0 || p.flags != previousFlags) r.fail();
+    } else {
+      memberOffset = at[C::kPiece].var(1ull << 62);
+      blockOffset = end + uint64_t(at[C::kPiece].svar());
+      length = at[C::kLength].var(1ull << 62);
+      if (blockOffset > (1ull << 62)) r.fail();
+      end = blockOffset + length;
+    }
+    p.memberOffset = memberOffset;
+    p.blockOffset = blockOffset;
+    p.length = length;
+    previousFlags = p.flags;
     MemberInfo& m = p.info;
     const uint64_t first = at[C::kChapter].var(0xFFFFFFFF);
     const uint64_t span = at[C::kChapter].var(0xFFFFFFFF);
@@ -583,7 +614,10 @@ void decodeColumns(ByteReader& r, uint64_t count, PieceRecord& p, const Check& c
         }
       }
     }
-    p.checksum = (p.flags & kPieceLast) ? at[C::kChecksum].u64() : 0;
+    if (!(p.flags & kPieceLast)) p.checksum = 0;
+    else if (asBefore) p.checksum = previousChecksum;
+    else p.checksum = at[C::kChecksum].u64();
+    previousChecksum = p.checksum;
     check(p);
     visit(index, p);
   }
@@ -604,8 +638,9 @@ void eachBlockRecord(const Bytes& raw, uint64_t blockDataRaw, const Visit& visit
   };
   PieceRecord p;
   if (version >= 3) {
-    // Every record takes at least 15 bytes of its columns.
-    decodeColumns(r, r.var(r.remaining() / 15), p, check, visit, wanted);
+    // Every record takes at least 15 bytes of its columns (version 4: 12 when it repeats a piece).
+    decodeColumns(r, version, r.var(r.remaining() / (version >= 4 ? 12 : 15)), p, check, visit,
+                  wanted);
     if (!r.atEnd()) r.fail();
     return;
   }

@@ -73,7 +73,7 @@ void encodeInfo(const ArchiveInfo& info, ByteWriter& w);
 void decodeInfo(ByteReader& r, ArchiveInfo& info);
 
 /// Format 3 (the version written) unless an older one is asked for (tests, reference archives).
-Bytes encodeDirectory(const Directory& dir, uint64_t version = 3);
+Bytes encodeDirectory(const Directory& dir, uint64_t version = 4);
 /// Validates everything against the file size; damage throws kCrcError. Without keepEntries
 /// the entries are checked one by one and not kept (dir.entries stays empty). Entries that refer
 /// to block records (format 3) keep only `record` until resolveRecords() fills them in.
@@ -95,7 +95,7 @@ uint64_t memberDigest(const MemberInfo& m);
 /// values lie together and compress well); older formats wrote them one after the other.
 class BlockMetaWriter {
  public:
-  explicit BlockMetaWriter(size_t count, uint64_t version = 3);
+  explicit BlockMetaWriter(size_t count, uint64_t version = 4);
   ~BlockMetaWriter();
   void add(uint64_t id, uint8_t flags, uint64_t memberOffset, uint64_t length,
            uint64_t blockOffset, const MemberInfo& info, uint64_t checksum);
@@ -109,6 +109,7 @@ class BlockMetaWriter {
   Bytes out_;
   ByteWriter w_;
   size_t count_, left_;
+  uint64_t version_;
   std::unique_ptr<Columns> columns_;  // format 3
 };
 /// Decodes and checks a block's records one at a time: visit(index, record) may move from it.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Recipe of the reference archives in this folder, written in format version 4 by jar32.exe as
-# it was on 2026-12-09 (as version 3, and x86 branches split into streams of their own): every
+# it was on 2026-12-09 (as version 3, with x86 branches split into streams of their own and
+# records that repeat the piece of the one before them, as hard links do): every
 # codec (-m1/-m2 zstd, -m4 xz, and xz with the x86 branch split), both protection methods,
 # chapters, comments, the fields of version 2 (nanoseconds, owner, hard links, sparse files),
 # an archive changed after it was made (a member deleted, blocks copied as they are), and one of

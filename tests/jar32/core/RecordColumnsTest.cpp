@@ -129,6 +129,30 @@ TEST(RecordColumns, CutGarbledAndOutOfRangeRecordsAreDamage) {
   }
 }
 
+// Names sharing one stored copy (hard links, equal content) follow each other: version 4 writes
+// their piece and checksum once.
+TEST(RecordColumns, VersionsSharingAPieceWriteItOnce) {
+  auto records = samples();
+  PieceRecord twin = records[1], third = records[1];
+  twin.id = 20;
+  twin.info.name = "docs\\b.txt";
+  third.id = 21;
+  third.info.name = "docs\\c.txt";
+  records.insert(records.begin() + 2, {twin, third});
+  for (uint64_t version : {3u, 4u}) {
+    SCOPED_TRACE(version);
+    expectSame(decodeBlockMeta(encode(records, version), 200), records);
+  }
+  const Bytes v4 = encode(records, 4);
+  EXPECT_LE(v4.size() + 20, encode(records, 3).size());
+  for (size_t n = 0; n < v4.size(); ++n)  // every cut
+    EXPECT_THROW(decodeBlockMeta(Bytes(v4.begin(), v4.begin() + long(n)), 200), JarError) << n;
+  // The same records as version 3 lose the piece of the two that repeat it.
+  Bytes asThree = v4;
+  asThree[0] = 3;
+  EXPECT_THROW(decodeBlockMeta(asThree, 200), JarError);
+}
+
 TEST(RecordColumns, ColumnsCompressBetterThanRows) {
   // The same fields column by column hold the same bytes; equal values now lie together.
   std::vector<PieceRecord> many;
