@@ -43,7 +43,7 @@ for c in $list; do
   s="$out/a.7z"
   read -r sw sc sp < <(cd "$src" && measure 7zz a -bd -mx9 "$s" .)
   ssize=$(stat -c %s "$s")
-  rm -rf "$out/x"; mkdir -p "$out/x"
+  rm -rf "$out/x"; mkdir -p "$out/x"; sync  # the removal's writes do not land on the next run
   read -r sxw _ _ < <(measure 7zz x -bd -y "-o$out/x" "$s")
   read -r stw _ _ < <(measure 7zz t -bd "$s")
   row() {  # name size wall cpu peak xwall twall
@@ -62,7 +62,7 @@ for c in $list; do
     a="$out/m$m.j"
     read -r jw jc jp < <(cd "$src" && measure "$jar" a "$a" -m$m -r -y '*')
     if [ "$jw" = fail ]; then echo "jar32 -m$m failed: $(tail -1 "$scratch/err.log")"; continue; fi
-    rm -rf "$out/x"; mkdir -p "$out/x"
+    rm -rf "$out/x"; mkdir -p "$out/x"; sync
     read -r xw _ _ < <(measure "$jar" x "$a" -y "-o$out/x")
     read -r tw _ _ < <(measure "$jar" t "$a")
     jsize=$(stat -c %s "$a")
