@@ -389,7 +389,8 @@ uint64_t memberDigest(const MemberInfo& m) {
 // (varint member offset, svarint block offset less where the previous piece ended), lengths,
 // names, kinds, attributes, modes, sizes (varint size less the piece's end), times (svarint
 // step), chapters (first, then last less first), field flags, nanoseconds, owners, texts (link
-// targets, hard-link targets, extended attributes) and the checksums of last pieces.
+// targets, hard-link targets, extended attributes) and the checksums of last pieces. Format 4:
+// a record whose flags carry kPieceAsBefore has no piece, length or checksum of its own.
 struct BlockMetaWriter::Columns {
   enum { kId, kFlags, kPiece, kLength, kName, kKind, kAttributes, kMode, kSize, kTime, kChapter,
          kFields, kNanoseconds, kOwner, kText, kChecksum, kCount };

@@ -72,7 +72,7 @@ void encodeInfo(const ArchiveInfo& info, ByteWriter& w);
 /// Reads what encodeInfo wrote into info (other fields untouched).
 void decodeInfo(ByteReader& r, ArchiveInfo& info);
 
-/// Format 3 (the version written) unless an older one is asked for (tests, reference archives).
+/// Format 4 (the version written) unless an older one is asked for (tests, reference archives).
 Bytes encodeDirectory(const Directory& dir, uint64_t version = 4);
 /// Validates everything against the file size; damage throws kCrcError. Without keepEntries
 /// the entries are checked one by one and not kept (dir.entries stays empty). Entries that refer
