@@ -221,3 +221,26 @@ TEST(Basics, WorkFolderListFileAndSwitchesWithoutEffect) {
   r = jar({"a", "w.j", "-b1", "-hf2", "src/a.txt"}, t.path());
   EXPECT_EQ(r.code, 0) << r.err;
 }
+
+// Copies of one file in a tree (versions of a project side by side), which share one stored
+// copy, are not hard links when extracted and outlive the name whose copy was stored.
+TEST(Basics, CopiesOfAFileAreExtractedAsFilesOfTheirOwnAndOutliveTheFirst) {
+  TempDir t;
+  std::string data;
+  for (unsigned x = 1; data.size() < 200000; x = x * 1103515245u + 12345u) data.push_back(char(x >> 24));
+  for (const char* name : {"src/v1/lib.bin", "src/v2/lib.bin", "src/v3/lib.bin"}) writeFile(t / name, data);
+  writeFile(t / "src/v3/new.txt", "only in v3");
+  ASSERT_EQ(jar({"a", "../a.j", "-r", "-m1", "*"}, t / "src").code, 0);
+  ASSERT_EQ(jar({"d", "a.j", "v1\\lib.bin", "-y"}, t.path()).code, 0);
+  EXPECT_EQ(jar({"t", "a.j"}, t.path()).code, 0);
+  const Result r = jar({"x", "a.j", "-y", "-o" + (t / "out").string()}, t.path());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_FALSE(fs::exists(t / "out/v1/lib.bin"));
+  EXPECT_EQ(readFile(t / "out/v2/lib.bin"), data);
+  EXPECT_EQ(readFile(t / "out/v3/lib.bin"), data);
+  struct stat a{}, b{};
+  ASSERT_EQ(stat((t / "out/v2/lib.bin").c_str(), &a), 0);
+  ASSERT_EQ(stat((t / "out/v3/lib.bin").c_str(), &b), 0);
+  EXPECT_NE(a.st_ino, b.st_ino);
+  EXPECT_EQ(a.st_nlink, 1u);
+}
