@@ -25,6 +25,9 @@ namespace {
 void WalkShown(QDialog& d, const std::string& name) {
   d.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&d, 5000)) << name;
+  // The window's focus control becomes the application's once the activation has been handled,
+  // which on a busy machine may come after the window reports itself active.
+  QTest::qWaitFor([&] { return QApplication::focusWidget() && d.isAncestorOf(QApplication::focusWidget()); }, 5000);
   QList<QTabWidget*> tabs = d.findChildren<QTabWidget*>();
   if (tabs.isEmpty()) {
     testsupport::ExpectFocusChainNamed(name);
