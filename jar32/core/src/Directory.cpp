@@ -10,9 +10,15 @@
 namespace jar32 {
 namespace {
 
-constexpr uint64_t kDirectoryVersion = 4;  // also the version of the member records
+constexpr uint64_t kDirectoryVersion = kRecordsVersion;
 // Version 4 records: the piece (offsets, length, checksum) is the previous record's.
 constexpr uint8_t kPieceAsBefore = 4;
+// Version 5 names share their start with the previous name; all names of a block's records
+// together are at most this many times the bytes of the records, so that hostile records cannot
+// make a small archive need much memory.
+constexpr uint64_t kNameBytesPerRecordByte = 4;
+// A record of version 4 or later takes at least this many bytes in its columns.
+constexpr uint64_t kLeastRecordBytes = 12;
 // Member fields of format 2, after those of format 1: what the flags say follows.
 enum : uint64_t {
   kFieldNanoseconds = 1,
@@ -390,11 +396,20 @@ uint64_t memberDigest(const MemberInfo& m) {
 // names, kinds, attributes, modes, sizes (varint size less the piece's end), times (svarint
 // step), chapters (first, then last less first), field flags, nanoseconds, owners, texts (link
 // targets, hard-link targets, extended attributes) and the checksums of last pieces. Format 4:
-// a record whose flags carry kPieceAsBefore has no piece, length or checksum of its own.
+// a record whose flags carry kPieceAsBefore has no piece, length or checksum of its own. Format 5:
+// a name is the bytes it shares with the previous record's name (their count in a column of their
+// own) and the rest; nanoseconds are whole milliseconds and, in a column of their own, the rest
+// less the previous record's rest. Files written one after the other on a clock that ticks in
+// whole milliseconds differ in the first only.
 struct BlockMetaWriter::Columns {
   enum { kId, kFlags, kPiece, kLength, kName, kKind, kAttributes, kMode, kSize, kTime, kChapter,
-         kFields, kNanoseconds, kOwner, kText, kChecksum, kCount };
+         kFields, kNanoseconds, kOwner, kText, kChecksum, kShared, kSubMillisecond, kCount };
+  static int countFor(uint64_t version) { return version >= 5 ? kCount : kShared; }
   Bytes bytes[kCount];
+  std::string name;          // the previous record's
+  uint64_t nameBytes = 0;    // of all names so far, whole
+  uint64_t written = 0;      // bytes of all columns before this record
+  uint32_t subMillisecond = 0;  // the previous record's nanoseconds past the millisecond
   uint64_t id = 0, end = 0;
   int64_t mtime = 0;
   bool added = false;  // the previous record's piece:
@@ -447,7 +462,21 @@ void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uin
     c.end = blockOffset + length;
     c.at(C::kLength).var(length);
   }
-  c.at(C::kName).str(info.name);
+  if (version_ >= 5) {
+    // Readers refuse names that add up to more than four times the records' bytes, so a name
+    // is whole where sharing would pass that (only many long names that differ at the end).
+    size_t shared = 0;
+    const size_t most = std::min(c.name.size(), info.name.size());
+    while (shared < most && c.name[shared] == info.name[shared]) ++shared;
+    c.nameBytes += info.name.size();
+    if (c.nameBytes > kNameBytesPerRecordByte * (c.written + kLeastRecordBytes + info.name.size() - shared))
+      shared = 0;
+    c.at(C::kShared).var(shared);
+    c.at(C::kName).str(std::string_view(info.name).substr(shared));
+    c.name = info.name;
+  } else {
+    c.at(C::kName).str(info.name);
+  }
   c.at(C::kKind).u8(uint8_t(info.kind));
   c.at(C::kAttributes).var(info.attributes);
   c.at(C::kMode).var(info.mode);
@@ -463,7 +492,14 @@ void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uin
   if (!info.hardLinkTarget.empty()) fields |= kFieldHardLink;
   if (!info.xattrs.empty()) fields |= kFieldAttributes;
   c.at(C::kFields).var(fields);
-  if (fields & kFieldNanoseconds) c.at(C::kNanoseconds).var(info.mtimeNsec);
+  if ((fields & kFieldNanoseconds) && version_ >= 5) {
+    const uint32_t rest = info.mtimeNsec % 1000000;
+    c.at(C::kNanoseconds).var(info.mtimeNsec / 1000000);
+    c.at(C::kSubMillisecond).svar(int64_t(rest) - int64_t(c.subMillisecond));
+    c.subMillisecond = rest;
+  } else if (fields & kFieldNanoseconds) {
+    c.at(C::kNanoseconds).var(info.mtimeNsec);
+  }
   if (fields & kFieldOwner) {
     ByteWriter w = c.at(C::kOwner);
     w.var(info.uid);
@@ -482,13 +518,16 @@ void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uin
     }
   }
   if ((flags & kPieceLast) && !asBefore) c.at(C::kChecksum).u64(checksum);
+  c.written = 0;
+  for (const Bytes& column : c.bytes) c.written += column.size();
 }
 
 Bytes BlockMetaWriter::finish() {
   if (left_ != 0) throw JarError(kInternal, "fewer member records than announced");
   if (columns_) {
-    for (const Bytes& column : columns_->bytes) w_.var(column.size());
-    for (const Bytes& column : columns_->bytes) w_.raw(column.data(), column.size());
+    const int n = Columns::countFor(version_);
+    for (int i = 0; i < n; ++i) w_.var(columns_->bytes[i].size());
+    for (int i = 0; i < n; ++i) w_.raw(columns_->bytes[i].data(), columns_->bytes[i].size());
   }
   return std::move(out_);
 }
@@ -504,12 +543,17 @@ void decodeColumns(ByteReader& r, uint64_t version, uint64_t count, PieceRecord&
   using C = BlockMetaWriter::Columns;
   ByteReader at[C::kCount];
   uint64_t total = 0;
-  uint64_t lengths[C::kCount];
-  for (auto& n : lengths) {
-    n = r.var(r.remaining());
-    total += n;
+  uint64_t lengths[C::kCount] = {};
+  const int columns = C::countFor(version);
+  for (int c = 0; c < columns; ++c) {
+    lengths[c] = r.var(r.remaining());
+    total += lengths[c];
   }
   if (total != r.remaining()) r.fail();
+  const uint64_t mostNameBytes = kNameBytesPerRecordByte * total;
+  uint64_t nameBytes = 0;
+  std::string name;  // the previous record's, for version 5
+  uint32_t subMillisecond = 0;
   const uint8_t* next = r.position();
   for (int c = 0; c < C::kCount; ++c) {
     at[c] = ByteReader(next, size_t(lengths[c]), "member records");
@@ -547,7 +591,19 @@ void decodeColumns(ByteReader& r, uint64_t version, uint64_t count, PieceRecord&
     m.chapters.first = uint32_t(first);
     m.chapters.last = uint32_t(first + span);
     p.brief = !chaptersWithin(m.chapters, wanted);
-    if (p.brief) {
+    if (version >= 5) {
+      // The start of the previous name, then the rest; kept for the next record even when brief.
+      const uint64_t shared = at[C::kShared].var(name.size());
+      name.resize(size_t(shared));
+      const uint64_t rest = at[C::kName].var(kMaxNameBytes - shared);
+      if (rest > at[C::kName].remaining()) r.fail();
+      name.append(reinterpret_cast<const char*>(at[C::kName].position()), size_t(rest));
+      at[C::kName].skip(size_t(rest));
+      nameBytes += name.size();
+      if (nameBytes > mostNameBytes) r.fail();
+      if (p.brief) m.name.clear();
+      else m.name = name;
+    } else if (p.brief) {
       m.name.clear();
       at[C::kName].skipStr(kMaxNameBytes);
     } else {
@@ -563,7 +619,14 @@ void decodeColumns(ByteReader& r, uint64_t version, uint64_t count, PieceRecord&
     m.mtime = mtime;
     const uint64_t fields = at[C::kFields].var(kKnownFields);
     m.preciseTime = fields & kFieldNanoseconds;
-    m.mtimeNsec = m.preciseTime ? uint32_t(at[C::kNanoseconds].var(999999999)) : 0;
+    if (m.preciseTime && version >= 5) {
+      const int64_t rest = int64_t(subMillisecond) + at[C::kSubMillisecond].svar();
+      if (rest < 0 || rest > 999999) r.fail();
+      subMillisecond = uint32_t(rest);
+      m.mtimeNsec = uint32_t(at[C::kNanoseconds].var(999)) * 1000000 + subMillisecond;
+    } else {
+      m.mtimeNsec = m.preciseTime ? uint32_t(at[C::kNanoseconds].var(999999999)) : 0;
+    }
     m.hasOwner = fields & kFieldOwner;
     if (m.hasOwner) {
       ByteReader& o = at[C::kOwner];
@@ -640,7 +703,7 @@ void eachBlockRecord(const Bytes& raw, uint64_t blockDataRaw, const Visit& visit
   PieceRecord p;
   if (version >= 3) {
     // Every record takes at least 15 bytes of its columns (version 4: 12 when it repeats a piece).
-    decodeColumns(r, version, r.var(r.remaining() / (version >= 4 ? 12 : 15)), p, check, visit,
+    decodeColumns(r, version, r.var(r.remaining() / (version >= 4 ? kLeastRecordBytes : 15)), p, check, visit,
                   wanted);
     if (!r.atEnd()) r.fail();
     return;

@@ -72,8 +72,11 @@ void encodeInfo(const ArchiveInfo& info, ByteWriter& w);
 /// Reads what encodeInfo wrote into info (other fields untouched).
 void decodeInfo(ByteReader& r, ArchiveInfo& info);
 
-/// Format 4 (the version written) unless an older one is asked for (tests, reference archives).
-Bytes encodeDirectory(const Directory& dir, uint64_t version = 4);
+/// The version of the directory and member records written (1 to 4 are still read).
+inline constexpr uint64_t kRecordsVersion = 5;
+
+/// The version written unless an older one is asked for (tests, reference archives).
+Bytes encodeDirectory(const Directory& dir, uint64_t version = kRecordsVersion);
 /// Validates everything against the file size; damage throws kCrcError. Without keepEntries
 /// the entries are checked one by one and not kept (dir.entries stays empty). Entries that refer
 /// to block records (format 3) keep only `record` until resolveRecords() fills them in.
@@ -95,7 +98,7 @@ uint64_t memberDigest(const MemberInfo& m);
 /// values lie together and compress well); older formats wrote them one after the other.
 class BlockMetaWriter {
  public:
-  explicit BlockMetaWriter(size_t count, uint64_t version = 4);
+  explicit BlockMetaWriter(size_t count, uint64_t version = kRecordsVersion);
   ~BlockMetaWriter();
   void add(uint64_t id, uint8_t flags, uint64_t memberOffset, uint64_t length,
            uint64_t blockOffset, const MemberInfo& info, uint64_t checksum);

@@ -1,4 +1,4 @@
-// Archives of format versions 2 to 4 (tests/data/jar32-format2/ to jar32-format4/, each made by
+// Archives of format versions 2 to 5 (tests/data/jar32-format2/ to jar32-format5/, each made by
 // its make.sh): every codec, both protections, the member fields since version 2; they list, test
 // and extract byte for byte, and can still be changed.
 #include <gtest/gtest.h>
@@ -88,5 +88,5 @@ TEST_P(LaterFormat, AChangedArchiveKeepsWhatItHeld) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, LaterFormat, ::testing::Values(2, 3, 4),
+INSTANTIATE_TEST_SUITE_P(Versions, LaterFormat, ::testing::Values(2, 3, 4, 5),
                          [](const auto& info) { return "Format" + std::to_string(info.param); });

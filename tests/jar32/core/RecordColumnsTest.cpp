@@ -94,7 +94,7 @@ void expectSame(const std::vector<PieceRecord>& got, const std::vector<PieceReco
 
 TEST(RecordColumns, EveryFieldComesBackInBothLayouts) {
   const auto records = samples();
-  for (uint64_t version : {2u, 3u}) {
+  for (uint64_t version : {2u, 3u, 4u, 5u}) {
     SCOPED_TRACE(version);
     expectSame(decodeBlockMeta(encode(records, version), 200), records);
   }
@@ -102,31 +102,147 @@ TEST(RecordColumns, EveryFieldComesBackInBothLayouts) {
 }
 
 TEST(RecordColumns, CutGarbledAndOutOfRangeRecordsAreDamage) {
-  const Bytes good = encode(samples(), 3);
-  for (size_t n = 0; n < good.size(); ++n) {  // every cut
-    Bytes cut(good.begin(), good.begin() + long(n));
-    EXPECT_THROW(decodeBlockMeta(cut, 200), JarError) << n;
-  }
-  Bytes longer = good;
-  longer.push_back(0);
-  EXPECT_THROW(decodeBlockMeta(longer, 200), JarError);
-  EXPECT_THROW(decodeBlockMeta(good, 199), JarError);  // the last piece ends past the data
-  // Flags beyond first and last.
-  auto records = samples();
-  records[1].flags |= 4;
-  EXPECT_THROW(decodeBlockMeta(encode(records, 3), 200), JarError);
-  // A count no bytes back.
-  Bytes huge = {3, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F};
-  EXPECT_THROW(decodeBlockMeta(huge, 200), JarError);
-  // Any byte changed: damage or other records, never a crash.
-  for (size_t i = 0; i < good.size(); ++i) {
-    Bytes flipped = good;
-    flipped[i] ^= 0x5A;
-    try {
-      decodeBlockMeta(flipped, 200);
-    } catch (const JarError&) {
+  for (uint64_t version : {3u, 5u}) {
+    SCOPED_TRACE(version);
+    const Bytes good = encode(samples(), version);
+    for (size_t n = 0; n < good.size(); ++n) {  // every cut
+      Bytes cut(good.begin(), good.begin() + long(n));
+      EXPECT_THROW(decodeBlockMeta(cut, 200), JarError) << n;
+    }
+    Bytes longer = good;
+    longer.push_back(0);
+    EXPECT_THROW(decodeBlockMeta(longer, 200), JarError);
+    EXPECT_THROW(decodeBlockMeta(good, 199), JarError);  // the last piece ends past the data
+    // Flags beyond first and last.
+    auto records = samples();
+    records[1].flags |= version == 3 ? 4 : 8;  // the "as before" bit came with version 4
+    EXPECT_THROW(decodeBlockMeta(encode(records, version), 200), JarError);
+    // A count no bytes back.
+    Bytes huge = {uint8_t(version), 0xFF, 0xFF, 0xFF, 0xFF, 0x0F};
+    EXPECT_THROW(decodeBlockMeta(huge, 200), JarError);
+    // Any byte changed: damage or other records, never a crash.
+    for (size_t i = 0; i < good.size(); ++i) {
+      Bytes flipped = good;
+      flipped[i] ^= 0x5A;
+      try {
+        decodeBlockMeta(flipped, 200);
+      } catch (const JarError&) {
+      }
     }
   }
+}
+
+// Files of one folder, written one after the other on a clock of 4 ms ticks.
+std::vector<PieceRecord> folderOfFiles(int n, const std::string& folder) {
+  std::vector<PieceRecord> out;
+  for (int i = 0; i < n; ++i) {
+    PieceRecord p;
+    p.id = uint64_t(i);
+    p.flags = kPieceFirst | kPieceLast;
+    p.length = 10;
+    p.blockOffset = uint64_t(i) * 10;
+    p.info = file(folder + "\\module_" + std::to_string(i % 7) + "_" + std::to_string(i) + ".py", 10, 1700000000 + i / 250);
+    p.info.preciseTime = true;
+    p.info.mtimeNsec = uint32_t((i % 250) * 4000000 + 390583 - i / 100);
+    p.info.chapters = {uint32_t(1 + i % 3), uint32_t(1 + i % 3)};
+    p.checksum = 42;
+    out.push_back(std::move(p));
+  }
+  return out;
+}
+
+// Version 5: a name is what it shares with the name before it and the rest; nanoseconds are
+// milliseconds and the rest less the record before's. Both read back whatever is skipped.
+TEST(RecordColumns, NamesShareTheirStartAndNanosecondsTheirRest) {
+  const std::string folder = "usr\\lib\\python3\\dist-packages\\some_package\\submodule";
+  const auto records = folderOfFiles(1000, folder);
+  const Bytes v5 = encode(records, 5);
+  expectSame(decodeBlockMeta(v5, 10000), records);
+  const uint8_t nonce[kNonceBytes] = {};
+  const size_t packed5 = buildMetaSection(v5, kGuardCrc, nullptr, nonce, kBlockData, 19).size();
+  const size_t packed4 = buildMetaSection(encode(records, 4), kGuardCrc, nullptr, nonce, kBlockData, 19).size();
+  EXPECT_LT(packed5, packed4 * 3 / 4) << packed5 << " " << packed4;
+  EXPECT_LT(v5.size(), encode(records, 4).size() / 2);
+
+  // Records of other chapters come brief, and the names after them still come whole.
+  std::vector<PieceRecord> got;
+  forEachBlockRecord(v5, 10000, [&](uint64_t, PieceRecord& p) { if (!p.brief) got.push_back(p); }, {2, 2});
+  std::vector<PieceRecord> want;
+  for (const auto& p : records)
+    if (p.info.chapters.first == 2) want.push_back(p);
+  expectSame(got, want);
+
+  // A name that shares more than the name before it has: the shared counts are the last
+  // column but one, and the last is empty without nanoseconds.
+  auto plain = folderOfFiles(3, folder);
+  for (auto& p : plain) {
+    p.info.preciseTime = false;
+    p.info.mtimeNsec = 0;
+  }
+  Bytes raw = encode(plain, 5);
+  expectSame(decodeBlockMeta(raw, 10000), plain);
+  raw.back() = 0x7F;
+  EXPECT_THROW(decodeBlockMeta(raw, 10000), JarError);
+  // Nanoseconds past a second.
+  auto late = folderOfFiles(2, folder);
+  late[0].info.mtimeNsec = late[1].info.mtimeNsec = 999999999;
+  raw = encode(late, 5);
+  expectSame(decodeBlockMeta(raw, 10000), late);
+  ASSERT_EQ(raw.back(), 0);
+  raw.back() = 2;  // the second's rest: 999,999 + 1
+  EXPECT_THROW(decodeBlockMeta(raw, 10000), JarError);
+}
+
+// Shared starts could make a few bytes of records stand for gigabytes of names: names that add up
+// to more than four bytes for each byte of the records are damage, and the writer keeps below that
+// by writing names whole where it must.
+TEST(RecordColumns, NamesCannotAddUpToMuchMoreThanTheRecords) {
+  // Many long names that differ only at the end, as the writer writes them.
+  std::vector<PieceRecord> deep;
+  const std::string longFolder(30000, 'd');
+  for (int i = 0; i < 200; ++i) {
+    PieceRecord p;
+    p.id = uint64_t(i);
+    p.flags = kPieceFirst | kPieceLast;
+    p.info = file(longFolder + "\\" + std::to_string(i), 0, 1);
+    deep.push_back(std::move(p));
+  }
+  const Bytes written = encode(deep, 5);
+  expectSame(decodeBlockMeta(written, 0), deep);
+  EXPECT_GE(written.size() * 4, deep.size() * (longFolder.size() + 4));
+
+  // The same by hand, every name sharing all of the one before it: 25 bytes a record.
+  auto handMade = [](uint64_t count, uint64_t nameBytes) {
+    Bytes columns[18];
+    auto var = [](Bytes& b, uint64_t v) {
+      for (; v >= 0x80; v >>= 7) b.push_back(uint8_t(v | 0x80));
+      b.push_back(uint8_t(v));
+    };
+    for (uint64_t i = 0; i < count; ++i) {
+      columns[0].push_back(0);                            // id step
+      columns[1].push_back(kPieceFirst | kPieceLast);     // flags
+      columns[2].insert(columns[2].end(), {0, 0});        // piece
+      columns[3].push_back(0);                            // length
+      if (i == 0) {
+        var(columns[4], nameBytes);
+        columns[4].insert(columns[4].end(), nameBytes, 'a');
+      } else {
+        columns[4].push_back(0);  // nothing after the shared start
+      }
+      for (int c : {5, 6, 7, 8, 9, 11}) columns[c].push_back(0);
+      columns[10].insert(columns[10].end(), {1, 0});      // chapters
+      columns[15].insert(columns[15].end(), 8, 0x11);     // checksum
+      var(columns[16], i == 0 ? 0 : nameBytes);          // shared
+    }
+    Bytes raw;
+    var(raw, 5);
+    var(raw, count);
+    for (const Bytes& c : columns) var(raw, c.size());
+    for (const Bytes& c : columns) raw.insert(raw.end(), c.begin(), c.end());
+    return raw;
+  };
+  EXPECT_EQ(decodeBlockMeta(handMade(1000, 20), 0).size(), 1000u);
+  EXPECT_THROW(decodeBlockMeta(handMade(1000, 30000), 0), JarError);
 }
 
 // Names sharing one stored copy (hard links, equal content) follow each other: version 4 writes
