@@ -20,6 +20,9 @@ struct CodecChoice {
   int windowLog = 0;      // zstd: 0 = level default; > 0 enables long-distance matching
   bool x86Filter = false; // xz: branch-call-jump filter for x86 machine code
   int lc = -1, pb = -1;   // xz: literal context bits and position bits (-1: the preset's)
+  bool longestMatches = false;  // xz preset 9: search the longest matches at any input size
+
+  bool operator==(const CodecChoice&) const = default;
 };
 
 /// Memory the encoder of `choice` takes for an input of `size` bytes (its tables and window).

@@ -57,11 +57,12 @@ CodecChoice codecFor(int method, ContentClass cls) {
     case 1: return {kCodecZstd, 3, 26, false};
     case 3: return {kCodecZstd, packed ? 3 : 15, 26, false};
     // Best: a dictionary as large as the block (up to 64 MiB); all but machine code get more
-    // literal context and no position bits (text gains; already-compressed files are the same
-    // either way and so may share a block with text).
+    // literal context, no position bits and the longest matches in blocks of any size (text
+    // gains; already-compressed files are the same either way and so may share a block with
+    // text). Machine code gains nothing from the longest matches in large blocks.
     case 4:
       if (cls == ContentClass::Executable) return {kCodecXzBranches, 9, 0, false};
-      return {kCodecXz, 9, 0, false, 4, 0};
+      return {kCodecXz, 9, 0, false, 4, 0, true};
     default: return {kCodecZstd, packed ? 3 : 9, 26, false};
   }
 }

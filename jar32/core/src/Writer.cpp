@@ -121,9 +121,7 @@ std::vector<Job> planHostJobs(const std::vector<NewEntry>& entries, int method, 
     const NewEntry& e = entries[i];
     CodecChoice codec = codecFor(method, e.cls);
     if (!current.pieces.empty() &&
-        (current.codec.codec != codec.codec || current.codec.level != codec.level ||
-         current.codec.x86Filter != codec.x86Filter || current.codec.lc != codec.lc ||
-         current.codec.pb != codec.pb || current.dataRaw + e.info.size > limit))
+        (current.codec != codec || current.dataRaw + e.info.size > limit))
       close();
     current.kind = JobKind::EncodeHost;
     current.codec = codec;
