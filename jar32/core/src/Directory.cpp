@@ -469,8 +469,8 @@ void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uin
     const size_t most = std::min(c.name.size(), info.name.size());
     while (shared < most && c.name[shared] == info.name[shared]) ++shared;
     c.nameBytes += info.name.size();
-    if (c.nameBytes > kNameBytesPerRecordByte * (c.written + kLeastRecordBytes + info.name.size() - shared))
-      shared = 0;
+    const uint64_t leastTotal = c.written + kLeastRecordBytes + info.name.size() - shared;
+    if (c.nameBytes > kNameBytesPerRecordByte * leastTotal) shared = 0;
     c.at(C::kShared).var(shared);
     c.at(C::kName).str(std::string_view(info.name).substr(shared));
     c.name = info.name;
@@ -703,8 +703,8 @@ void eachBlockRecord(const Bytes& raw, uint64_t blockDataRaw, const Visit& visit
   PieceRecord p;
   if (version >= 3) {
     // Every record takes at least 15 bytes of its columns (version 4: 12 when it repeats a piece).
-    decodeColumns(r, version, r.var(r.remaining() / (version >= 4 ? kLeastRecordBytes : 15)), p, check, visit,
-                  wanted);
+    const uint64_t least = version >= 4 ? kLeastRecordBytes : 15;
+    decodeColumns(r, version, r.var(r.remaining() / least), p, check, visit, wanted);
     if (!r.atEnd()) r.fail();
     return;
   }
