@@ -8,6 +8,7 @@
 #include <string>
 
 #include "BranchSplit.h"
+#include "TwoThreadXz.h"
 #include "jar32/Errors.h"
 
 namespace jar32 {
@@ -132,7 +133,6 @@ lzma_options_lzma operandOptions(uint64_t size) {
 
 class XzEncoder final : public Encoder {
  public:
-  XzEncoder(const CodecChoice& c, uint64_t size) : XzEncoder(xzOptions(c, size), c.x86Filter) {}
   XzEncoder(lzma_options_lzma opt, bool x86Filter) {
     lzma_filter filters[3];
     int i = 0;
@@ -167,6 +167,39 @@ class XzEncoder final : public Encoder {
   }
   lzma_stream strm_ = LZMA_STREAM_INIT;
 };
+
+// All of a block's bytes at once (what blocks write), packed with both cores.
+class TwoThreadXzEncoder final : public Encoder {
+ public:
+  TwoThreadXzEncoder(lzma_options_lzma opt, uint64_t size) : opt_(opt), size_(size) {}
+  void write(const uint8_t* d, size_t n, Bytes& out) override {
+    if (!done_ && held_.empty() && n == size_) {
+      done_ = true;
+      return encodeTwoThreadXz(opt_, d, n, out);
+    }
+    held_.insert(held_.end(), d, d + n);
+  }
+  void finish(Bytes& out) override {
+    if (!done_) encodeTwoThreadXz(opt_, held_.data(), held_.size(), out);
+    done_ = true;
+    Bytes().swap(held_);
+  }
+  Codec codec() const override { return kCodecXz; }
+
+ private:
+  lzma_options_lzma opt_;
+  uint64_t size_;
+  Bytes held_;
+  bool done_ = false;
+};
+
+// An xz encoder for `opt`: on two threads where the options allow it.
+std::unique_ptr<Encoder> makeXzEncoder(const lzma_options_lzma& opt, bool x86Filter,
+                                       uint64_t size) {
+  if (!x86Filter && twoThreadEncoderTakes(opt))
+    return std::make_unique<TwoThreadXzEncoder>(opt, size);
+  return std::make_unique<XzEncoder>(opt, x86Filter);
+}
 
 class XzDecoder final : public Decoder {
  public:
@@ -223,9 +256,9 @@ class XzBranchEncoder final : public Encoder {
 
  private:
   static void compress(lzma_options_lzma opt, bool x86, const Bytes& in, Bytes& out) {
-    XzEncoder enc(opt, x86);
-    enc.write(in.data(), in.size(), out);
-    enc.finish(out);
+    auto enc = makeXzEncoder(opt, x86, in.size());
+    enc->write(in.data(), in.size(), out);
+    enc->finish(out);
   }
 
   void encode(const uint8_t* d, size_t n, Bytes& out) {
@@ -379,8 +412,9 @@ uint64_t encoderMemory(const CodecChoice& c, uint64_t size) {
     return 64ull << 20;  // a zstd window with long-distance matching
   lzma_options_lzma opt = xzOptions(c, size);
   lzma_filter filters[2] = {{LZMA_FILTER_LZMA2, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
-  const uint64_t n = lzma_raw_encoder_memusage(filters);
+  uint64_t n = lzma_raw_encoder_memusage(filters);
   if (n == UINT64_MAX) return 1ull << 30;
+  if (twoThreadEncoderTakes(opt)) n += kTwoThreadBuffers;
   return c.codec == kCodecXzBranches ? n + size : n;  // the split holds the main stream
 }
 
@@ -389,7 +423,7 @@ std::unique_ptr<Encoder> Encoder::make(const CodecChoice& c, uint64_t size,
   switch (c.codec) {
     case kCodecStore: return std::make_unique<StoreEncoder>();
     case kCodecZstd: return std::make_unique<ZstdEncoder>(c, size);
-    case kCodecXz: return std::make_unique<XzEncoder>(c, size);
+    case kCodecXz: return makeXzEncoder(xzOptions(c, size), c.x86Filter, size);
     case kCodecXzBranches: return std::make_unique<XzBranchEncoder>(c, size, fileStarts);
   }
   throw JarError(kInternal, "unknown codec");

@@ -1,0 +1,24 @@
+// .xz streams whose LZMA2 data comes from an encoder with its match finder in a thread of its
+// own (two cores at work on one block, the same bytes as with one).
+#pragma once
+
+#include <lzma.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "Bytes.h"
+
+namespace jar32 {
+
+/// Memory the second thread's match buffers take, besides the tables liblzma counts.
+inline constexpr uint64_t kTwoThreadBuffers = 8ull << 20;
+
+/// True if `opt` is one the two-thread encoder takes (a binary-tree match finder, normal mode).
+bool twoThreadEncoderTakes(const lzma_options_lzma& opt);
+
+/// Appends to out one .xz stream with no check that holds data[0..n) packed with `opt`.
+/// Out of memory throws JarError(kNoMemory).
+void encodeTwoThreadXz(const lzma_options_lzma& opt, const uint8_t* data, size_t n, Bytes& out);
+
+}  // namespace jar32

@@ -1,0 +1,96 @@
+// The Best method's two-thread xz encoder: what it writes is an .xz stream that the reader's
+// decoder takes back whole, for empty, tiny, text, incompressible and mixed inputs, and within
+// the reader's memory limit.
+#include <gtest/gtest.h>
+
+#include "Codec.h"
+#include "Methods.h"
+#include "TestSupport.h"
+#include "TwoThreadXz.h"
+
+namespace jar32::test {
+namespace {
+
+Bytes toBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// Decodes an .xz stream in small steps, as the reader does.
+Bytes decode(const Bytes& stream) {
+  auto dec = Decoder::make(kCodecXz);
+  Bytes out;
+  uint8_t buf[70000];
+  size_t pos = 0;
+  while (!dec->finished()) {
+    const size_t before = pos;
+    const size_t end = std::min(stream.size(), pos + 4096);
+    const size_t got = dec->step(stream.data(), end, pos, buf, sizeof buf);
+    out.insert(out.end(), buf, buf + got);
+    if (got == 0 && pos == before && end == stream.size()) break;  // stream cut short
+  }
+  EXPECT_TRUE(dec->finished());
+  EXPECT_EQ(pos, stream.size());
+  return out;
+}
+
+Bytes encodeBest(const Bytes& in) {
+  auto enc = Encoder::make(codecFor(4, ContentClass::General), in.size());
+  Bytes out;
+  enc->write(in.data(), in.size(), out);
+  enc->finish(out);
+  EXPECT_EQ(enc->codec(), kCodecXz);
+  return out;
+}
+
+TEST(TwoThreadXz, WhatItWritesDecodesWholeAtEverySize) {
+  const std::string text = sampleText(5 << 19, 7);  // more than one of LZMA2's 2 MiB chunks
+  const std::string noise = randomBytes(3 << 19, 8);
+  std::string mixed = text.substr(0, 1 << 19) + noise.substr(0, 1 << 20) + text.substr(1 << 19);
+  const Bytes inputs[] = {Bytes{}, Bytes{'x'}, toBytes(text.substr(0, 1000)), toBytes(text),
+                          toBytes(noise), toBytes(mixed)};
+  size_t packedSizes[6];
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(inputs[i].size());
+    const Bytes packed = encodeBest(inputs[i]);
+    packedSizes[i] = packed.size();
+    EXPECT_EQ(decode(packed), inputs[i]);
+  }
+  EXPECT_LT(packedSizes[3], text.size() / 3);
+  EXPECT_LT(packedSizes[4], noise.size() + noise.size() / 100);  // stored chunks, little more
+}
+
+TEST(TwoThreadXz, OneWriteOrManyGiveTheSameStream) {
+  const Bytes in = toBytes(sampleText(1200000, 9));
+  const CodecChoice best = codecFor(4, ContentClass::General);
+  auto whole = Encoder::make(best, in.size());
+  Bytes a;
+  whole->write(in.data(), in.size(), a);
+  whole->finish(a);
+  auto parts = Encoder::make(best, in.size());
+  Bytes b;
+  for (size_t at = 0; at < in.size(); at += 100000)
+    parts->write(in.data() + at, std::min<size_t>(100000, in.size() - at), b);
+  parts->finish(b);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(decode(b), in);
+}
+
+TEST(TwoThreadXz, OptionsItCannotTakeStayWithTheOtherEncoder) {
+  lzma_options_lzma opt;
+  ASSERT_FALSE(lzma_lzma_preset(&opt, 9));
+  EXPECT_TRUE(twoThreadEncoderTakes(opt));
+  lzma_options_lzma fast = opt;
+  fast.mode = LZMA_MODE_FAST;
+  EXPECT_FALSE(twoThreadEncoderTakes(fast));
+  lzma_options_lzma chain = opt;
+  chain.mf = LZMA_MF_HC4;
+  EXPECT_FALSE(twoThreadEncoderTakes(chain));
+  // Preset 1 (a hash chain, fast mode) still packs and decodes through the other encoder.
+  const Bytes in = toBytes(sampleText(200000, 3));
+  auto enc = Encoder::make({kCodecXz, 1, 0, false}, in.size());
+  Bytes out;
+  enc->write(in.data(), in.size(), out);
+  enc->finish(out);
+  EXPECT_EQ(decode(out), in);
+}
+
+}  // namespace
+}  // namespace jar32::test
