@@ -8,6 +8,7 @@
 #include <string>
 
 #include "BranchSplit.h"
+#include "LargeBuffers.h"
 #include "TwoThreadXz.h"
 #include "jar32/Errors.h"
 
@@ -205,6 +206,7 @@ class XzDecoder final : public Decoder {
  public:
   // The default is enough for a 64 MiB dictionary; a hostile header asking for more fails.
   explicit XzDecoder(uint64_t memoryLimit = kMaxDecoderMemory) {
+    strm_.allocator = largeBufferAllocator();
     if (lzma_stream_decoder(&strm_, memoryLimit, 0) != LZMA_OK)
       throw JarError(kNoMemory, "Not enough memory for the xz decoder");
   }
