@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "FaultInjection.h"
+#include "LargeBuffers.h"
 #include "Reader.h"
 
 namespace jar32 {
@@ -212,7 +213,7 @@ void BlockBuilder::hashPiece(const PiecePlan& p, const uint8_t* data) const {
 }
 
 Built BlockBuilder::encode(const Job& job) const {
-  Bytes raw;
+  LargeBytes raw;  // every byte is read into before it is used
   raw.reserve(job.dataRaw);
   std::vector<uint64_t> offsets;
   if (job.kind == JobKind::EncodeOld) {
@@ -265,20 +266,19 @@ Built BlockBuilder::encode(const Job& job) const {
     enc->write(raw.data(), raw.size(), packed);
     enc->finish(packed);
     codec.codec = enc->codec();
-    if (packed.size() >= raw.size()) {  // incompressible: store it
-      codec.codec = kCodecStore;
-      packed = std::move(raw);
-    }
+    if (packed.size() >= raw.size()) codec.codec = kCodecStore;  // incompressible: store it
   }
-  Bytes().swap(raw);
+  if (codec.codec != kCodecStore) LargeBytes().swap(raw);
+  const uint8_t* body = codec.codec == kCodecStore ? raw.data() : packed.data();
+  const size_t bodySize = codec.codec == kCodecStore ? raw.size() : packed.size();
   b.header.codec = codec.codec;
   b.header.dataGuard = dataGuard();
   randomBytes(b.header.dataNonce, kNonceBytes);
-  if (!packed.empty()) {
-    b.data.reserve(packed.size() + packed.size() / kChunkBytes * 64 + 64);
+  if (bodySize) {
+    b.data.reserve(bodySize + bodySize / kChunkBytes * 64 + 64);
     SectionWriter w(b.data, dataGuard(), prot_.keys.get(), b.header.dataNonce, kBlockData,
                     kSectionData);
-    w.write(packed.data(), packed.size());
+    w.write(body, bodySize);
     w.finish();
   }
   b.header.dataStored = b.data.size();

@@ -1,6 +1,7 @@
 #include "Codec.h"
 
 #include <lzma.h>
+#define ZSTD_STATIC_LINKING_ONLY  // ZSTD_c_stableInBuffer
 #include <zstd.h>
 
 #include <algorithm>
@@ -46,7 +47,7 @@ class StoreDecoder final : public Decoder {
 
 class ZstdEncoder final : public Encoder {
  public:
-  ZstdEncoder(const CodecChoice& c, uint64_t size) : cctx_(ZSTD_createCCtx()) {
+  ZstdEncoder(const CodecChoice& c, uint64_t size) : cctx_(ZSTD_createCCtx()), size_(size) {
     if (!cctx_) throw std::bad_alloc();
     ZSTD_CCtx_setParameter(cctx_, ZSTD_c_compressionLevel, c.level);
     ZSTD_CCtx_setPledgedSrcSize(cctx_, size);
@@ -56,8 +57,21 @@ class ZstdEncoder final : public Encoder {
     }
   }
   ~ZstdEncoder() override { ZSTD_freeCCtx(cctx_); }
-  void write(const uint8_t* d, size_t n, Bytes& out) override { run(d, n, ZSTD_e_continue, out); }
-  void finish(Bytes& out) override { run(nullptr, 0, ZSTD_e_end, out); }
+  void write(const uint8_t* d, size_t n, Bytes& out) override {
+    if (!started_ && n == size_) {
+      // All of it at once (what blocks write): zstd reads it where it lies instead of copying
+      // it into a window of its own.
+      ZSTD_CCtx_setParameter(cctx_, ZSTD_c_stableInBuffer, 1);
+      done_ = true;
+      return run(d, n, ZSTD_e_end, out);
+    }
+    started_ = true;
+    run(d, n, ZSTD_e_continue, out);
+  }
+  void finish(Bytes& out) override {
+    if (!done_) run(nullptr, 0, ZSTD_e_end, out);
+    done_ = true;
+  }
   Codec codec() const override { return kCodecZstd; }
 
  private:
@@ -75,6 +89,8 @@ class ZstdEncoder final : public Encoder {
     }
   }
   ZSTD_CCtx* cctx_;
+  uint64_t size_;
+  bool started_ = false, done_ = false;
 };
 
 class ZstdDecoder final : public Decoder {

@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <utility>
+#include <vector>
 
 namespace jar32 {
 
@@ -21,6 +24,34 @@ using LargeBuffer = std::unique_ptr<uint8_t[], LargeFree>;
 
 /// n bytes, not cleared; throws std::bad_alloc when out of memory.
 LargeBuffer makeLargeBuffer(size_t n);
+
+/// A vector's allocator from the same pages, whose resize leaves new bytes as they are (they
+/// are written next).
+template <class T>
+struct LargeAllocator {
+  using value_type = T;
+  LargeAllocator() = default;
+  template <class U>
+  LargeAllocator(const LargeAllocator<U>&) {}
+  T* allocate(size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    void* p = allocateLarge(n * sizeof(T));
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, size_t) { freeLarge(p); }
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+  template <class U>
+  bool operator==(const LargeAllocator<U>&) const { return true; }
+};
+using LargeBytes = std::vector<uint8_t, LargeAllocator<uint8_t>>;
 
 /// The allocator liblzma's decoders take their dictionaries from.
 const lzma_allocator* largeBufferAllocator();

@@ -1,6 +1,7 @@
-// The Best method's two-thread xz encoder: what it writes is an .xz stream that the reader's
-// decoder takes back whole, for empty, tiny, text, incompressible and mixed inputs, and within
-// the reader's memory limit.
+// Encoders of blocks: the Best method's two-thread xz encoder writes .xz streams that the
+// reader's decoder takes back whole (empty, tiny, text, incompressible and mixed inputs, within
+// the reader's memory limit), and what each encoder writes decodes whole whether its input
+// comes in one write (what blocks do) or in many.
 #include <gtest/gtest.h>
 
 #include "Codec.h"
@@ -13,9 +14,9 @@ namespace {
 
 Bytes toBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// Decodes an .xz stream in small steps, as the reader does.
-Bytes decode(const Bytes& stream) {
-  auto dec = Decoder::make(kCodecXz);
+// Decodes a stream in small steps, as the reader does.
+Bytes decode(const Bytes& stream, Codec codec = kCodecXz) {
+  auto dec = Decoder::make(codec);
   Bytes out;
   uint8_t buf[70000];
   size_t pos = 0;
@@ -71,6 +72,25 @@ TEST(TwoThreadXz, OneWriteOrManyGiveTheSameStream) {
   parts->finish(b);
   EXPECT_EQ(a, b);
   EXPECT_EQ(decode(b), in);
+}
+
+TEST(Encoders, ZstdInOneWriteOrManyDecodesTheSame) {
+  const Bytes in = toBytes(sampleText(3 << 20, 5) + randomBytes(1 << 20, 6));
+  for (const CodecChoice& c :
+       {codecFor(1, ContentClass::General), codecFor(2, ContentClass::General)}) {
+    auto whole = Encoder::make(c, in.size());
+    Bytes a;
+    whole->write(in.data(), in.size(), a);
+    whole->finish(a);
+    EXPECT_EQ(decode(a, kCodecZstd), in);
+    auto parts = Encoder::make(c, in.size());
+    Bytes b;
+    for (size_t at = 0; at < in.size(); at += 300000)
+      parts->write(in.data() + at, std::min<size_t>(300000, in.size() - at), b);
+    parts->finish(b);
+    EXPECT_EQ(decode(b, kCodecZstd), in);
+    EXPECT_LT(a.size(), in.size() / 2);
+  }
 }
 
 TEST(TwoThreadXz, OptionsItCannotTakeStayWithTheOtherEncoder) {
