@@ -262,7 +262,8 @@ Built BlockBuilder::encode(const Job& job) const {
     codec.codec = kCodecStore;
   } else {
     auto enc = Encoder::make(codec, raw.size(), offsets);
-    packed.reserve(raw.size() / 2);
+    // Room for what an encoder may write for incompressible input: the buffer never moves.
+    packed.reserve(raw.size() + raw.size() / 64 + (64 << 10));
     enc->write(raw.data(), raw.size(), packed);
     enc->finish(packed);
     codec.codec = enc->codec();

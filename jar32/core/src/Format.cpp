@@ -188,10 +188,12 @@ void SectionWriter::chunk(const uint8_t* data, size_t n, bool final) {
   uint32_t word = uint32_t(n) | (final ? kFinalBit : 0);
   size_t start = out_.size();
   size_t tag = guard_ == kGuardCrc ? 0 : keys_->tagSize();
+  uint8_t head[4];
+  putU32(head, word);
+  out_.insert(out_.end(), head, head + 4);
+  out_.insert(out_.end(), data, data + n);  // copied, not cleared first
   out_.resize(start + 4 + n + 4 + tag);
   uint8_t* p = out_.data() + start;
-  putU32(p, word);
-  if (n) std::memcpy(p + 4, data, n);
   uint8_t aad[64];
   size_t aadSize = chunkAad(nonce_, blockType_, section_, index_, word, aad);
   if (guard_ == kGuardSeal) {
