@@ -432,7 +432,7 @@ uint64_t encoderMemory(const CodecChoice& c, uint64_t size) {
   lzma_filter filters[2] = {{LZMA_FILTER_LZMA2, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
   uint64_t n = lzma_raw_encoder_memusage(filters);
   if (n == UINT64_MAX) return 1ull << 30;
-  if (twoThreadEncoderTakes(opt)) n += kTwoThreadBuffers;
+  if (!c.x86Filter && twoThreadEncoderTakes(opt)) n += kTwoThreadBuffers;
   return c.codec == kCodecXzBranches ? n + size : n;  // the split holds the main stream
 }
 

@@ -4,7 +4,6 @@
 #include <sys/mman.h>
 
 #include <cstdlib>
-#include <new>
 
 namespace jar32 {
 namespace {
@@ -32,12 +31,6 @@ void* allocateLarge(size_t n) {
 }
 
 void freeLarge(void* p) { std::free(p); }
-
-LargeBuffer makeLargeBuffer(size_t n) {
-  void* p = allocateLarge(n);
-  if (!p) throw std::bad_alloc();
-  return LargeBuffer(static_cast<uint8_t*>(p));
-}
 
 const lzma_allocator* largeBufferAllocator() { return &kLzmaAllocator; }
 

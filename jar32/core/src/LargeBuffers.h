@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -17,15 +16,7 @@ namespace jar32 {
 void* allocateLarge(size_t n);  // nullptr when out of memory; the bytes are not cleared
 void freeLarge(void* p);
 
-struct LargeFree {
-  void operator()(uint8_t* p) const { freeLarge(p); }
-};
-using LargeBuffer = std::unique_ptr<uint8_t[], LargeFree>;
-
-/// n bytes, not cleared; throws std::bad_alloc when out of memory.
-LargeBuffer makeLargeBuffer(size_t n);
-
-/// A vector's allocator from the same pages, whose resize leaves new bytes as they are (they
+/// A vector's allocator from these pages, whose resize leaves new bytes as they are (they
 /// are written next).
 template <class T>
 struct LargeAllocator {

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <deque>
 #include <future>
-#include <memory>
 #include <thread>
 
 #include "Checksum.h"
@@ -266,22 +265,16 @@ namespace {
 // is kept in parts of fixed size, so it never has to be moved while it grows.
 constexpr size_t kPartBytes = 4 << 20;
 
-// A part is filled where it lies, never zeroed first (the decoder writes every byte of it).
-struct Part {
-  LargeBuffer data;
-  size_t size = 0, capacity = 0;
-};
-
 struct DecodedBlock {
-  std::vector<Part> parts;
+  std::vector<LargeBytes> parts;  // grown by what was decoded, never cleared first
   uint64_t size = 0;
   bool broken = false;
   /// The bytes at offset, up to the end of their part.
   const uint8_t* at(uint64_t offset, size_t& available) const {
-    const Part& part = parts[size_t(offset / kPartBytes)];
+    const LargeBytes& part = parts[size_t(offset / kPartBytes)];
     const size_t within = size_t(offset % kPartBytes);
-    available = part.size - within;
-    return part.data.get() + within;
+    available = part.size() - within;
+    return part.data() + within;
   }
 };
 
@@ -290,16 +283,16 @@ DecodedBlock decodeBlock(const ArchiveReader& archive, uint32_t block, uint64_t 
   try {
     BlockDataReader reader(archive, block);
     while (out.size < end) {
-      if (out.parts.empty() || out.parts.back().size == kPartBytes) {
-        // Pages of a part are taken only as they are written: a hostile size costs no memory.
-        const size_t capacity = size_t(std::min<uint64_t>(kPartBytes, end - out.size));
-        out.parts.push_back({makeLargeBuffer(capacity), 0, capacity});
+      if (out.parts.empty() || out.parts.back().size() == kPartBytes) {
+        out.parts.emplace_back();
+        out.parts.back().reserve(size_t(std::min<uint64_t>(kPartBytes, end - out.size)));
       }
-      Part& part = out.parts.back();
-      const size_t want =
-          size_t(std::min<uint64_t>({end - out.size, kReadStep, part.capacity - part.size}));
-      const size_t got = reader.read(part.data.get() + part.size, want);
-      part.size += got;
+      LargeBytes& part = out.parts.back();
+      const size_t at = part.size();
+      // Grow only by what was decoded: a hostile size must not allocate up front.
+      part.resize(at + size_t(std::min<uint64_t>({end - out.size, kReadStep, kPartBytes - at})));
+      const size_t got = reader.read(part.data() + at, part.size() - at);
+      part.resize(at + got);
       out.size += got;
       if (got == 0) damaged("block data cut short");
     }
