@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "LargeBuffers.h"
 #include "jar32/Errors.h"
 
 extern "C" {
@@ -15,8 +16,10 @@ namespace {
 // Below this the second thread's buffers cost more than it saves.
 constexpr size_t kTwoThreadsFrom = 1u << 20;
 
-void* allocate(ISzAllocPtr, size_t n) { return ::operator new(n, std::nothrow); }
-void release(ISzAllocPtr, void* p) { ::operator delete(p); }
+// The match finder's tables (hundreds of megabytes) are walked at random: in pages of
+// 2 MiB they take a fault per 2 MiB instead of per 4 KiB, and fewer translation misses.
+void* allocate(ISzAllocPtr, size_t n) { return allocateLarge(n); }
+void release(ISzAllocPtr, void* p) { freeLarge(p); }
 const ISzAlloc kAlloc = {allocate, release};
 
 struct Appender {
