@@ -21,6 +21,7 @@ struct CodecChoice {
   bool x86Filter = false; // xz: branch-call-jump filter for x86 machine code
   int lc = -1, pb = -1;   // xz: literal context bits and position bits (-1: the preset's)
   bool longestMatches = false;  // xz preset 9: search the longest matches at any input size
+  int depth = 0;          // xz: match finder depth (0: the encoder's own)
 
   bool operator==(const CodecChoice&) const = default;
 };

@@ -13,7 +13,8 @@ namespace {
 constexpr uint64_t MiB = 1ull << 20;
 
 TEST(BestMethod, TheEncoderOfTheLargestBlockFitsTheMemoryBudgetAndSmallBlocksTakeLittle) {
-  for (ContentClass cls : {ContentClass::General, ContentClass::Executable}) {
+  for (ContentClass cls :
+       {ContentClass::General, ContentClass::Executable, ContentClass::Compressed}) {
     const uint64_t full = encoderMemory(codecFor(4, cls), 64 * MiB);
     EXPECT_GT(full, 64 * MiB);  // the dictionary spans the whole block
     EXPECT_LE(full + 2 * 64 * MiB, 1024 * MiB);
@@ -41,6 +42,27 @@ TEST(BestMethod, TextAndMachineCodeInSeparateBlocksReadBackAndTest) {
   EXPECT_EQ(data["tool"], code);
   EXPECT_EQ(data["notes.txt"], sampleText(300000, 3));
   EXPECT_EQ(data["photo.jpg"], randomBytes(50000, 4));
+  EXPECT_NO_THROW(a->test(nullptr));
+}
+
+TEST(BestMethod, AlreadyCompressedFilesTakeABlockOfTheirOwnBesideTextAndReadBack) {
+  TempDir dir;
+  // Sorted by class the text comes first; before, both shared one block.
+  const std::string text = sampleText(200000, 5);
+  std::string packed = randomBytes(40000, 6);
+  packed += packed;  // what repeats in compressed files repeats at length
+  writeFile(dir / "a.txt", text);
+  writeFile(dir / "b.pdf", packed);
+  WriteSettings best;
+  best.method = 4;
+  add(dir / "a.j", {source(dir / "a.txt", "a.txt"), source(dir / "b.pdf", "b.pdf")}, best);
+  auto r = ArchiveReader::open(dir / "a.j", "");
+  ASSERT_EQ(r->directory().blocks.size(), 2u);
+  EXPECT_LT(r->directory().blocks[1].dataStored, 50000u);  // the repeat was found
+  auto a = Archive::open(dir / "a.j", "");
+  auto data = readAll(*a);
+  EXPECT_EQ(data["a.txt"], text);
+  EXPECT_EQ(data["b.pdf"], packed);
   EXPECT_NO_THROW(a->test(nullptr));
 }
 
