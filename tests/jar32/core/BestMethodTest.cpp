@@ -47,7 +47,7 @@ TEST(BestMethod, TextAndMachineCodeInSeparateBlocksReadBackAndTest) {
 
 TEST(BestMethod, AlreadyCompressedFilesTakeABlockOfTheirOwnBesideTextAndReadBack) {
   TempDir dir;
-  // Sorted by class the text comes first; before, both shared one block.
+  // Text sorts before already-compressed files, and the change of class starts a new block.
   const std::string text = sampleText(200000, 5);
   std::string packed = randomBytes(40000, 6);
   packed += packed;  // what repeats in compressed files repeats at length
