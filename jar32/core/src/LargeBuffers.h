@@ -1,6 +1,6 @@
-// Buffers of megabytes that are filled once (decoded blocks, decoder dictionaries): in pages
-// of 2 MiB where the system offers them, so filling them takes a page fault per 2 MiB, not per
-// 4 KiB.
+// Buffers of megabytes (decoded blocks, decoder dictionaries, the encoder's input and its match
+// finder's tables): in pages of 2 MiB where the system offers them, so filling them takes a
+// page fault per 2 MiB, not per 4 KiB.
 #pragma once
 
 #include <lzma.h>
