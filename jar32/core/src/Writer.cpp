@@ -90,6 +90,20 @@ std::vector<size_t> countPieces(const ArchiveReader& source) {
 constexpr uint64_t kBuildBudget = 1ull << 30;
 uint64_t buildCost(const Job& job) { return 2 * job.dataRaw + encoderMemory(job.codec, job.dataRaw); }
 
+// The fast method splits new data of fewer blocks than threads evenly, so that each thread
+// packs a block of its own (the matches between the parts are lost; the best methods keep
+// them). Less than two of the smallest such blocks stays whole.
+constexpr uint64_t kSmallestEvenBlock = 16ull << 20;
+uint64_t evenBlockLimit(const std::vector<NewEntry>& entries, int method, uint64_t limit,
+                        unsigned threads) {
+  if (method != 1 || threads < 2) return limit;
+  uint64_t total = 0;
+  for (const NewEntry& e : entries)
+    if (e.origin == NewEntry::Origin::Host) total += e.info.size;
+  if (total >= threads * limit || total < 2 * kSmallestEvenBlock) return limit;
+  return std::min(limit, std::max(kSmallestEvenBlock, (total + threads - 1) / threads));
+}
+
 // New files, similar ones together, big ones split at the block limit.
 // only: when given, the entries to plan.
 std::vector<Job> planHostJobs(const std::vector<NewEntry>& entries, int method, uint64_t limit,
@@ -275,7 +289,8 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
                           const WriteJobSettings& settings, Progress* progress,
                           std::vector<size_t>* newIndex) {
   const int method = settings.method >= 1 && settings.method <= 4 ? settings.method : kDefaultMethod;
-  const uint64_t limit = blockLimitFor(method);
+  const uint64_t limit =
+      evenBlockLimit(entries, method, blockLimitFor(method), std::max(1u, settings.threads));
   dropped_.clear();
 
   registerCleanupPath(tempPath_.c_str());
