@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <thread>
 
@@ -230,48 +231,73 @@ std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReade
   return writer.dropped();
 }
 
-/// Checks each file to add: readable, its size now, what kind of content.
+/// Checks a file to add: readable, its size now, what kind of content. False: it is skipped,
+/// for the reason in `warning`; a file that is kept may have a warning too.
+bool check(const SourceFile& f, Candidate& c, std::string& warning) {
+  const std::string& name = f.meta.name;
+  if (name.empty() || name.size() > kMaxNameBytes || name.find('\0') != std::string::npos) {
+    warning = "Bad member name skipped: " + f.hostPath;
+    return false;
+  }
+  c.file = f;
+  if (f.meta.kind != MemberKind::File) return true;
+  try {
+    HostFile in = HostFile::open(f.hostPath);
+    c.state = in.opened();
+    if (f.inode && (c.state.device != f.device || c.state.inode != f.inode))
+      throw JarError(kOpenError, "Cannot read " + f.hostPath +
+                                     ": it was replaced by another file since it was found");
+    // What is stored is the file as it is now.
+    MemberInfo& m = c.file.meta;
+    m.size = c.state.size;
+    m.mtime = c.state.mtime;
+    m.mtimeNsec = c.state.mtimeNsec;
+    m.preciseTime = true;
+    m.sparse = c.state.sparse;
+    uint8_t head[4];
+    size_t got = in.readAt(0, head, sizeof head);
+    if (m.size == 0 && got > 0)
+      warning = f.hostPath + ": it tells no size but holds data (a /proc or /sys file?); it "
+                             "was stored empty";
+    c.cls = classify(name, head, got);
+    return true;
+  } catch (const JarError& e) {
+    warning = std::string(e.what()) + " (skipped)";
+    return false;
+  }
+}
+
+/// Checks each file to add, on `threads` threads (opening files is most of the work); the
+/// warnings come in the files' order.
 std::vector<Candidate> prepare(const std::vector<SourceFile>& files, AddReport& report,
-                               Progress* progress) {
+                               Progress* progress, unsigned threads) {
+  std::vector<Candidate> checked(files.size());
+  std::vector<std::string> warnings(files.size());
+  std::vector<char> kept(files.size());
+  std::atomic<size_t> next{0};
+  std::atomic<bool> stop{false};
+  auto work = [&](bool polls) {
+    for (size_t i; !stop && (i = next++) < files.size();) {
+      if (polls && progress && progress->interrupted()) stop = true;
+      kept[i] = check(files[i], checked[i], warnings[i]);
+    }
+  };
+  std::vector<std::thread> helpers;
+  if (files.size() >= 64)
+    for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(work, false);
+  work(true);
+  for (auto& h : helpers) h.join();
+  if (stop) throw JarError(kInterrupted, "Interrupted");
+
   std::vector<Candidate> out;
   out.reserve(files.size());
-  for (const SourceFile& f : files) {
-    if (progress && progress->interrupted()) throw JarError(kInterrupted, "Interrupted");
-    const std::string& name = f.meta.name;
-    if (name.empty() || name.size() > kMaxNameBytes || name.find('\0') != std::string::npos) {
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (!warnings[i].empty() && progress) progress->warning(warnings[i]);
+    if (!kept[i]) {
       ++report.skipped;
-      if (progress) progress->warning("Bad member name skipped: " + f.hostPath);
       continue;
     }
-    Candidate c;
-    c.file = f;
-    if (f.meta.kind == MemberKind::File) {
-      try {
-        HostFile in = HostFile::open(f.hostPath);
-        c.state = in.opened();
-        if (f.inode && (c.state.device != f.device || c.state.inode != f.inode))
-          throw JarError(kOpenError, "Cannot read " + f.hostPath +
-                                         ": it was replaced by another file since it was found");
-        // What is stored is the file as it is now.
-        MemberInfo& m = c.file.meta;
-        m.size = c.state.size;
-        m.mtime = c.state.mtime;
-        m.mtimeNsec = c.state.mtimeNsec;
-        m.preciseTime = true;
-        m.sparse = c.state.sparse;
-        uint8_t head[4];
-        size_t got = in.readAt(0, head, sizeof head);
-        if (m.size == 0 && got > 0 && progress)
-          progress->warning(f.hostPath + ": it tells no size but holds data (a /proc or /sys "
-                                         "file?); it was stored empty");
-        c.cls = classify(name, head, got);
-      } catch (const JarError& e) {
-        ++report.skipped;
-        if (progress) progress->warning(std::string(e.what()) + " (skipped)");
-        continue;
-      }
-    }
-    out.push_back(std::move(c));
+    out.push_back(std::move(checked[i]));
   }
   return out;
 }
@@ -317,7 +343,7 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
                                " chapters, the most it can hold; nothing was changed");
 
   AddReport report;
-  std::vector<Candidate> candidates = prepare(files, report, progress);
+  std::vector<Candidate> candidates = prepare(files, report, progress, threadsFor(settings));
   fault::point("prepared");
   size_t skippedEarly = report.skipped;
   AddRules rules;

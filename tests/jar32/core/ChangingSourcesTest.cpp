@@ -96,6 +96,36 @@ TEST_F(Changing, AFileThatGrowsWhileItIsReadIsStoredAsFarAsPlannedWithAWarning) 
 
 // Between the check and the read: one file vanishes, one shrinks, one becomes a link, one a
 // FIFO. Each costs its own warning; the other files are stored and old versions stay.
+TEST_F(Changing, ManyFilesAreCheckedOnAllThreadsAndTheirWarningsComeInTheirOrder) {
+  std::vector<SourceFile> files;
+  std::vector<std::string> missing;
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = "f" + std::to_string(1000 + i);
+    if (i % 7 == 3) {
+      files.push_back(source(dir / "none", name));  // there is no such file
+      files.back().hostPath = dir / name;
+      missing.push_back(dir / name);
+    } else {
+      writeFile(dir / name, "content of " + name);
+      files.push_back(source(dir / name, name));
+    }
+  }
+  files.push_back(source(dir / "f1000", ""));  // no name
+  RecordingProgress p;
+  WriteSettings s;
+  s.threads = 4;
+  const AddReport r =
+      addFiles(arc(), files, AddMode::Add, false, false, ChapterCompare::SizeAndTime, s, &p);
+  EXPECT_EQ(r.added, 300u - missing.size());
+  EXPECT_EQ(r.skipped, missing.size() + 1);
+  ASSERT_EQ(p.warnings.size(), missing.size() + 1);
+  for (size_t k = 0; k < missing.size(); ++k) EXPECT_NE(p.warnings[k].find(missing[k]), std::string::npos);
+  EXPECT_NE(p.warnings.back().find("Bad member name"), std::string::npos);
+  auto data = contents();
+  EXPECT_EQ(data.size(), 300u - missing.size());
+  EXPECT_EQ(data["f1299"], "content of f1299");
+}
+
 TEST_F(Changing, FilesThatCannotBeReadAreSkippedAndTheirOldVersionsStay) {
   for (const char* name : {"gone", "short", "link", "fifo", "fine"}) writeFile(dir / name, std::string("old ") + name);
   add(arc(), {source(dir / "gone", "gone"), source(dir / "short", "short"),
