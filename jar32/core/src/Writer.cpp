@@ -93,7 +93,7 @@ uint64_t buildCost(const Job& job) { return 2 * job.dataRaw + encoderMemory(job.
 // The fast method splits new data of fewer blocks than threads evenly, so that each thread
 // packs a block of its own (the matches between the parts are lost; the best methods keep
 // them). Less than two of the smallest such blocks stays whole.
-constexpr uint64_t kSmallestEvenBlock = 16ull << 20;
+constexpr uint64_t kSmallestEvenBlock = 8ull << 20;
 uint64_t evenBlockLimit(const std::vector<NewEntry>& entries, int method, uint64_t limit,
                         unsigned threads) {
   if (method != 1 || threads < 2) return limit;

@@ -56,7 +56,7 @@ TEST(FastMethod, DataOfLessThanTwoBlocksIsSplitForTwoThreadsOnlyAndAlwaysReadsBa
 
 TEST(FastMethod, LittleDataStaysInOneBlock) {
   TempDir dir;
-  const std::string data = repeating(20, 3);  // under two blocks of the smallest even size
+  const std::string data = repeating(12, 3);  // under two blocks of the smallest even size
   writeFile(dir / "f.bin", data);
   WriteSettings s;
   s.method = 1;
