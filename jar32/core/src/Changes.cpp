@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -231,9 +232,25 @@ std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReade
   return writer.dropped();
 }
 
+// Small files are read whole when they are checked and not opened again: most of the time
+// of adding many small files goes to opening them. Their bytes stay in memory up to a budget.
+constexpr uint64_t kHeldFileBytes = 32 << 10;
+constexpr uint64_t kHeldBudget = 64 << 20;
+
+// The bytes of a file of `size`, if it holds that many and did not change while it was read.
+std::shared_ptr<const Bytes> readWhole(const HostFile& in, uint64_t size) {
+  auto bytes = std::make_shared<Bytes>(size_t(size) + 1);
+  if (in.readAt(0, bytes->data(), bytes->size()) != size || !in.now().unchangedSince(in.opened()))
+    return nullptr;
+  bytes->pop_back();
+  return bytes;
+}
+
 /// Checks a file to add: readable, its size now, what kind of content. False: it is skipped,
-/// for the reason in `warning`; a file that is kept may have a warning too.
-bool check(const SourceFile& f, Candidate& c, std::string& warning) {
+/// for the reason in `warning`; a file that is kept may have a warning too. A small file's
+/// bytes are read too while `budget` lasts.
+bool check(const SourceFile& f, Candidate& c, std::string& warning,
+           std::atomic<uint64_t>& budget) {
   const std::string& name = f.meta.name;
   if (name.empty() || name.size() > kMaxNameBytes || name.find('\0') != std::string::npos) {
     warning = "Bad member name skipped: " + f.hostPath;
@@ -254,8 +271,19 @@ bool check(const SourceFile& f, Candidate& c, std::string& warning) {
     m.mtimeNsec = c.state.mtimeNsec;
     m.preciseTime = true;
     m.sparse = c.state.sparse;
+    if (m.size && m.size <= kHeldFileBytes && !m.sparse) {
+      uint64_t left = budget.load();
+      while (left >= m.size && !budget.compare_exchange_weak(left, left - m.size)) {
+      }
+      if (left >= m.size) {
+        c.content = readWhole(in, m.size);
+        if (!c.content) budget += m.size;  // it changes: read it with the others
+      }
+    }
     uint8_t head[4];
-    size_t got = in.readAt(0, head, sizeof head);
+    size_t got = c.content ? std::min<size_t>(sizeof head, c.content->size())
+                           : in.readAt(0, head, sizeof head);
+    if (c.content) std::memcpy(head, c.content->data(), got);
     if (m.size == 0 && got > 0)
       warning = f.hostPath + ": it tells no size but holds data (a /proc or /sys file?); it "
                              "was stored empty";
@@ -276,10 +304,11 @@ std::vector<Candidate> prepare(const std::vector<SourceFile>& files, AddReport& 
   std::vector<char> kept(files.size());
   std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};
+  std::atomic<uint64_t> budget{kHeldBudget};
   auto work = [&](bool polls) {
     for (size_t i; !stop && (i = next++) < files.size();) {
       if (polls && progress && progress->interrupted()) stop = true;
-      kept[i] = check(files[i], checked[i], warnings[i]);
+      kept[i] = check(files[i], checked[i], warnings[i], budget);
     }
   };
   std::vector<std::thread> helpers;

@@ -116,6 +116,7 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
     e.hostPath = c.file.hostPath;
     e.expected = c.state;
     e.cls = c.cls;
+    e.content = c.content;
     if (stored) ++report.replaced;
     else ++report.added;
     if (progress) progress->member(stored ? Step::Replacing : Step::Adding, e.info);

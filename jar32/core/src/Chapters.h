@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@ struct Candidate {
   SourceFile file;
   HostState state;  // files: as opened when checked
   ContentClass cls = ContentClass::General;
+  std::shared_ptr<const Bytes> content;  // a small file's bytes, read when it was checked
 };
 
 /// How an add compares files with the stored versions.

@@ -28,6 +28,9 @@ struct NewEntry {
   size_t oldIndex = 0;     // Old: index in the source archive's directory
   std::string hostPath;    // Host
   HostState expected;      // Host: the file as it was checked (the read must find it so)
+  /// Host: a small file's bytes, read when it was checked (it is not opened again); null for
+  /// the others. Let go once they are in their block.
+  std::shared_ptr<const Bytes> content;
   ContentClass cls = ContentClass::General;
   size_t sharedWith = SIZE_MAX;  // Shared: the entry whose data this version shares
   /// Shared: another file with the same content (checksum: that content's), not a hard link;

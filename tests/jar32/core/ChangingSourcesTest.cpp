@@ -60,6 +60,13 @@ class Changing : public ::testing::Test {
     return addFiles(arc(), files, mode, false, false, ChapterCompare::SizeAndTime, {}, &p);
   }
   std::map<std::string, std::string> contents() { return readAll(*Archive::open(arc(), "")); }
+  // Files of up to 32 KiB are read whole when they are checked; larger ones when their block
+  // is built.
+  static std::string bigEnoughToBeReadLater(const std::string& line) {
+    std::string s;
+    while (s.size() <= 32 * 1024) s += line;
+    return s;
+  }
   static bool warned(const RecordingProgress& p, const std::string& text) {
     for (const auto& w : p.warnings)
       if (w.find(text) != std::string::npos) return true;
@@ -84,13 +91,14 @@ TEST_F(Changing, AFileReplacedWhileItIsReadIsStoredAsTheOneThatWasOpened) {
 }
 
 TEST_F(Changing, AFileThatGrowsWhileItIsReadIsStoredAsFarAsPlannedWithAWarning) {
-  writeFile(dir / "log", "first line\n");
+  const std::string first = bigEnoughToBeReadLater("first line\n");
+  writeFile(dir / "log", first);
   RecordingProgress p;
   HeldAdd add("opened", 1, [&] { return addWith({source(dir / "log", "log")}, p); });
   ASSERT_TRUE(add.held());
   std::ofstream(dir / "log", std::ios::app) << "second line\n";
   add.finish();
-  EXPECT_EQ(contents()["log"], "first line\n");
+  EXPECT_EQ(contents()["log"], first);
   EXPECT_TRUE(warned(p, "grew while it was read")) << ::testing::PrintToString(p.warnings);
 }
 
@@ -131,7 +139,7 @@ TEST_F(Changing, FilesThatCannotBeReadAreSkippedAndTheirOldVersionsStay) {
   add(arc(), {source(dir / "gone", "gone"), source(dir / "short", "short"),
               source(dir / "link", "link"), source(dir / "fifo", "fifo")});
   for (const char* name : {"gone", "short", "link", "fifo", "fine"})
-    writeFile(dir / name, std::string("the new content of ") + name);
+    writeFile(dir / name, bigEnoughToBeReadLater(std::string("the new content of ") + name));
   writeFile(dir / "secret", "not to be stored under another name");
   std::vector<SourceFile> files;
   for (const char* name : {"gone", "short", "link", "fifo", "fine"})
@@ -154,12 +162,42 @@ TEST_F(Changing, FilesThatCannotBeReadAreSkippedAndTheirOldVersionsStay) {
   EXPECT_TRUE(warned(p, "symbolic link"));
   EXPECT_TRUE(warned(p, "no regular file"));
   auto data = contents();
-  EXPECT_EQ(data["fine"], "the new content of fine");
+  EXPECT_EQ(data["fine"], bigEnoughToBeReadLater("the new content of fine"));
   EXPECT_EQ(data["gone"], "old gone");
   EXPECT_EQ(data["short"], "old short");
   EXPECT_EQ(data["link"], "old link");
   EXPECT_EQ(data["fifo"], "old fifo");
   EXPECT_NO_THROW(Archive::open(arc(), "")->test(nullptr));
+}
+
+// A small file is read once, when it is checked: what happens to it later does not reach the
+// archive, which holds it as it was checked, with the size and time it had then.
+TEST_F(Changing, SmallFilesAreStoredAsTheyWereWhenCheckedWhateverHappensLater) {
+  writeFile(dir / "grows", "first line\n");
+  writeFile(dir / "gone", "was there");
+  writeFile(dir / "same1", std::string(100, 's'));
+  writeFile(dir / "same2", std::string(100, 's'));
+  RecordingProgress p;
+  HeldAdd add("prepared", 1, [&] {
+    return addWith({source(dir / "grows", "grows", 3000), source(dir / "gone", "gone", 3000),
+                    source(dir / "same1", "same1", 3000), source(dir / "same2", "same2", 3000)},
+                   p);
+  });
+  ASSERT_TRUE(add.held());
+  std::ofstream(dir / "grows", std::ios::app) << "second line\n";
+  fs::remove(dir / "gone");
+  writeFile(dir / "same1", std::string(100, 'x'));
+  const AddReport r = add.finish();
+  EXPECT_EQ(r.added, 4u);
+  EXPECT_EQ(p.warnings, std::vector<std::string>{});
+  auto data = contents();
+  EXPECT_EQ(data["grows"], "first line\n");
+  EXPECT_EQ(data["gone"], "was there");
+  EXPECT_EQ(data["same1"], std::string(100, 's'));
+  EXPECT_EQ(data["same2"], std::string(100, 's'));
+  auto a = Archive::open(arc(), "");
+  for (const MemberInfo& m : a->members()) EXPECT_EQ(m.mtime, 3000) << m.name;
+  EXPECT_NO_THROW(a->test(nullptr));
 }
 
 TEST_F(Changing, AFileReplacedSinceTheScanIsNotStoredUnderItsName) {
