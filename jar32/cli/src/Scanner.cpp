@@ -1,6 +1,7 @@
 #include "Scanner.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/xattr.h>
@@ -177,19 +178,28 @@ class Scanner {
       skip("cannot read the folder " + escaped(open) + ": " + std::strerror(errno));
       return;
     }
-    std::vector<std::string> names;
+    struct Found {
+      std::string name;
+      struct stat st;
+      int error = 0;
+    };
+    std::vector<Found> found;
     while (dirent* e = readdir(dir.get())) {
       const std::string_view n = e->d_name;
       if (n == "." || n == "..") continue;
-      names.emplace_back(n);
+      found.push_back({std::string(n), {}, 0});
     }
+    // Looked up in the open folder rather than along the whole path; closed before descending.
+    for (Found& f : found)
+      if (fstatat(dirfd(dir.get()), f.name.c_str(), &f.st, AT_SYMLINK_NOFOLLOW) != 0) f.error = errno;
     dir.reset();
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
+    for (const Found& f : found) {
+      const std::string& name = f.name;
       const std::string path = folder + name;
-      struct stat st;
-      if (lstat(path.c_str(), &st) != 0) {
-        skip("cannot read " + escaped(path) + ": " + std::strerror(errno));
+      const struct stat& st = f.st;
+      if (f.error) {
+        skip("cannot read " + escaped(path) + ": " + std::strerror(f.error));
         continue;
       }
       std::vector<std::string> rel = relParts;
