@@ -237,12 +237,12 @@ std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReade
 constexpr uint64_t kHeldFileBytes = 32 << 10;
 constexpr uint64_t kHeldBudget = 64 << 20;
 
-// The bytes of a file of `size`, if it holds that many and did not change while it was read.
+// The bytes of a file of `size`, if it holds that many and did not change while it was read
+// (a file that grew has another size or time now).
 std::shared_ptr<const Bytes> readWhole(const HostFile& in, uint64_t size) {
-  auto bytes = std::make_shared<Bytes>(size_t(size) + 1);
+  auto bytes = std::make_shared<Bytes>(size_t(size));
   if (in.readAt(0, bytes->data(), bytes->size()) != size || !in.now().unchangedSince(in.opened()))
     return nullptr;
-  bytes->pop_back();
   return bytes;
 }
 
