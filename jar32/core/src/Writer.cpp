@@ -224,6 +224,9 @@ void shareEqualOldData(const ArchiveReader& source, std::vector<NewEntry>& entri
 // A hard link names another member of the same file; when that one is gone, it names the
 // version its data now lies with (or nothing, for that version itself).
 void repairHardLinks(std::vector<NewEntry>& entries) {
+  if (std::none_of(entries.begin(), entries.end(),
+                   [](const NewEntry& e) { return !e.info.hardLinkTarget.empty(); }))
+    return;
   std::map<size_t, std::set<std::string>> names;  // by the entry holding the data
   auto holder = [&](size_t i) {
     return entries[i].origin == NewEntry::Origin::Shared ? entries[i].sharedWith : i;
