@@ -104,6 +104,34 @@ uint64_t evenBlockLimit(const std::vector<NewEntry>& entries, int method, uint64
   return std::min(limit, std::max(kSmallestEvenBlock, (total + threads - 1) / threads));
 }
 
+// The first folder of each name below the folders that all the names share ("" for a name
+// directly in them).
+std::vector<std::string> treesOf(const std::vector<NewEntry>& entries,
+                                 const std::vector<size_t>& which) {
+  std::vector<std::string> trees(entries.size());
+  if (which.empty()) return trees;
+  // The shared folders: the longest prefix of the first name, ending at a separator, that
+  // every name starts with.
+  const std::string& first = entries[which.front()].info.name;
+  const size_t lastSep = first.rfind('\\');
+  size_t shared = lastSep == std::string::npos ? 0 : lastSep + 1;
+  for (size_t i : which) {
+    const std::string& name = entries[i].info.name;
+    size_t same = 0;
+    while (same < shared && same < name.size() && name[same] == first[same]) ++same;
+    if (same < shared) {
+      const size_t sep = same ? first.rfind('\\', same - 1) : std::string::npos;
+      shared = sep == std::string::npos ? 0 : sep + 1;
+    }
+  }
+  for (size_t i : which) {
+    const std::string& name = entries[i].info.name;
+    const size_t end = name.find('\\', shared);
+    trees[i] = end == std::string::npos ? std::string() : name.substr(shared, end - shared);
+  }
+  return trees;
+}
+
 // New files, similar ones together, big ones split at the block limit.
 // only: when given, the entries to plan.
 std::vector<Job> planHostJobs(const std::vector<NewEntry>& entries, int method, uint64_t limit,
@@ -115,13 +143,25 @@ std::vector<Job> planHostJobs(const std::vector<NewEntry>& entries, int method, 
         (!only || (*only)[i]))
       hosts.push_back(i);
   // By kind and extension, then by path: files of one folder stay together, so a tree that
-  // repeats (copies, versions) repeats in the same order.
+  // repeats (copies, versions) repeats in the same order. Best keeps each tree (the first
+  // folder below the shared ones) together within a kind, and a tree that would not fit in
+  // the rest of a block but fits in a block of its own starts one: a block that mixes
+  // unrelated trees loses what one tree repeats within itself (the catalogues of a program in
+  // many languages, a library's headers). Machine code keeps filling blocks: the trees share
+  // much of it (the same code linked into several programs and libraries).
+  const bool byTree = method == 4;
   std::vector<std::string> exts(entries.size());
   for (size_t i : hosts) exts[i] = extensionOf(entries[i].info.name);
+  const std::vector<std::string> trees = byTree ? treesOf(entries, hosts)
+                                                : std::vector<std::string>(entries.size());
+  std::map<std::pair<ContentClass, std::string>, uint64_t> treeBytes;
+  if (byTree)
+    for (size_t i : hosts) treeBytes[{entries[i].cls, trees[i]}] += entries[i].info.size;
   std::stable_sort(hosts.begin(), hosts.end(), [&](size_t a, size_t b) {
     const NewEntry& x = entries[a];
     const NewEntry& y = entries[b];
     if (x.cls != y.cls) return x.cls < y.cls;
+    if (trees[a] != trees[b]) return trees[a] < trees[b];
     if (exts[a] != exts[b]) return exts[a] < exts[b];
     return x.info.name < y.info.name;
   });
@@ -131,11 +171,17 @@ std::vector<Job> planHostJobs(const std::vector<NewEntry>& entries, int method, 
     if (!current.pieces.empty()) jobs.push_back(std::move(current));
     current = Job{};
   };
-  for (size_t i : hosts) {
+  for (size_t k = 0; k < hosts.size(); ++k) {
+    const size_t i = hosts[k];
     const NewEntry& e = entries[i];
     CodecChoice codec = codecFor(method, e.cls);
+    bool treeStartsBlock = false;
+    if (byTree && e.cls != ContentClass::Executable && k > 0 && trees[hosts[k - 1]] != trees[i]) {
+      const uint64_t tree = treeBytes[{e.cls, trees[i]}];
+      treeStartsBlock = current.dataRaw + tree > limit && tree <= limit;
+    }
     if (!current.pieces.empty() &&
-        (current.codec != codec || current.dataRaw + e.info.size > limit))
+        (current.codec != codec || current.dataRaw + e.info.size > limit || treeStartsBlock))
       close();
     current.kind = JobKind::EncodeHost;
     current.codec = codec;

@@ -2,6 +2,8 @@
 // blocks.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "Codec.h"
 #include "Methods.h"
 #include "Reader.h"
@@ -64,6 +66,75 @@ TEST(BestMethod, AlreadyCompressedFilesTakeABlockOfTheirOwnBesideTextAndReadBack
   EXPECT_EQ(data["a.txt"], text);
   EXPECT_EQ(data["b.pdf"], packed);
   EXPECT_NO_THROW(a->test(nullptr));
+}
+
+// Trees (the first folders below the shared one) of text at 256 KiB blocks: "a" and "b" of
+// 150 KB each, so both do not fit in one block, and two programs of 75 KB in each.
+class BestMethodTrees : public testing::Test {
+ protected:
+  void SetUp() override {
+    setBlockLimitForTesting(256 * 1024);
+    for (const char* tree : {"a", "b"}) {
+      for (int i = 0; i < 3; ++i) {
+        const std::string name = std::string(tree) + "_" + std::to_string(i) + ".txt";
+        files_.push_back({std::string("top\\") + tree + "\\" + name,
+                          sampleText(50000, unsigned(tree[0] * 10 + i))});
+      }
+      for (int t = 0; t < 2; ++t) {
+        std::string code = std::string("\x7f" "ELF", 4);
+        for (int i = 0; code.size() < 75000; ++i)
+          code += std::string("\xE8") + char(i) + char(tree[0] * 2 + t) + "\0\0\x90";
+        files_.push_back({std::string("top\\") + tree + "\\tool" + char('0' + t), code});
+      }
+    }
+    files_.push_back({"top\\readme.txt", sampleText(1000, 99)});
+    for (size_t i = 0; i < files_.size(); ++i) {
+      const std::string path = dir_ / ("f" + std::to_string(i));
+      writeFile(path, files_[i].second);
+      sources_.push_back(source(path, files_[i].first));
+    }
+  }
+  void TearDown() override { setBlockLimitForTesting(0); }
+
+  /// The blocks that hold the members whose names contain `part`.
+  std::set<uint32_t> blocksOf(const ArchiveReader& r, const std::string& part) {
+    std::set<uint32_t> out;
+    for (size_t i = 0; i < r.members().size(); ++i)
+      if (r.members()[i].name.find(part) != std::string::npos && r.members()[i].size)
+        out.insert(r.directory().entries[i].block);
+    return out;
+  }
+
+  TempDir dir_;
+  std::vector<std::pair<std::string, std::string>> files_;
+  std::vector<SourceFile> sources_;
+};
+
+TEST_F(BestMethodTrees, ATreeThatFitsABlockOfItsOwnStartsOneAndMachineCodeKeepsFilling) {
+  for (int method : {4, 2}) {
+    SCOPED_TRACE(testing::Message() << "-m" << method);
+    const std::string archive = dir_ / ("m" + std::to_string(method) + ".j");
+    WriteSettings s;
+    s.method = method;
+    add(archive, sources_, s);
+    auto r = ArchiveReader::open(archive, "");
+    const auto a = blocksOf(*r, "\\a_"), b = blocksOf(*r, "\\b_");
+    if (method == 4) {
+      // Each tree of text in a block of its own (the file beside the trees goes with the
+      // first); both programs share one block.
+      ASSERT_EQ(a.size(), 1u);
+      ASSERT_EQ(b.size(), 1u);
+      EXPECT_NE(*a.begin(), *b.begin());
+      EXPECT_EQ(blocksOf(*r, "readme"), a);
+      const auto codeA = blocksOf(*r, "a\\tool"), codeB = blocksOf(*r, "b\\tool");
+      ASSERT_EQ(codeA.size(), 1u);
+      EXPECT_TRUE(codeB.count(*codeA.begin()));
+    } else {
+      EXPECT_EQ(b.size(), 2u);  // by extension: the second tree fills the first block
+    }
+    auto all = readAll(*Archive::open(archive, ""));
+    for (const auto& [name, data] : files_) EXPECT_EQ(all[name], data) << name;
+  }
 }
 
 }  // namespace
