@@ -10,10 +10,12 @@ namespace jar32 {
 
 inline constexpr int kDefaultMethod = 2;
 
-/// What kind of content a file holds; files of one kind are compressed together.
-enum class ContentClass : uint8_t { General = 0, Executable = 1, Compressed = 2 };
+/// What kind of content a file holds; files of one kind are compressed together. Tables are
+/// binary files laid out in 4-byte fields (message catalogues, fonts).
+enum class ContentClass : uint8_t { General = 0, Executable = 1, Compressed = 2, Tables = 3 };
 
-/// Class from the member name and the first bytes of the data (ELF magic, if known).
+/// Class from the member name and the first bytes of the data (ELF or catalogue magic, if
+/// known).
 ContentClass classify(const std::string& memberName, const uint8_t* head, size_t headSize);
 
 /// Codec for a block of the given class under method 1..4.

@@ -15,8 +15,8 @@ namespace {
 constexpr uint64_t MiB = 1ull << 20;
 
 TEST(BestMethod, TheEncoderOfTheLargestBlockFitsTheMemoryBudgetAndSmallBlocksTakeLittle) {
-  for (ContentClass cls :
-       {ContentClass::General, ContentClass::Executable, ContentClass::Compressed}) {
+  for (ContentClass cls : {ContentClass::General, ContentClass::Executable,
+                            ContentClass::Compressed, ContentClass::Tables}) {
     const uint64_t full = encoderMemory(codecFor(4, cls), 64 * MiB);
     EXPECT_GT(full, 64 * MiB);  // the dictionary spans the whole block
     EXPECT_LE(full + 2 * 64 * MiB, 1024 * MiB);
@@ -24,26 +24,41 @@ TEST(BestMethod, TheEncoderOfTheLargestBlockFitsTheMemoryBudgetAndSmallBlocksTak
     EXPECT_LT(encoderMemory(codecFor(4, cls), 100000), 16 * MiB);
   }
   EXPECT_EQ(encoderMemory(codecFor(1, ContentClass::General), 64 * MiB), 64 * MiB);
+  // Only Best packs tables otherwise than text.
+  EXPECT_NE(codecFor(4, ContentClass::Tables), codecFor(4, ContentClass::General));
+  for (int method : {1, 2, 3})
+    EXPECT_EQ(codecFor(method, ContentClass::Tables), codecFor(method, ContentClass::General));
 }
 
-TEST(BestMethod, TextAndMachineCodeInSeparateBlocksReadBackAndTest) {
+TEST(BestMethod, TextMachineCodeAndTablesInSeparateBlocksReadBackAndTest) {
   TempDir dir;
   std::string code = std::string("\x7f" "ELF", 4);
   for (int i = 0; i < 20000; ++i) code += std::string("\xE8") + char(i) + char(i >> 8) + "\0\0\x90";
   writeFile(dir / "tool", code);
   writeFile(dir / "notes.txt", sampleText(300000, 3));
   writeFile(dir / "photo.jpg", randomBytes(50000, 4));
+  // A message catalogue (known by its magic, whatever its name) and a font: tables.
+  std::string catalogue = "\xDE\x12\x04\x95";
+  for (int i = 0; i < 4000; ++i) catalogue += std::string("\x10\0\0") + char(i) + "msg" + char(i % 7);
+  writeFile(dir / "messages", catalogue);
+  writeFile(dir / "face.ttf", std::string("\0\x01\0\0", 4) + sampleText(20000, 7));
   WriteSettings best;
   best.method = 4;
   add(dir / "a.j", {source(dir / "tool", "tool"), source(dir / "notes.txt", "notes.txt"),
-                    source(dir / "photo.jpg", "photo.jpg")}, best);
+                    source(dir / "photo.jpg", "photo.jpg"), source(dir / "messages", "messages"),
+                    source(dir / "face.ttf", "face.ttf")}, best);
   auto r = ArchiveReader::open(dir / "a.j", "");
-  EXPECT_EQ(r->directory().blocks.size(), 3u);  // by class: text, machine code, the photo
+  // By class: text, machine code, the photo, the catalogue with the font.
+  ASSERT_EQ(r->directory().blocks.size(), 4u);
+  EXPECT_EQ(r->directory().entries[3].block, r->directory().entries[4].block);
+  EXPECT_NE(r->directory().entries[3].block, r->directory().entries[1].block);
   auto a = Archive::open(dir / "a.j", "");
   auto data = readAll(*a);
   EXPECT_EQ(data["tool"], code);
   EXPECT_EQ(data["notes.txt"], sampleText(300000, 3));
   EXPECT_EQ(data["photo.jpg"], randomBytes(50000, 4));
+  EXPECT_EQ(data["messages"], catalogue);
+  EXPECT_EQ(data["face.ttf"], std::string("\0\x01\0\0", 4) + sampleText(20000, 7));
   EXPECT_NO_THROW(a->test(nullptr));
 }
 
