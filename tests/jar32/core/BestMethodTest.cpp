@@ -39,7 +39,8 @@ TEST(BestMethod, TextMachineCodeAndTablesInSeparateBlocksReadBackAndTest) {
   writeFile(dir / "photo.jpg", randomBytes(50000, 4));
   // A message catalogue (known by its magic, whatever its name) and a font: tables.
   std::string catalogue = "\xDE\x12\x04\x95";
-  for (int i = 0; i < 4000; ++i) catalogue += std::string("\x10\0\0") + char(i) + "msg" + char(i % 7);
+  for (int i = 0; i < 4000; ++i)
+    catalogue += std::string("\x10\0\0", 3) + char(i) + "msg" + char(i % 7);
   writeFile(dir / "messages", catalogue);
   writeFile(dir / "face.ttf", std::string("\0\x01\0\0", 4) + sampleText(20000, 7));
   WriteSettings best;
