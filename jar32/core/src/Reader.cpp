@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include "Checksum.h"
@@ -306,6 +307,17 @@ DecodedBlock decodeBlock(const ArchiveReader& archive, uint32_t block, uint64_t 
 // What decoding a block ahead may hold at once: its data and its decoder's state.
 uint64_t decodeCost(uint64_t end) { return end + kMaxDecoderState; }
 
+// Members in the order reading visits them: empty ones first, then by where their data lies.
+void sortForReading(const Directory& dir, std::vector<size_t>& order) {
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const Entry& x = dir.entries[a];
+    const Entry& y = dir.entries[b];
+    if ((x.info.size == 0) != (y.info.size == 0)) return x.info.size == 0;
+    if (x.info.size == 0) return a < b;
+    return x.block != y.block ? x.block < y.block : (x.offset != y.offset ? x.offset < y.offset : a < b);
+  });
+}
+
 // One stretch of a member's data inside one block.
 struct Span {
   uint32_t block;
@@ -320,13 +332,7 @@ void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visito
   order.reserve(which.size());
   for (size_t i : which)
     if (i < dir_.entries.size()) order.push_back(i);
-  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    const Entry& x = dir_.entries[a];
-    const Entry& y = dir_.entries[b];
-    if ((x.info.size == 0) != (y.info.size == 0)) return x.info.size == 0;
-    if (x.info.size == 0) return a < b;
-    return x.block != y.block ? x.block < y.block : (x.offset != y.offset ? x.offset < y.offset : a < b);
-  });
+  sortForReading(dir_, order);
   order.erase(std::unique(order.begin(), order.end()), order.end());
 
   // The blocks to decode, in the order the members need them, and how far.
@@ -416,6 +422,130 @@ void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visito
   }
 }
 
+namespace {
+
+// A stretch of one block's data that one or more members hold (versions sharing data hold the
+// same stretch).
+struct Stretch {
+  uint64_t offset = 0, length = 0;
+  std::vector<size_t> members;  // in the order they are told
+};
+
+// Decodes a block as it streams by and hashes each stretch; a stretch that damage cut short
+// has no digest. Nothing of the block is held but the decoder and one step of its data.
+std::vector<std::optional<uint64_t>> hashStretches(const ArchiveReader& archive, uint32_t block,
+                                                   const std::vector<Stretch>& stretches,
+                                                   const std::atomic<bool>& stop) {
+  std::vector<std::optional<uint64_t>> digests(stretches.size());
+  try {
+    BlockDataReader reader(archive, block);
+    Bytes step(kReadStep);
+    ContentHash hash;
+    // Up to `to`, hashing what lies in it when `hashed` is set.
+    auto advance = [&](uint64_t to, bool hashed) {
+      while (reader.position() < to) {
+        if (stop) throw JarError(kInterrupted, "Interrupted");
+        const size_t got =
+            reader.read(step.data(), size_t(std::min<uint64_t>(step.size(), to - reader.position())));
+        if (got == 0) damaged("block data cut short");
+        if (hashed) hash.update(step.data(), got);
+      }
+    };
+    for (size_t k = 0; k < stretches.size(); ++k) {
+      advance(stretches[k].offset, false);
+      hash.reset();
+      advance(stretches[k].offset + stretches[k].length, true);
+      digests[k] = hash.digest();
+    }
+  } catch (const JarError& e) {
+    if (e.exitCode != kCrcError) throw;
+  }
+  return digests;
+}
+
+// Each block streamed on a core of its own costs its decoder and a step of data; together they
+// stay within what reading holds (a block being visited and the blocks decoded ahead).
+constexpr uint64_t kTestBudget = kAheadBudget + kMaxBlockRaw;
+
+}  // namespace
+
+bool ArchiveReader::testByBlocks(MemberVisitor& visitor) const {
+  // The members by block, each block's stretches in the order of their data.
+  std::vector<size_t> empty;
+  std::vector<std::vector<Stretch>> byBlock(dir_.blocks.size());
+  std::vector<size_t> order(dir_.entries.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  sortForReading(dir_, order);
+  for (size_t i : order) {
+    const Entry& e = dir_.entries[i];
+    if (e.info.size == 0) {
+      empty.push_back(i);
+      continue;
+    }
+    // Data across blocks, or stretches that overlap without being the same, take the way
+    // that holds blocks whole.
+    if (e.block >= dir_.blocks.size() || e.offset > dir_.blocks[e.block].dataRaw ||
+        e.info.size > dir_.blocks[e.block].dataRaw - e.offset)
+      return false;
+    std::vector<Stretch>& stretches = byBlock[e.block];
+    if (!stretches.empty() && stretches.back().offset == e.offset &&
+        stretches.back().length == e.info.size) {
+      stretches.back().members.push_back(i);
+      continue;
+    }
+    if (!stretches.empty() && e.offset < stretches.back().offset + stretches.back().length)
+      return false;
+    stretches.push_back({e.offset, e.info.size, {i}});
+  }
+
+  auto tell = [&](size_t i, bool ok) {
+    if (!visitor.begin(i, members_[i])) return;
+    visitor.end(i, members_[i], ok ? MemberStatus::Ok : MemberStatus::Damaged);
+  };
+  for (size_t i : empty) tell(i, true);
+
+  std::atomic<bool> stop{false};
+  using Digests = std::vector<std::optional<uint64_t>>;
+  std::deque<std::pair<uint32_t, std::future<Digests>>> pending;
+  struct Drain {  // never leave decoding threads behind when leaving early
+    std::deque<std::pair<uint32_t, std::future<Digests>>>& pending;
+    std::atomic<bool>& stop;
+    ~Drain() {
+      stop = true;
+      for (auto& [b, f] : pending)
+        if (f.valid()) f.wait();
+    }
+  } drain{pending, stop};
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t atOnce =
+      std::max<size_t>(1, std::min<size_t>(cores, kTestBudget / (kMaxDecoderState + kReadStep)));
+  uint32_t next = 0;
+  auto launch = [&] {
+    for (; next < byBlock.size() && pending.size() < atOnce; ++next) {
+      if (byBlock[next].empty()) continue;
+      const uint32_t b = next;
+      pending.emplace_back(b, std::async(std::launch::async, [this, b, &byBlock, &stop] {
+                             return hashStretches(*this, b, byBlock[b], stop);
+                           }));
+    }
+  };
+  launch();
+  while (!pending.empty()) {
+    auto& [b, future] = pending.front();
+    while (future.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+      if (visitor.interrupted()) throw JarError(kInterrupted, "Interrupted");
+    const Digests digests = future.get();
+    const std::vector<Stretch>& stretches = byBlock[b];
+    pending.pop_front();
+    launch();
+    for (size_t k = 0; k < stretches.size(); ++k)
+      for (size_t i : stretches[k].members)
+        tell(i, digests[k] && *digests[k] == dir_.entries[i].checksum);
+    if (visitor.interrupted()) throw JarError(kInterrupted, "Interrupted");
+  }
+  return true;
+}
+
 void ArchiveReader::test(Progress* progress) const {
   requireDataKeys();
   struct Counter : MemberVisitor {
@@ -433,9 +563,11 @@ void ArchiveReader::test(Progress* progress) const {
     bool interrupted() override { return progress && progress->interrupted(); }
   } counter;
   counter.progress = progress;
-  std::vector<size_t> all(dir_.entries.size());
-  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
-  read(all, counter, true);
+  if (!testByBlocks(counter)) {
+    std::vector<size_t> all(dir_.entries.size());
+    for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+    read(all, counter, true);
+  }
 
   // The member records in every block are checked too (they rebuild a lost directory).
   size_t badBlocks = 0;

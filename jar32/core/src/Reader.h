@@ -53,6 +53,9 @@ class ArchiveReader {
 
  private:
   ArchiveReader() = default;
+  /// Tests every member whose data lies in one block, streaming the blocks on several cores;
+  /// false (nothing told yet) when some member's data does not, so read() must.
+  bool testByBlocks(MemberVisitor& visitor) const;
   void loadDirectory(bool forceScan);
   void finishInfo();
   ChapterRange kept() const;

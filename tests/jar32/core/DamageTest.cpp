@@ -2,6 +2,7 @@
 // scanning; rh recovers what is intact.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -98,6 +99,44 @@ TEST_F(Damage, BrokenBlockSkipsItsMembersAndRecoveryDropsThem) {
   EXPECT_EQ(p.warnings.size(), damaged);
   auto r = Archive::open(dir / "$recover.j", "");
   EXPECT_NO_THROW(r->test(nullptr));
+}
+
+// Testing streams each block on its own (or, when a member's data spans blocks, reads as
+// extraction does): either way it tells every member, in the order of reading, as reading
+// finds it.
+TEST_F(Damage, TestingTellsEachMemberAsReadingFindsIt) {
+  struct Told : Progress {
+    std::vector<std::pair<std::string, bool>> results;
+    void tested(const MemberInfo& m, bool ok) override { results.push_back({m.name, ok}); }
+  };
+  struct Read : MemberVisitor {
+    std::vector<std::pair<std::string, bool>> results;
+    bool begin(size_t, const MemberInfo&) override { return true; }
+    void data(const uint8_t*, size_t) override {}
+    void end(size_t, const MemberInfo& m, MemberStatus s) override {
+      results.push_back({m.name, s == MemberStatus::Ok});
+    }
+  };
+  // A second archive whose big file spans three blocks.
+  writeFile(dir / "big", sampleText(40000, 9));
+  add(dir / "spans.j", {source(dir / "file0", "file0"), source(dir / "big", "big")});
+  for (const std::string archive : {"a.j", "spans.j"}) {
+    SCOPED_TRACE(archive);
+    auto bytes = readBytes(dir / archive);
+    bytes[2000] ^= 0x55;  // inside the first data block
+    writeBytes(dir / "b.j", bytes);
+    auto a = Archive::open(dir / "b.j", "");
+    Told told;
+    EXPECT_EQ(codeOf([&] { a->test(&told); }), kCrcError);
+    Read read;
+    std::vector<size_t> all(a->members().size());
+    for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+    a->read(all, read, true);
+    EXPECT_EQ(told.results, read.results);
+    EXPECT_TRUE(std::count_if(read.results.begin(), read.results.end(),
+                              [](const auto& r) { return !r.second; }) >= 1);
+    EXPECT_NO_THROW(Archive::open(dir / archive, "")->test(nullptr));
+  }
 }
 
 TEST_F(Damage, RandomDamageNeverCrashes) {
