@@ -432,30 +432,34 @@ struct Stretch {
 };
 
 // Decodes a block as it streams by and hashes each stretch; a stretch that damage cut short
-// has no digest. Nothing of the block is held but the decoder and one step of its data.
+// has no digest. Nothing of the block is held but the decoder and one step of its data. The
+// steps are those of decodeBlock (a step that fails is lost whole), so a damaged block's
+// members fare as they do when read.
 std::vector<std::optional<uint64_t>> hashStretches(const ArchiveReader& archive, uint32_t block,
                                                    const std::vector<Stretch>& stretches,
                                                    const std::atomic<bool>& stop) {
   std::vector<std::optional<uint64_t>> digests(stretches.size());
+  auto endOf = [&](size_t k) { return stretches[k].offset + stretches[k].length; };
   try {
     BlockDataReader reader(archive, block);
     Bytes step(kReadStep);
     ContentHash hash;
-    // Up to `to`, hashing what lies in it when `hashed` is set.
-    auto advance = [&](uint64_t to, bool hashed) {
-      while (reader.position() < to) {
-        if (stop) throw JarError(kInterrupted, "Interrupted");
-        const size_t got =
-            reader.read(step.data(), size_t(std::min<uint64_t>(step.size(), to - reader.position())));
-        if (got == 0) damaged("block data cut short");
-        if (hashed) hash.update(step.data(), got);
+    size_t k = 0;
+    const uint64_t end = endOf(stretches.size() - 1);
+    for (uint64_t pos = 0; pos < end;) {
+      if (stop) throw JarError(kInterrupted, "Interrupted");
+      const size_t want = size_t(std::min<uint64_t>(step.size(), end - pos));
+      if (reader.read(step.data(), want) != want) damaged("block data cut short");
+      const uint64_t stepEnd = pos + want;
+      while (k < stretches.size() && stretches[k].offset < stepEnd) {
+        const uint64_t from = std::max(stretches[k].offset, pos);
+        const uint64_t to = std::min(endOf(k), stepEnd);
+        hash.update(step.data() + (from - pos), size_t(to - from));
+        if (to != endOf(k)) break;
+        digests[k++] = hash.digest();
+        hash.reset();
       }
-    };
-    for (size_t k = 0; k < stretches.size(); ++k) {
-      advance(stretches[k].offset, false);
-      hash.reset();
-      advance(stretches[k].offset + stretches[k].length, true);
-      digests[k] = hash.digest();
+      pos = stepEnd;
     }
   } catch (const JarError& e) {
     if (e.exitCode != kCrcError) throw;
