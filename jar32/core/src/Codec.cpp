@@ -10,6 +10,7 @@
 
 #include "BranchSplit.h"
 #include "LargeBuffers.h"
+#include "OneBlockXz.h"
 #include "TwoThreadXz.h"
 #include "jar32/Errors.h"
 
@@ -219,15 +220,15 @@ std::unique_ptr<Encoder> makeXzEncoder(const lzma_options_lzma& opt, bool x86Fil
   return std::make_unique<XzEncoder>(opt, x86Filter);
 }
 
-class XzDecoder final : public Decoder {
+class LiblzmaXzDecoder final : public Decoder {
  public:
   // The default is enough for a 64 MiB dictionary; a hostile header asking for more fails.
-  explicit XzDecoder(uint64_t memoryLimit = kMaxDecoderMemory) {
+  explicit LiblzmaXzDecoder(uint64_t memoryLimit = kMaxDecoderMemory) {
     strm_.allocator = largeBufferAllocator();
     if (lzma_stream_decoder(&strm_, memoryLimit, 0) != LZMA_OK)
       throw JarError(kNoMemory, "Not enough memory for the xz decoder");
   }
-  ~XzDecoder() override { lzma_end(&strm_); }
+  ~LiblzmaXzDecoder() override { lzma_end(&strm_); }
   size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
               size_t outCap) override {
     if (finished_) {
@@ -252,6 +253,66 @@ class XzDecoder final : public Decoder {
   bool finished_ = false;
 };
 
+
+// jar32's own streams go to the LZMA SDK's decoder; any other .xz stream to liblzma's.
+class XzDecoder final : public Decoder {
+ public:
+  // The default is enough for a 64 MiB dictionary; a hostile header asking for more fails.
+  explicit XzDecoder(uint64_t memoryLimit = kMaxDecoderMemory) : memoryLimit_(memoryLimit) {}
+  size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
+              size_t outCap) override {
+    if (!sdk_ && !lib_) return choose(in, inSize, inPos, out, outCap);
+    return sdk_ ? sdk_->step(in, inSize, inPos, out, outCap)
+                : lib_->step(in, inSize, inPos, out, outCap);
+  }
+  bool finished() const override { return sdk_ ? sdk_->finished() : lib_ && lib_->finished(); }
+  bool useWindow(uint8_t* window, size_t size, const uint8_t* head, size_t headSize) override {
+    if (sdk_ || lib_ || !head_.empty() || !OneBlockXz::headersOf(head, headSize)) return false;
+    sdk_ = std::make_unique<OneBlockXz>(memoryLimit_);
+    sdk_->useWindow(window, size);
+    return true;
+  }
+
+ private:
+  // Picks the decoder once the stream's headers are in; they may come in several steps.
+  size_t choose(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out, size_t outCap) {
+    if (head_.empty() && decide(in + inPos, inSize - inPos)) return step(in, inSize, inPos, out, outCap);
+    while (inPos < inSize) {
+      head_.push_back(in[inPos++]);
+      if (decide(head_.data(), head_.size())) {
+        size_t pos = 0, got = 0;
+        while (pos < head_.size()) {
+          const size_t before = pos;
+          got += step(head_.data(), head_.size(), pos, out + got, outCap - got);
+          if (pos == before) break;
+        }
+        Bytes().swap(head_);
+        return got + step(in, inSize, inPos, out + got, outCap - got);
+      }
+    }
+    return 0;
+  }
+  // True once head tells which decoder the stream needs (it then exists).
+  bool decide(const uint8_t* head, size_t n) {
+    if (OneBlockXz::headersOf(head, n)) {
+      sdk_ = std::make_unique<OneBlockXz>(memoryLimit_);
+      return true;
+    }
+    // Not ours, or not yet known: the stream header, then the block header's size byte, then
+    // the block header itself.
+    const size_t known = LZMA_STREAM_HEADER_SIZE + 1;
+    if (n < known) return false;
+    if (head[known - 1] != 0 && n < LZMA_STREAM_HEADER_SIZE + lzma_block_header_size_decode(head[known - 1]))
+      return false;
+    lib_ = std::make_unique<LiblzmaXzDecoder>(memoryLimit_);
+    return true;
+  }
+
+  uint64_t memoryLimit_;
+  Bytes head_;
+  std::unique_ptr<OneBlockXz> sdk_;
+  std::unique_ptr<Decoder> lib_;
+};
 
 // Branch split (codec 3): the section holds the stored sizes of the calls, jumps and flags
 // streams (4 bytes each), those three streams, then the main stream to the section's end.

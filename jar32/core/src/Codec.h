@@ -40,6 +40,8 @@ inline constexpr uint64_t kMaxBranchSideBytes = 8ull << 20;
 /// Most memory any decoder takes besides its output: the split block's side streams and their
 /// two small decoders on top of the largest dictionary.
 inline constexpr uint64_t kMaxDecoderState = kMaxDecoderMemory + kMaxBranchSideBytes + (6ull << 20);
+/// Most memory a decoder that decodes into its window takes besides it.
+inline constexpr uint64_t kWindowDecoderState = 2ull << 20;
 
 class Encoder {
  public:
@@ -67,6 +69,15 @@ class Decoder {
                       size_t outCap) = 0;
   /// True once the end of the compressed stream was seen.
   virtual bool finished() const = 0;
+  /// Before the first step: lets the codec decode straight into window (size bytes) and read
+  /// back what it wrote there as its dictionary, so it keeps almost no state of its own. Each
+  /// later step then writes right after the previous one's output in window, which the caller
+  /// leaves as it is. head: the stream's first bytes. False (nothing changes) when the codec
+  /// cannot.
+  virtual bool useWindow(uint8_t* window, size_t size, const uint8_t* head, size_t headSize) {
+    (void)window, (void)size, (void)head, (void)headSize;
+    return false;
+  }
 };
 
 }  // namespace jar32

@@ -23,7 +23,7 @@ namespace {
 
 constexpr size_t kReadStep = 256 * 1024;
 // Memory for blocks being decoded ahead of the one being visited.
-constexpr uint64_t kAheadBudget = 128ull << 20;
+constexpr uint64_t kAheadBudget = 2 * (kMaxBlockRaw + kWindowDecoderState);
 
 }  // namespace
 
@@ -224,6 +224,15 @@ size_t BlockDataReader::read(uint8_t* out, size_t n) {
   return total;
 }
 
+bool BlockDataReader::decodeInto(uint8_t* window, size_t size) {
+  if (produced_ || chunkPos_ || sectionDone_) return false;
+  if (chunk_.empty() && !section_.next(chunk_)) {
+    sectionDone_ = true;
+    return false;
+  }
+  return decoder_->useWindow(window, size, chunk_.data(), chunk_.size());
+}
+
 // After the declared size: the compressed stream and the section must end exactly here.
 void BlockDataReader::verifyEnd() {
   if (endChecked_) return;
@@ -262,39 +271,51 @@ void BlockDataReader::skip(uint64_t n) {
 
 namespace {
 
-// A block decoded up to the end the read needs; after damage, only the intact prefix. The data
-// is kept in parts of fixed size, so it never has to be moved while it grows.
-constexpr size_t kPartBytes = 4 << 20;
-
+// A block decoded up to the end the read needs; after damage, only the intact prefix. Its
+// buffer is taken whole at the start, so it never moves while it grows; only the pages that
+// were decoded into take memory.
 struct DecodedBlock {
-  std::vector<LargeBytes> parts;  // grown by what was decoded, never cleared first
-  uint64_t size = 0;
+  LargeBytes data;
   bool broken = false;
-  /// The bytes at offset, up to the end of their part.
-  const uint8_t* at(uint64_t offset, size_t& available) const {
-    const LargeBytes& part = parts[size_t(offset / kPartBytes)];
-    const size_t within = size_t(offset % kPartBytes);
-    available = part.size() - within;
-    return part.data() + within;
-  }
+  uint64_t size() const { return data.size(); }
 };
 
-DecodedBlock decodeBlock(const ArchiveReader& archive, uint32_t block, uint64_t end) {
-  DecodedBlock out;
+// A block opened for decoding ahead: what it will cost while it is decoded and held.
+struct BlockToDecode {
+  uint32_t block = kNoBlock;
+  uint64_t end = 0;
+  std::unique_ptr<BlockDataReader> reader;  // null when the block is damaged at its start
+  LargeBytes data;
+  uint64_t cost = 0;
+};
+
+BlockToDecode openBlock(const ArchiveReader& archive, uint32_t block, uint64_t end) {
+  BlockToDecode b;
+  b.block = block;
+  b.end = end;
+  b.data.reserve(size_t(end));
+  bool window = false;
   try {
-    BlockDataReader reader(archive, block);
-    while (out.size < end) {
-      if (out.parts.empty() || out.parts.back().size() == kPartBytes) {
-        out.parts.emplace_back();
-        out.parts.back().reserve(size_t(std::min<uint64_t>(kPartBytes, end - out.size)));
-      }
-      LargeBytes& part = out.parts.back();
-      const size_t at = part.size();
-      // Grow only by what was decoded: a hostile size must not allocate up front.
-      part.resize(at + size_t(std::min<uint64_t>({end - out.size, kReadStep, kPartBytes - at})));
-      const size_t got = reader.read(part.data() + at, part.size() - at);
-      part.resize(at + got);
-      out.size += got;
+    b.reader = std::make_unique<BlockDataReader>(archive, block);
+    window = b.reader->decodeInto(b.data.data(), size_t(end));
+  } catch (const JarError& e) {
+    if (e.exitCode != kCrcError) throw;
+    b.reader.reset();
+  }
+  b.cost = end + (window ? kWindowDecoderState : kMaxDecoderState);
+  return b;
+}
+
+DecodedBlock decodeBlock(BlockToDecode b) {
+  DecodedBlock out;
+  out.data = std::move(b.data);
+  out.broken = !b.reader;
+  try {
+    while (b.reader && out.size() < b.end) {
+      const size_t at = out.data.size();
+      out.data.resize(at + size_t(std::min<uint64_t>(b.end - at, kReadStep)));
+      const size_t got = b.reader->read(out.data.data() + at, out.data.size() - at);
+      out.data.resize(at + got);
       if (got == 0) damaged("block data cut short");
     }
   } catch (const JarError& e) {
@@ -303,9 +324,6 @@ DecodedBlock decodeBlock(const ArchiveReader& archive, uint32_t block, uint64_t 
   }
   return out;
 }
-
-// What decoding a block ahead may hold at once: its data and its decoder's state.
-uint64_t decodeCost(uint64_t end) { return end + kMaxDecoderState; }
 
 // Members in the order reading visits them: empty ones first, then by where their data lies.
 void sortForReading(const Directory& dir, std::vector<size_t>& order) {
@@ -353,18 +371,24 @@ void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visito
 
   // Blocks are decoded ahead on other threads (each block at most once per visit), so
   // decoding overlaps with the visitor's work. What is decoded ahead stays within a budget that
-  // does not grow with the machine: with the block being visited, well under 300 MB.
+  // does not grow with the machine: two blocks that decode into their own buffers, or one
+  // whose decoder keeps a dictionary of its own. With the block being visited, about 200 MB.
   std::deque<std::future<DecodedBlock>> pending;
+  std::deque<uint64_t> costs;
   size_t launched = 0, consumed = 0;
   uint64_t inFlight = 0;
+  BlockToDecode next;  // opened, waiting for room in the budget
   auto launch = [&] {
-    while (launched < visits.size() &&
-           (pending.empty() || inFlight + decodeCost(visits[launched].second) <= kAheadBudget)) {
-      auto [b, end] = visits[launched++];
-      inFlight += decodeCost(end);
-      pending.push_back(std::async(std::launch::async, [this, b = b, end = end] {
-        return decodeBlock(*this, b, end);
+    while (launched < visits.size()) {
+      if (next.block == kNoBlock) next = openBlock(*this, visits[launched].first, visits[launched].second);
+      if (!pending.empty() && inFlight + next.cost > kAheadBudget) break;
+      ++launched;
+      inFlight += next.cost;
+      costs.push_back(next.cost);
+      pending.push_back(std::async(std::launch::async, [b = std::move(next)]() mutable {
+        return decodeBlock(std::move(b));
       }));
+      next = BlockToDecode{};
     }
   };
   DecodedBlock current;
@@ -375,7 +399,8 @@ void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visito
       current = DecodedBlock{};  // free the finished block before taking the next one
       current = pending.front().get();
       pending.pop_front();
-      inFlight -= decodeCost(visits[consumed].second);
+      inFlight -= costs.front();
+      costs.pop_front();
       currentBlock = visits[consumed++].first;
       launch();
     }
@@ -401,15 +426,14 @@ void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visito
     for (const Span& span : spans[k]) {
       const DecodedBlock& block = nextVisit(span.block);
       if (!wanted || !ok) continue;
-      if (block.broken && span.offset + span.length > block.size) {
+      if (block.broken && span.offset + span.length > block.size()) {
         ok = false;
         continue;
       }
       for (uint64_t done = 0; done < span.length;) {
         if (visitor.interrupted()) throw JarError(kInterrupted, "Interrupted");
-        size_t available = 0;
-        const uint8_t* p = block.at(span.offset + done, available);
-        size_t n = size_t(std::min<uint64_t>({span.length - done, kReadStep, available}));
+        const uint8_t* p = block.data.data() + span.offset + done;
+        size_t n = size_t(std::min<uint64_t>(span.length - done, kReadStep));
         hash.update(p, n);
         visitor.data(p, n);
         done += n;

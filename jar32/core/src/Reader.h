@@ -78,6 +78,9 @@ class BlockDataReader {
   /// Up to n bytes; 0 at the end of the block's data. Damage throws kCrcError.
   size_t read(uint8_t* out, size_t n);
   void skip(uint64_t n);
+  /// Before the first read: every read then goes on in window (size bytes) from its start,
+  /// which the codec may use as its dictionary (see Decoder::useWindow). Damage: kCrcError.
+  bool decodeInto(uint8_t* window, size_t size);
   uint64_t position() const { return produced_; }
   uint32_t block() const { return block_; }
 
