@@ -17,6 +17,11 @@ jar="$build/bin/jar32.exe"
 command -v 7zz >/dev/null || { echo "7zz is missing: apt-get install 7zip" >&2; exit 1; }
 CORPORA=${CORPORA:-"source documents media smalltext binaries logs"} "$here/make-corpora.sh" "$corpora" >/dev/null
 mkdir -p "$scratch"
+# Extractions go to memory (tmpfs) where there is one: on a disk, creating thousands of files
+# right after deleting the last extraction's is slowed by the file system's own state, which
+# would decide the x ratios, and always against the tool that extracts second.
+xroot=${XROOT:-/dev/shm/jar32-bench-x}
+mkdir -p "$xroot" 2>/dev/null || xroot=$scratch/x
 
 # measure COMMAND...: prints "wall cpu peak-MB" (or "fail").
 measure() {
@@ -43,8 +48,8 @@ for c in $list; do
   s="$out/a.7z"
   read -r sw sc sp < <(cd "$src" && measure 7zz a -bd -mx9 "$s" .)
   ssize=$(stat -c %s "$s")
-  rm -rf "$out/x"; mkdir -p "$out/x"; sync  # the removal's writes do not land on the next run
-  read -r sxw _ _ < <(measure 7zz x -bd -y "-o$out/x" "$s")
+  rm -rf "$xroot/x"; mkdir -p "$xroot/x"; sync  # the removal's writes do not land on the next run
+  read -r sxw _ _ < <(measure 7zz x -bd -y "-o$xroot/x" "$s")
   read -r stw _ _ < <(measure 7zz t -bd "$s")
   row() {  # name size wall cpu peak xwall twall
     printf '%-14s %10d %7.3f %8s %8s %7s %8s %8s %7s %7s\n' "$1" "$2" "$(echo "$2 / $ssize" | bc -l)" \
@@ -62,14 +67,14 @@ for c in $list; do
     a="$out/m$m.j"
     read -r jw jc jp < <(cd "$src" && measure "$jar" a "$a" -m$m -r -y '*')
     if [ "$jw" = fail ]; then echo "jar32 -m$m failed: $(tail -1 "$scratch/err.log")"; continue; fi
-    rm -rf "$out/x"; mkdir -p "$out/x"; sync
-    read -r xw _ _ < <(measure "$jar" x "$a" -y "-o$out/x")
+    rm -rf "$xroot/x"; mkdir -p "$xroot/x"; sync
+    read -r xw _ _ < <(measure "$jar" x "$a" -y "-o$xroot/x")
     read -r tw _ _ < <(measure "$jar" t "$a")
     jsize=$(stat -c %s "$a")
     row "jar32 -m$m" "$jsize" "$jw" "$jc" "$jp" "$xw" "$tw"
     echo "$c m$m $jsize $ssize $jw $sw $jp $xw $sxw $tw $stw $(stat -c %s "$z") $zw" >> "$summary"
   done
-  rm -rf "$out/x"
+  rm -rf "$xroot/x"
   echo
 done
 
