@@ -1,7 +1,8 @@
 // libFuzzer target: the block codecs. With the first byte's top bit clear the rest is a
 // compressed stream of codec (byte & 3): it decodes, in steps the second byte sets, to bytes
-// or JarError(kCrcError), never more than 64 MiB. With it set the rest is data: the x86 branch
-// split (fast preset) must give it back exactly, and tell its file starts apart.
+// or JarError(kCrcError), never more than 64 MiB; with bit 6 set too, it decodes into a window
+// of a size the second byte sets, never past it. With the top bit set the rest is data: the x86
+// branch split (fast preset) must give it back exactly, and tell its file starts apart.
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -40,6 +41,38 @@ void decodeOnly(uint8_t codec, size_t step, const uint8_t* in, size_t size) {
   }
 }
 
+void decodeIntoWindow(uint8_t codec, size_t windowSize, const uint8_t* in, size_t size) {
+  try {
+    auto dec = Decoder::make(codec);
+    // One byte more on each side, which nothing may touch.
+    std::vector<uint8_t> buffer(windowSize + 2, 0xA5);
+    uint8_t* window = buffer.data() + 1;
+    if (!dec->useWindow(window, windowSize, in, size)) return;
+    size_t pos = 0, produced = 0;
+    while (produced < windowSize) {
+      const size_t before = pos;
+      const size_t n = dec->step(in, size, pos, window + produced,
+                                 std::min<size_t>(windowSize - produced, 5000));
+      produced += n;
+      if (n == 0 && pos == before) break;
+    }
+    uint8_t probe[16];
+    while (!dec->finished()) {
+      const size_t before = pos;
+      if (dec->step(in, size, pos, probe, sizeof probe) || pos == before) break;
+    }
+    if (buffer.front() != 0xA5 || buffer.back() != 0xA5) {
+      std::fprintf(stderr, "window overrun\n");
+      std::abort();
+    }
+  } catch (const JarError& e) {
+    if (e.exitCode != kCrcError) {
+      std::fprintf(stderr, "unexpected error %d: %s\n", e.exitCode, e.what());
+      std::abort();
+    }
+  }
+}
+
 void roundTrip(const uint8_t* data, size_t size) {
   // Two files: the first half and the rest.
   const std::vector<uint64_t> starts{0, size / 2};
@@ -67,6 +100,7 @@ void roundTrip(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   if (data[0] & 0x80) roundTrip(data + 2, size - 2);
+  else if (data[0] & 0x40) decodeIntoWindow(data[0] & 3, size_t(data[1]) * 997, data + 2, size - 2);
   else decodeOnly(data[0] & 3, 1 + data[1] * 16, data + 2, size - 2);
   return 0;
 }

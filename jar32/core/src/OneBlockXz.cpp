@@ -178,11 +178,11 @@ size_t OneBlockXz::decode(const uint8_t* in, size_t inSize, size_t& inPos, uint8
   SRes r;
   size_t got;
   if (window_) {
-    const size_t room = std::min(outCap, windowSize_ - size_t(produced_));
-    if (room && out != window_ + produced_)
-      throw JarError(kInternal, "xz: output away from the decoding window");
+    // Output anywhere but right after the last (a probe past the declared size) gets no room.
+    const size_t room =
+        out == window_ + produced_ ? std::min(outCap, windowSize_ - size_t(produced_)) : 0;
     const SizeT before = d.decoder.dicPos;
-    // With the window full, only the end of the data may follow.
+    // Without room, only the end of the data may follow.
     r = Lzma2Dec_DecodeToDic(&d, before + room, in + inPos, &inLen,
                              room ? LZMA_FINISH_ANY : LZMA_FINISH_END, &status);
     got = d.decoder.dicPos - before;
