@@ -276,7 +276,8 @@ class XzDecoder final : public Decoder {
  private:
   // Picks the decoder once the stream's headers are in; they may come in several steps.
   size_t choose(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out, size_t outCap) {
-    if (head_.empty() && decide(in + inPos, inSize - inPos)) return step(in, inSize, inPos, out, outCap);
+    if (head_.empty() && decide(in + inPos, inSize - inPos))
+      return step(in, inSize, inPos, out, outCap);
     while (inPos < inSize) {
       head_.push_back(in[inPos++]);
       if (decide(head_.data(), head_.size())) {
@@ -302,7 +303,8 @@ class XzDecoder final : public Decoder {
     // the block header itself.
     const size_t known = LZMA_STREAM_HEADER_SIZE + 1;
     if (n < known) return false;
-    if (head[known - 1] != 0 && n < LZMA_STREAM_HEADER_SIZE + lzma_block_header_size_decode(head[known - 1]))
+    const uint8_t sizeByte = head[known - 1];
+    if (sizeByte != 0 && n < LZMA_STREAM_HEADER_SIZE + lzma_block_header_size_decode(sizeByte))
       return false;
     lib_ = std::make_unique<LiblzmaXzDecoder>(memoryLimit_);
     return true;

@@ -139,14 +139,15 @@ size_t OneBlockXz::step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t
   if (phase_ == Phase::Headers) {
     // The caller found the headers whole in its first bytes; they are gathered all the same.
     while (inPos < inSize && phase_ == Phase::Headers) {
-      const size_t want = headers_.size() < LZMA_STREAM_HEADER_SIZE + 1
-                              ? LZMA_STREAM_HEADER_SIZE + 1
-                              : LZMA_STREAM_HEADER_SIZE +
-                                    lzma_block_header_size_decode(headers_[LZMA_STREAM_HEADER_SIZE]);
+      const size_t sizeByteAt = LZMA_STREAM_HEADER_SIZE;
+      const size_t want =
+          headers_.size() <= sizeByteAt
+              ? sizeByteAt + 1
+              : sizeByteAt + lzma_block_header_size_decode(headers_[sizeByteAt]);
       const size_t n = std::min(inSize - inPos, want - headers_.size());
       headers_.insert(headers_.end(), in + inPos, in + inPos + n);
       inPos += n;
-      if (headers_.size() == want && want > LZMA_STREAM_HEADER_SIZE + 1) {
+      if (headers_.size() == want && want > sizeByteAt + 1) {
         begin(headers_.data(), headers_.size());
         Bytes().swap(headers_);
       }

@@ -380,7 +380,8 @@ void ArchiveReader::read(const std::vector<size_t>& which, MemberVisitor& visito
   BlockToDecode next;  // opened, waiting for room in the budget
   auto launch = [&] {
     while (launched < visits.size()) {
-      if (next.block == kNoBlock) next = openBlock(*this, visits[launched].first, visits[launched].second);
+      if (next.block == kNoBlock)
+        next = openBlock(*this, visits[launched].first, visits[launched].second);
       if (!pending.empty() && inFlight + next.cost > kAheadBudget) break;
       ++launched;
       inFlight += next.cost;
