@@ -8,6 +8,7 @@
 #include <string>
 
 #include "LargeBuffers.h"
+#include "TwoThreadXz.h"
 #include "jar32/Errors.h"
 
 extern "C" {
@@ -61,28 +62,6 @@ bool parseHeads(const uint8_t* p, size_t n, BlockHead& h) {
   h.packed = b.compressed_size;
   h.raw = b.uncompressed_size;
   return ok;
-}
-
-// The bytes a one-block stream ends with: block padding (no check), index and stream footer.
-Bytes trailerFor(uint64_t blockHeaderSize, uint64_t packed, uint64_t raw) {
-  Bytes out(size_t((4 - packed % 4) % 4), 0);
-  std::unique_ptr<lzma_index, void (*)(lzma_index*)> index(
-      lzma_index_init(nullptr), [](lzma_index* i) { lzma_index_end(i, nullptr); });
-  if (!index || lzma_index_append(index.get(), nullptr, blockHeaderSize + packed, raw) != LZMA_OK)
-    damaged("compressed data does not decode");
-  uint8_t encoded[64];  // one record: well under this
-  size_t pos = 0;
-  if (lzma_index_buffer_encode(index.get(), encoded, &pos, sizeof encoded) != LZMA_OK)
-    throw std::bad_alloc();
-  out.insert(out.end(), encoded, encoded + pos);
-  lzma_stream_flags flags{};
-  flags.version = 0;
-  flags.check = LZMA_CHECK_NONE;
-  flags.backward_size = lzma_index_size(index.get());
-  uint8_t foot[LZMA_STREAM_HEADER_SIZE];
-  if (lzma_stream_footer_encode(&flags, foot) != LZMA_OK) throw std::bad_alloc();
-  out.insert(out.end(), foot, foot + sizeof foot);
-  return out;
 }
 
 }  // namespace
@@ -204,7 +183,9 @@ void OneBlockXz::endData() {
   if ((declaredPacked_ != LZMA_VLI_UNKNOWN && declaredPacked_ != packed_) ||
       (declaredRaw_ != LZMA_VLI_UNKNOWN && declaredRaw_ != produced_))
     damaged("compressed data does not decode");
-  trailer_ = trailerFor(headerSize_ - LZMA_STREAM_HEADER_SIZE, packed_, produced_);
+  // What must follow: the block padding (no check), then the index and footer as written.
+  trailer_.assign(size_t((4 - packed_ % 4) % 4), 0);
+  appendStreamEnd(trailer_, headerSize_ - LZMA_STREAM_HEADER_SIZE + packed_, produced_);
   phase_ = Phase::Trailer;
   sdk_.reset();  // the dictionary is not needed past the data
 }

@@ -99,10 +99,8 @@ void encodeTwoThreadXz(const lzma_options_lzma& opt, const uint8_t* data, size_t
   check(lzma_stream_header_encode(&flags, head));
   out.insert(out.end(), head, head + sizeof head);
 
-  std::unique_ptr<lzma_index, void (*)(lzma_index*)> index(
-      lzma_index_init(nullptr), [](lzma_index* i) { lzma_index_end(i, nullptr); });
-  if (!index) check(LZMA_MEM_ERROR);
   // Empty input: a stream with no blocks, as liblzma writes it.
+  uint64_t unpadded = 0;
   if (n > 0) {
     lzma_options_lzma used = opt;
     Bytes lz = lzma2Data(opt, data, n, used.dict_size);
@@ -119,13 +117,23 @@ void encodeTwoThreadXz(const lzma_options_lzma& opt, const uint8_t* data, size_t
     check(lzma_block_header_encode(&block, out.data() + at));
     out.insert(out.end(), lz.begin(), lz.end());
     out.resize(out.size() + (4 - lz.size() % 4) % 4, 0);  // block padding
-    check(lzma_index_append(index.get(), nullptr, lzma_block_unpadded_size(&block), n));
+    unpadded = lzma_block_unpadded_size(&block);
   }
+  appendStreamEnd(out, unpadded, n);
+}
 
-  const size_t at = out.size();
-  out.resize(at + lzma_index_size(index.get()));
-  size_t pos = at;
-  check(lzma_index_buffer_encode(index.get(), out.data(), &pos, out.size()));
+void appendStreamEnd(Bytes& out, uint64_t unpaddedSize, uint64_t rawSize) {
+  std::unique_ptr<lzma_index, void (*)(lzma_index*)> index(
+      lzma_index_init(nullptr), [](lzma_index* i) { lzma_index_end(i, nullptr); });
+  if (!index) check(LZMA_MEM_ERROR);
+  if (unpaddedSize) check(lzma_index_append(index.get(), nullptr, unpaddedSize, rawSize));
+  uint8_t encoded[64];  // at most one record: well under this
+  size_t pos = 0;
+  check(lzma_index_buffer_encode(index.get(), encoded, &pos, sizeof encoded));
+  out.insert(out.end(), encoded, encoded + pos);
+  lzma_stream_flags flags{};
+  flags.version = 0;
+  flags.check = LZMA_CHECK_NONE;
   flags.backward_size = lzma_index_size(index.get());
   uint8_t foot[LZMA_STREAM_HEADER_SIZE];
   check(lzma_stream_footer_encode(&flags, foot));

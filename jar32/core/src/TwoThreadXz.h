@@ -21,4 +21,9 @@ bool twoThreadEncoderTakes(const lzma_options_lzma& opt);
 /// Out of memory throws JarError(kNoMemory).
 void encodeTwoThreadXz(const lzma_options_lzma& opt, const uint8_t* data, size_t n, Bytes& out);
 
+/// Appends the index and stream footer that end a stream with no check and at most one block,
+/// as liblzma writes them: the block's unpadded and uncompressed sizes, or no block when
+/// unpaddedSize is 0. Out of memory throws JarError(kNoMemory).
+void appendStreamEnd(Bytes& out, uint64_t unpaddedSize, uint64_t rawSize);
+
 }  // namespace jar32

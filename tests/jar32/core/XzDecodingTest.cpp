@@ -1,5 +1,5 @@
 // Decoding .xz streams: the streams the writer makes decode alike in steps of any size and
-// straight into a window; any other .xz stream still decodes (it never takes a window); damage
+// straight into a window, and liblzma takes them whole; any other .xz stream still decodes (it never takes a window); damage
 // anywhere in a stream, a stream cut short and data past the window are refused.
 #include <gtest/gtest.h>
 #include <lzma.h>
@@ -79,6 +79,15 @@ TEST(XzDecoding, TheWritersStreamsDecodeAlikeInAnyStepsAndIntoAWindow) {
       SCOPED_TRACE(testing::Message() << in.size() << " bytes, preset " << c.level);
       const Bytes stream = encode(c, in);
       EXPECT_EQ(decodeInSteps(stream, 4096, 70000), in);
+      // liblzma, which read every archive before, takes it whole too.
+      Bytes viaLiblzma(in.size() + 1);
+      uint64_t limit = UINT64_MAX;
+      size_t inPos = 0, outPos = 0;
+      EXPECT_EQ(lzma_stream_buffer_decode(&limit, 0, nullptr, stream.data(), &inPos, stream.size(),
+                                          viaLiblzma.data(), &outPos, viaLiblzma.size()),
+                LZMA_OK);
+      viaLiblzma.resize(outPos);
+      EXPECT_EQ(viaLiblzma, in);
       bool taken = false;
       EXPECT_EQ(decodeIntoWindow(stream, in.size(), taken), in);
       EXPECT_TRUE(taken);
