@@ -76,7 +76,7 @@ void decodeIntoWindow(uint8_t codec, size_t windowSize, const uint8_t* in, size_
 void roundTrip(const uint8_t* data, size_t size) {
   // Two files: the first half and the rest.
   const std::vector<uint64_t> starts{0, size / 2};
-  Bytes packed;
+  LargeBytes packed;
   auto enc = Encoder::make({kCodecXzBranches, 0, 0, false}, size, starts);
   enc->write(data, size, packed);
   enc->finish(packed);

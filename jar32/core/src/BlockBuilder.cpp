@@ -265,7 +265,7 @@ Built BlockBuilder::encode(const Job& job) const {
   Built b;
   b.header.dataRaw = raw.size();
   CodecChoice codec = job.codec;
-  Bytes packed;
+  LargeBytes packed;
   if (raw.empty()) {
     codec.codec = kCodecStore;
   } else {

@@ -47,7 +47,7 @@ struct RecordMark {
 struct Built {
   BlockHeader header;
   Bytes head;  // block header + meta section
-  Bytes data;  // data section
+  LargeBytes data;  // data section
   std::vector<RecordMark> marks;
 };
 

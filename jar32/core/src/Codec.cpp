@@ -23,12 +23,17 @@ namespace {
 
 constexpr size_t kOutStep = 256 * 1024;
 
+// zstd's tables and windows (megabytes, most of them written at once) in large pages.
+void* zstdAlloc(void*, size_t n) { return allocateLarge(n); }
+void zstdFree(void*, void* p) { freeLarge(p); }
+constexpr ZSTD_customMem kZstdMemory = {zstdAlloc, zstdFree, nullptr};
+
 class StoreEncoder final : public Encoder {
  public:
-  void write(const uint8_t* d, size_t n, Bytes& out) override {
+  void write(const uint8_t* d, size_t n, LargeBytes& out) override {
     if (n) out.insert(out.end(), d, d + n);
   }
-  void finish(Bytes&) override {}
+  void finish(LargeBytes&) override {}
   Codec codec() const override { return kCodecStore; }
 };
 
@@ -48,7 +53,8 @@ class StoreDecoder final : public Decoder {
 
 class ZstdEncoder final : public Encoder {
  public:
-  ZstdEncoder(const CodecChoice& c, uint64_t size) : cctx_(ZSTD_createCCtx()), size_(size) {
+  ZstdEncoder(const CodecChoice& c, uint64_t size)
+      : cctx_(ZSTD_createCCtx_advanced(kZstdMemory)), size_(size) {
     if (!cctx_) throw std::bad_alloc();
     ZSTD_CCtx_setParameter(cctx_, ZSTD_c_compressionLevel, c.level);
     ZSTD_CCtx_setPledgedSrcSize(cctx_, size);
@@ -58,7 +64,7 @@ class ZstdEncoder final : public Encoder {
     }
   }
   ~ZstdEncoder() override { ZSTD_freeCCtx(cctx_); }
-  void write(const uint8_t* d, size_t n, Bytes& out) override {
+  void write(const uint8_t* d, size_t n, LargeBytes& out) override {
     if (!started_ && n == size_) {
       // All of it at once (what blocks write): zstd reads it where it lies instead of copying
       // it into a window of its own.
@@ -69,14 +75,14 @@ class ZstdEncoder final : public Encoder {
     started_ = true;
     run(d, n, ZSTD_e_continue, out);
   }
-  void finish(Bytes& out) override {
+  void finish(LargeBytes& out) override {
     if (!done_) run(nullptr, 0, ZSTD_e_end, out);
     done_ = true;
   }
   Codec codec() const override { return kCodecZstd; }
 
  private:
-  void run(const uint8_t* d, size_t n, ZSTD_EndDirective mode, Bytes& out) {
+  void run(const uint8_t* d, size_t n, ZSTD_EndDirective mode, LargeBytes& out) {
     ZSTD_inBuffer in{d, n, 0};
     for (;;) {
       size_t old = out.size();
@@ -96,7 +102,7 @@ class ZstdEncoder final : public Encoder {
 
 class ZstdDecoder final : public Decoder {
  public:
-  ZstdDecoder() : dctx_(ZSTD_createDCtx()) {
+  ZstdDecoder() : dctx_(ZSTD_createDCtx_advanced(kZstdMemory)) {
     if (!dctx_) throw std::bad_alloc();
     ZSTD_DCtx_setParameter(dctx_, ZSTD_d_windowLogMax, kMaxZstdWindowLog);
   }
@@ -163,12 +169,12 @@ class XzEncoder final : public Encoder {
     if (r != LZMA_OK) throw JarError(kInternal, "xz: cannot start the encoder");
   }
   ~XzEncoder() override { lzma_end(&strm_); }
-  void write(const uint8_t* d, size_t n, Bytes& out) override { run(d, n, LZMA_RUN, out); }
-  void finish(Bytes& out) override { run(nullptr, 0, LZMA_FINISH, out); }
+  void write(const uint8_t* d, size_t n, LargeBytes& out) override { run(d, n, LZMA_RUN, out); }
+  void finish(LargeBytes& out) override { run(nullptr, 0, LZMA_FINISH, out); }
   Codec codec() const override { return kCodecXz; }
 
  private:
-  void run(const uint8_t* d, size_t n, lzma_action action, Bytes& out) {
+  void run(const uint8_t* d, size_t n, lzma_action action, LargeBytes& out) {
     strm_.next_in = d;
     strm_.avail_in = n;
     for (;;) {
@@ -191,24 +197,24 @@ class XzEncoder final : public Encoder {
 class TwoThreadXzEncoder final : public Encoder {
  public:
   TwoThreadXzEncoder(lzma_options_lzma opt, uint64_t size) : opt_(opt), size_(size) {}
-  void write(const uint8_t* d, size_t n, Bytes& out) override {
+  void write(const uint8_t* d, size_t n, LargeBytes& out) override {
     if (!done_ && held_.empty() && n == size_) {
       done_ = true;
       return encodeTwoThreadXz(opt_, d, n, out);
     }
     held_.insert(held_.end(), d, d + n);
   }
-  void finish(Bytes& out) override {
+  void finish(LargeBytes& out) override {
     if (!done_) encodeTwoThreadXz(opt_, held_.data(), held_.size(), out);
     done_ = true;
-    Bytes().swap(held_);
+    LargeBytes().swap(held_);
   }
   Codec codec() const override { return kCodecXz; }
 
  private:
   lzma_options_lzma opt_;
   uint64_t size_;
-  Bytes held_;
+  LargeBytes held_;
   bool done_ = false;
 };
 
@@ -325,28 +331,28 @@ class XzBranchEncoder final : public Encoder {
  public:
   XzBranchEncoder(const CodecChoice& c, uint64_t size, std::vector<uint64_t> fileStarts)
       : choice_(c), size_(size), starts_(std::move(fileStarts)) {}
-  void write(const uint8_t* d, size_t n, Bytes& out) override {
+  void write(const uint8_t* d, size_t n, LargeBytes& out) override {
     // The whole input at once (what blocks do) is split where it lies.
     if (!done_ && raw_.empty() && n == size_) return encode(d, n, out);
     raw_.insert(raw_.end(), d, d + n);
   }
-  void finish(Bytes& out) override {
+  void finish(LargeBytes& out) override {
     if (!done_) encode(raw_.data(), raw_.size(), out);
-    Bytes().swap(raw_);
+    LargeBytes().swap(raw_);
   }
   Codec codec() const override { return codec_; }
 
  private:
-  static void compress(lzma_options_lzma opt, bool x86, const Bytes& in, Bytes& out) {
+  static void compress(lzma_options_lzma opt, bool x86, const Bytes& in, LargeBytes& out) {
     auto enc = makeXzEncoder(opt, x86, in.size());
     enc->write(in.data(), in.size(), out);
     enc->finish(out);
   }
 
-  void encode(const uint8_t* d, size_t n, Bytes& out) {
+  void encode(const uint8_t* d, size_t n, LargeBytes& out) {
     done_ = true;
     branches::Split s = branches::split(d, n, starts_);
-    Bytes calls, jumps;
+    LargeBytes calls, jumps;
     compress(operandOptions(s.calls.size()), false, s.calls, calls);
     compress(operandOptions(s.jumps.size()), false, s.jumps, jumps);
     Bytes().swap(s.calls);
@@ -374,7 +380,7 @@ class XzBranchEncoder final : public Encoder {
   CodecChoice choice_;
   uint64_t size_;
   std::vector<uint64_t> starts_;
-  Bytes raw_;
+  LargeBytes raw_;
   bool done_ = false;
   Codec codec_ = kCodecXzBranches;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Bytes.h"
+#include "LargeBuffers.h"
 
 namespace jar32 {
 
@@ -50,10 +51,11 @@ class Encoder {
   /// fileStarts: where each file of the input begins (a hint for the x86 branch split).
   static std::unique_ptr<Encoder> make(const CodecChoice& choice, uint64_t size,
                                        const std::vector<uint64_t>& fileStarts = {});
-  /// Compresses n bytes, appending output to out.
-  virtual void write(const uint8_t* data, size_t n, Bytes& out) = 0;
+  /// Compresses n bytes, appending output to out (in large pages, not cleared first: a
+  /// block's output is megabytes, and fresh pages cost more than the copy).
+  virtual void write(const uint8_t* data, size_t n, LargeBytes& out) = 0;
   /// Ends the stream, appending the rest to out.
-  virtual void finish(Bytes& out) = 0;
+  virtual void finish(LargeBytes& out) = 0;
   /// The codec the stream was written with (after finish; a split may fall back to kCodecXz).
   virtual Codec codec() const = 0;
 };

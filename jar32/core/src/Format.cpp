@@ -158,20 +158,28 @@ bool Trailer::decode(const uint8_t in[kTrailerSize], Trailer& t) {
   return true;
 }
 
-SectionWriter::SectionWriter(Bytes& out, Guard guard, const Keys* keys, const uint8_t* nonce,
-                             uint8_t blockType, uint8_t section)
+template <class Buffer>
+SectionWriter<Buffer>::SectionWriter(Buffer& out, Guard guard, const Keys* keys,
+                                     const uint8_t* nonce, uint8_t blockType, uint8_t section)
     : out_(out), guard_(guard), keys_(keys), nonce_(nonce), blockType_(blockType),
       section_(section) {
   if (guard != kGuardCrc && !keys) throw JarError(kInternal, "section needs keys");
 }
 
-void SectionWriter::write(const uint8_t* data, size_t n) {
+template <class Buffer>
+void SectionWriter<Buffer>::write(const uint8_t* data, size_t n) {
   while (n) {
+    // Keep a full chunk back until more data arrives, so the last chunk is the final one.
+    if (pending_.empty() && n > kChunkBytes) {
+      chunk(data, kChunkBytes, false);  // straight from the input
+      data += kChunkBytes;
+      n -= kChunkBytes;
+      continue;
+    }
     size_t take = std::min(n, kChunkBytes - pending_.size());
     pending_.insert(pending_.end(), data, data + take);
     data += take;
     n -= take;
-    // Keep a full chunk back until more data arrives, so the last chunk is the final one.
     if (pending_.size() == kChunkBytes && n) {
       chunk(pending_.data(), pending_.size(), false);
       pending_.clear();
@@ -179,12 +187,14 @@ void SectionWriter::write(const uint8_t* data, size_t n) {
   }
 }
 
-void SectionWriter::finish() {
+template <class Buffer>
+void SectionWriter<Buffer>::finish() {
   chunk(pending_.data(), pending_.size(), true);
   pending_.clear();
 }
 
-void SectionWriter::chunk(const uint8_t* data, size_t n, bool final) {
+template <class Buffer>
+void SectionWriter<Buffer>::chunk(const uint8_t* data, size_t n, bool final) {
   uint32_t word = uint32_t(n) | (final ? kFinalBit : 0);
   size_t start = out_.size();
   size_t tag = guard_ == kGuardCrc ? 0 : keys_->tagSize();
@@ -206,6 +216,9 @@ void SectionWriter::chunk(const uint8_t* data, size_t n, bool final) {
   putU32(p + 4 + n, crc32(p, 4 + n));
   ++index_;
 }
+
+template class SectionWriter<Bytes>;
+template class SectionWriter<LargeBytes>;
 
 SectionReader::SectionReader(const File& file, uint64_t offset, uint64_t storedSize, Guard guard,
                              size_t tagBytes, const Keys* keys, const uint8_t* nonce,

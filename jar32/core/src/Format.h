@@ -7,6 +7,7 @@
 
 #include "Bytes.h"
 #include "Crypto.h"
+#include "LargeBuffers.h"
 
 namespace jar32 {
 
@@ -79,11 +80,13 @@ struct Trailer {
   static bool decode(const uint8_t in[kTrailerSize], Trailer& out);
 };
 
-/// Cuts a byte stream into chunks and protects each one.
+/// Cuts a byte stream into chunks and protects each one, appending them to a Bytes (meta
+/// sections) or a LargeBytes (a block's data).
+template <class Buffer>
 class SectionWriter {
  public:
-  SectionWriter(Bytes& out, Guard guard, const Keys* keys, const uint8_t* nonce, uint8_t blockType,
-                uint8_t section);
+  SectionWriter(Buffer& out, Guard guard, const Keys* keys, const uint8_t* nonce,
+                uint8_t blockType, uint8_t section);
   void write(const uint8_t* data, size_t n);
   /// Emits the last chunk (possibly empty). Must be called exactly once.
   void finish();
@@ -91,7 +94,7 @@ class SectionWriter {
   void chunk(const uint8_t* data, size_t n, bool final);
 
  private:
-  Bytes& out_;
+  Buffer& out_;
   Guard guard_;
   const Keys* keys_;
   const uint8_t* nonce_;

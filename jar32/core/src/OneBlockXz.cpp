@@ -185,7 +185,8 @@ void OneBlockXz::endData() {
     damaged("compressed data does not decode");
   // What must follow: the block padding (no check), then the index and footer as written.
   trailer_.assign(size_t((4 - packed_ % 4) % 4), 0);
-  appendStreamEnd(trailer_, headerSize_ - LZMA_STREAM_HEADER_SIZE + packed_, produced_);
+  const Bytes end = streamEnd(headerSize_ - LZMA_STREAM_HEADER_SIZE + packed_, produced_);
+  trailer_.insert(trailer_.end(), end.begin(), end.end());
   phase_ = Phase::Trailer;
   sdk_.reset();  // the dictionary is not needed past the data
 }

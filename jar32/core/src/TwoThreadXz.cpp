@@ -24,11 +24,11 @@ const ISzAlloc kAlloc = {allocate, release};
 
 struct Appender {
   ISeqOutStream vt;
-  Bytes* out;
+  LargeBytes* out;
 };
 
 size_t append(ISeqOutStreamPtr stream, const void* data, size_t n) {
-  Bytes& out = *reinterpret_cast<const Appender*>(stream)->out;
+  LargeBytes& out = *reinterpret_cast<const Appender*>(stream)->out;
   const auto* d = static_cast<const uint8_t*>(data);
   out.insert(out.end(), d, d + n);
   return n;
@@ -67,7 +67,8 @@ CLzma2EncProps propsFor(const lzma_options_lzma& opt, size_t n) {
 }
 
 // The raw LZMA2 data of data[0..n); dictSize gets the dictionary the encoder used.
-Bytes lzma2Data(const lzma_options_lzma& opt, const uint8_t* data, size_t n, uint32_t& dictSize) {
+LargeBytes lzma2Data(const lzma_options_lzma& opt, const uint8_t* data, size_t n,
+                     uint32_t& dictSize) {
   std::unique_ptr<CLzma2Enc, void (*)(CLzma2Enc*)> enc(Lzma2Enc_Create(&kAlloc, &kAlloc),
                                                         Lzma2Enc_Destroy);
   if (!enc) fail(SZ_ERROR_MEM);
@@ -75,7 +76,7 @@ Bytes lzma2Data(const lzma_options_lzma& opt, const uint8_t* data, size_t n, uin
   if (SRes r = Lzma2Enc_SetProps(enc.get(), &props)) fail(r);
   Lzma2Enc_SetDataSize(enc.get(), n);
   dictSize = LzmaEncProps_GetDictSize(&props.lzmaProps);
-  Bytes lz;
+  LargeBytes lz;
   lz.reserve(n / 4 + 4096);
   Appender sink{{append}, &lz};
   if (SRes r = Lzma2Enc_Encode2(enc.get(), &sink.vt, nullptr, nullptr, nullptr, data, n, nullptr))
@@ -91,7 +92,8 @@ bool twoThreadEncoderTakes(const lzma_options_lzma& opt) {
          opt.nice_len >= 5 && opt.nice_len <= 273;
 }
 
-void encodeTwoThreadXz(const lzma_options_lzma& opt, const uint8_t* data, size_t n, Bytes& out) {
+void encodeTwoThreadXz(const lzma_options_lzma& opt, const uint8_t* data, size_t n,
+                       LargeBytes& out) {
   lzma_stream_flags flags{};
   flags.version = 0;
   flags.check = LZMA_CHECK_NONE;
@@ -103,7 +105,7 @@ void encodeTwoThreadXz(const lzma_options_lzma& opt, const uint8_t* data, size_t
   uint64_t unpadded = 0;
   if (n > 0) {
     lzma_options_lzma used = opt;
-    Bytes lz = lzma2Data(opt, data, n, used.dict_size);
+    LargeBytes lz = lzma2Data(opt, data, n, used.dict_size);
     lzma_filter filters[2] = {{LZMA_FILTER_LZMA2, &used}, {LZMA_VLI_UNKNOWN, nullptr}};
     lzma_block block{};
     block.version = 0;
@@ -119,10 +121,12 @@ void encodeTwoThreadXz(const lzma_options_lzma& opt, const uint8_t* data, size_t
     out.resize(out.size() + (4 - lz.size() % 4) % 4, 0);  // block padding
     unpadded = lzma_block_unpadded_size(&block);
   }
-  appendStreamEnd(out, unpadded, n);
+  const Bytes end = streamEnd(unpadded, n);
+  out.insert(out.end(), end.begin(), end.end());
 }
 
-void appendStreamEnd(Bytes& out, uint64_t unpaddedSize, uint64_t rawSize) {
+Bytes streamEnd(uint64_t unpaddedSize, uint64_t rawSize) {
+  Bytes out;
   std::unique_ptr<lzma_index, void (*)(lzma_index*)> index(
       lzma_index_init(nullptr), [](lzma_index* i) { lzma_index_end(i, nullptr); });
   if (!index) check(LZMA_MEM_ERROR);
@@ -138,6 +142,7 @@ void appendStreamEnd(Bytes& out, uint64_t unpaddedSize, uint64_t rawSize) {
   uint8_t foot[LZMA_STREAM_HEADER_SIZE];
   check(lzma_stream_footer_encode(&flags, foot));
   out.insert(out.end(), foot, foot + sizeof foot);
+  return out;
 }
 
 }  // namespace jar32

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "Bytes.h"
+#include "LargeBuffers.h"
 
 namespace jar32 {
 
@@ -19,11 +20,12 @@ bool twoThreadEncoderTakes(const lzma_options_lzma& opt);
 
 /// Appends to out one .xz stream with no check that holds data[0..n) packed with `opt`.
 /// Out of memory throws JarError(kNoMemory).
-void encodeTwoThreadXz(const lzma_options_lzma& opt, const uint8_t* data, size_t n, Bytes& out);
+void encodeTwoThreadXz(const lzma_options_lzma& opt, const uint8_t* data, size_t n,
+                       LargeBytes& out);
 
-/// Appends the index and stream footer that end a stream with no check and at most one block,
-/// as liblzma writes them: the block's unpadded and uncompressed sizes, or no block when
+/// The index and stream footer that end a stream with no check and at most one block, as
+/// liblzma writes them: the block's unpadded and uncompressed sizes, or no block when
 /// unpaddedSize is 0. Out of memory throws JarError(kNoMemory).
-void appendStreamEnd(Bytes& out, uint64_t unpaddedSize, uint64_t rawSize);
+Bytes streamEnd(uint64_t unpaddedSize, uint64_t rawSize);
 
 }  // namespace jar32

@@ -59,12 +59,12 @@ Bytes sampleCode(size_t files, size_t fileSize, unsigned seed, std::vector<uint6
 
 Bytes pack(const CodecChoice& c, const Bytes& in, const std::vector<uint64_t>& starts,
            Codec* used = nullptr) {
-  Bytes packed;
+  LargeBytes packed;
   auto enc = Encoder::make(c, in.size(), starts);
   enc->write(in.data(), in.size(), packed);
   enc->finish(packed);
   if (used) *used = enc->codec();
-  return packed;
+  return Bytes(packed.begin(), packed.end());
 }
 
 struct Outcome {

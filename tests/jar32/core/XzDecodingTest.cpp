@@ -16,10 +16,10 @@ Bytes toBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 Bytes encode(const CodecChoice& c, const Bytes& in) {
   auto enc = Encoder::make(c, in.size());
-  Bytes out;
+  LargeBytes out;
   enc->write(in.data(), in.size(), out);
   enc->finish(out);
-  return out;
+  return Bytes(out.begin(), out.end());
 }
 
 // Decodes with inStep bytes of input and outStep bytes of room at a time.
