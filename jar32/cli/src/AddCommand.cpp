@@ -17,16 +17,20 @@ namespace jar32::cli {
 
 namespace {
 
-/// Remembers which members the engine stored, so that only those sources are removed.
+/// Remembers which members the engine stored, so that only those sources are removed (when
+/// they are to be removed).
 class AddProgress : public PrintingProgress {
  public:
-  using PrintingProgress::PrintingProgress;
+  AddProgress(RunContext& run, bool remembers) : PrintingProgress(run), remembers_(remembers) {}
   void member(Step step, const MemberInfo& m) override {
     PrintingProgress::member(step, m);
-    if (step == Step::Adding || step == Step::Replacing || step == Step::Unchanged)
+    if (remembers_ && (step == Step::Adding || step == Step::Replacing || step == Step::Unchanged))
       stored.insert(m.name);
   }
   std::unordered_set<std::string> stored;
+
+ private:
+  bool remembers_;
 };
 
 /// Removes the sources whose data is now in the archive: files and links first, then folders
@@ -113,7 +117,7 @@ void runAdd(RunContext& run) {
   if (inv.command == Command::Freshen) mode = AddMode::Freshen;
   const ChapterCompare compare = o.chapterMode < 0 ? ChapterCompare::SizeAndTime
                                                    : static_cast<ChapterCompare>(o.chapterMode);
-  AddProgress progress(run);
+  AddProgress progress(run, deleting);
   const AddReport report = addFiles(inv.archive, sources, mode, o.onlyNew,
                                     inv.command == Command::AddChapter, compare, settings, &progress);
   run.out.put("Added ").put(std::to_string(report.added)).put(", replaced ");

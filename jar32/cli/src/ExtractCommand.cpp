@@ -168,7 +168,7 @@ class Extractor : public MemberVisitor {
     run_.out.put("Extracting ").put(escaped(m.name));
     if (m.kind == MemberKind::Folder) run_.out.put('\\');
     run_.out.put('\n');
-    run_.processed.push_back(m.name);
+    if (!o_.listFile.empty()) run_.processed.push_back(m.name);
   }
 
   RunContext& run_;

@@ -20,7 +20,7 @@ struct RunContext {
   Reporter& report;
   Asker& asker;
   std::string currentFolder;            // absolute
-  std::vector<std::string> processed;   // member names for -l
+  std::vector<std::string> processed;   // member names for -l (only with -l)
 };
 
 /// Each command; returns normally or throws JarError / UsageError.

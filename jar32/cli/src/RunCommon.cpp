@@ -57,8 +57,8 @@ void PrintingProgress::member(Step step, const MemberInfo& m) {
   run_.out.put(stepWord(step)).put(escaped(m.name));
   if (m.kind == MemberKind::Folder) run_.out.put('\\');
   run_.out.put('\n');
-  if (step == Step::Adding || step == Step::Replacing || step == Step::Unchanged ||
-      step == Step::Deleting)
+  if ((step == Step::Adding || step == Step::Replacing || step == Step::Unchanged ||
+       step == Step::Deleting) && !run_.inv.options.listFile.empty())
     run_.processed.push_back(m.name);
 }
 

@@ -1,6 +1,7 @@
 #include "Chapters.h"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -84,7 +85,7 @@ std::vector<NewEntry> keepAll(const Directory& dir, const std::vector<MemberInfo
 }
 
 AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
-                   const std::vector<Candidate>& files, const AddRules& rules,
+                   std::vector<Candidate>& files, const AddRules& rules,
                    const HashFile& hashFile, Progress* progress) {
   AddReport report;
   // The chapter compared against (N) and the one written (N, or N+1 for ac).
@@ -92,12 +93,21 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
   const uint32_t target = rules.newChapter ? base + 1 : std::max<uint32_t>(base, 1);
   chapterCount = target;
 
-  std::unordered_map<std::string, size_t> current;  // name -> version in chapter `base`
+  // The names below are views of names that stay put while they are used: the entries' (the
+  // vector does not change size in the loop), the files' before any moves out, and the added
+  // versions' (room for all of them is reserved).
+  std::unordered_map<std::string_view, size_t> current;  // name -> version in chapter `base`
   for (size_t i = 0; i < entries.size(); ++i)
     if (base && entries[i].info.chapters.contains(base)) current[entries[i].info.name] = i;
 
-  std::unordered_set<std::string> seen;
-  std::unordered_map<std::string, size_t> addedFiles;  // name -> index in `added` (read files)
+  std::vector<char> duplicate(files.size());  // a name that came before
+  {
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(files.size());
+    for (size_t k = 0; k < files.size(); ++k)
+      duplicate[k] = !seen.insert(files[k].file.meta.name).second;
+  }
+  std::unordered_map<std::string_view, size_t> addedFiles;  // name -> index in `added`
   std::vector<bool> drop(entries.size(), false);
   std::vector<NewEntry> added;
   added.reserve(files.size());
@@ -105,15 +115,16 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
   std::vector<std::pair<size_t, size_t>> sharesOld;    // (added index, old directory index)
   std::vector<std::pair<size_t, size_t>> sharesAdded;  // (added index, added index)
 
-  auto newVersion = [&](const Candidate& c, NewEntry* stored) -> NewEntry& {
+  // Takes the file's metadata and path: the candidate is not looked at for them again.
+  auto newVersion = [&](Candidate& c, NewEntry* stored) -> NewEntry& {
     NewEntry e;
-    e.info = c.file.meta;
+    e.info = std::move(c.file.meta);
     e.info.chapters = {target, target};
     e.info.packedSize = 0;
     if (e.info.kind != MemberKind::File) e.info.size = 0;
     if (e.info.kind != MemberKind::Symlink) e.info.linkTarget.clear();
     e.origin = NewEntry::Origin::Host;
-    e.hostPath = c.file.hostPath;
+    e.hostPath = std::move(c.file.hostPath);
     e.expected = c.state;
     e.cls = c.cls;
     e.content = c.content;
@@ -124,7 +135,7 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
     return added.back();
   };
   // A new version that keeps the stored version's data and takes the file's metadata.
-  auto sharedVersion = [&](const Candidate& c, NewEntry& stored) {
+  auto sharedVersion = [&](Candidate& c, NewEntry& stored) {
     NewEntry& e = newVersion(c, &stored);
     e.info.size = stored.info.size;
     e.origin = NewEntry::Origin::Shared;
@@ -154,9 +165,10 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
     return before;
   };
 
-  for (const Candidate& c : files) {
+  for (size_t k = 0; k < files.size(); ++k) {
+    Candidate& c = files[k];
     const MemberInfo& meta = c.file.meta;
-    if (!seen.insert(meta.name).second) {
+    if (duplicate[k]) {
       ++report.skipped;
       if (progress) progress->warning("Duplicate name skipped: " + meta.name);
       continue;

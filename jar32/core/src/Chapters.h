@@ -40,9 +40,10 @@ struct AddRules {
 using HashFile = std::function<std::optional<uint64_t>(const std::string& hostPath)>;
 
 /// Applies an add (newChapter false: a/u/f/m on chapter N) or ac (newChapter true: chapter
-/// N+1). chapterCount is 0 for a new archive and is updated.
+/// N+1). chapterCount is 0 for a new archive and is updated. The metadata and paths of the
+/// files that are taken move into their new versions.
 AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
-                   const std::vector<Candidate>& files, const AddRules& rules,
+                   std::vector<Candidate>& files, const AddRules& rules,
                    const HashFile& hashFile, Progress* progress);
 
 /// d / da. Throws kFatal when a version in a locked chapter would change.
