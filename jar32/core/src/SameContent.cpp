@@ -20,23 +20,18 @@ constexpr uint64_t kSmallest = 64;
 using Digest = std::array<uint8_t, 32>;
 
 struct Hashed {
-  Digest digest;
+  Digest digest{};  // not for files whose bytes are held: those are compared themselves
   uint64_t checksum;
 };
-
-void hashBytes(const uint8_t* data, size_t n, Hashed& out) {
-  crypto_generichash(out.digest.data(), out.digest.size(), data, n, nullptr, 0);
-  ContentHash xxh;
-  xxh.update(data, n);
-  out.checksum = xxh.digest();
-}
 
 // The file's content as it is now, if it is still the file that was checked (a small file's
 // as it was read then).
 bool hashFile(const NewEntry& e, Hashed& out) {
   if (e.content) {
     if (e.content->size() != e.info.size) return false;
-    hashBytes(e.content->data(), e.content->size(), out);
+    ContentHash xxh;
+    xxh.update(e.content->data(), e.content->size());
+    out.checksum = xxh.digest();
     return true;
   }
   try {
@@ -92,17 +87,29 @@ size_t shareEqualContent(std::vector<NewEntry>& entries, uint64_t largest, unsig
   work();
   for (auto& w : workers) w.join();
 
+  // Files read on the way are equal by their checksum and then byte for byte; the others by
+  // their BLAKE2b (a checksum alone could be made to collide).
   size_t shared = 0;
   std::map<std::pair<uint64_t, Digest>, size_t> first;
+  std::unordered_map<uint64_t, std::vector<size_t>> heldFirst;  // by checksum
+  auto firstHeld = [&](size_t i) -> size_t {
+    std::vector<size_t>& same = heldFirst[entries[i].checksum];
+    for (size_t j : same)
+      if (*entries[j].content == *entries[i].content) return j;
+    same.push_back(i);
+    return i;
+  };
   for (size_t k = 0; k < todo.size(); ++k) {
     if (!read[k]) continue;
     const size_t i = todo[k];
     NewEntry& e = entries[i];
     e.checksum = hashes[k].checksum;
-    auto [it, isNew] = first.emplace(std::make_pair(e.info.size, hashes[k].digest), i);
-    if (isNew) continue;
+    const size_t with = e.content ? firstHeld(i)
+                                  : first.emplace(std::make_pair(e.info.size, hashes[k].digest), i)
+                                        .first->second;
+    if (with == i) continue;
     e.origin = NewEntry::Origin::Shared;
-    e.sharedWith = it->second;
+    e.sharedWith = with;
     e.sameContent = true;
     ++shared;
   }

@@ -9,7 +9,8 @@
 namespace jar32 {
 
 /// Reads every new file whose size another new file has, and makes each file whose content
-/// equals an earlier one's (BLAKE2b-256 of the whole content) a Shared version of it, with
+/// equals an earlier one's (byte for byte for files whose bytes are held, BLAKE2b-256 of the
+/// whole content for the others) a Shared version of it, with
 /// `sameContent` set and `checksum` the content's XXH3. Files of 64 bytes up to `largest` (they
 /// lie in one block); files that changed since they were checked, sparse files and names of
 /// hard links are left as they are. Reads on up to `threads` threads. Returns the number of

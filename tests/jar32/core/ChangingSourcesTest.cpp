@@ -10,9 +10,11 @@
 #include <functional>
 #include <fstream>
 #include <future>
+#include <map>
 
 #include "FaultInjection.h"
 #include "Methods.h"
+#include "Reader.h"
 #include "TestSupport.h"
 
 namespace jar32::test {
@@ -254,6 +256,33 @@ TEST_F(Changing, FilesOfEqualContentShareOneCopyUnlessItChangesBeforeItIsRead) {
   data = contents();
   EXPECT_EQ(data["q"], same);
   EXPECT_EQ(data["p"], changed);  // p was read first: q had to be read itself
+}
+
+// Small files are read when they are checked and compared byte for byte: a file that differs
+// from the others in its last byte alone is stored itself.
+TEST_F(Changing, SmallFilesShareACopyOnlyWithTheirEqualsByteForByte) {
+  const std::string same = randomBytes(16 * 1024, 6);
+  std::string last = same;
+  last.back() ^= 1;
+  for (const char* name : {"a", "b", "d"}) writeFile(dir / name, same);
+  writeFile(dir / "c", last);
+  RecordingProgress p;
+  addWith({source(dir / "a", "a"), source(dir / "b", "b"), source(dir / "c", "c"),
+           source(dir / "d", "d")},
+          p);
+  // Where each name's data lies: a, b and d at one place, c at another.
+  std::map<std::string, std::pair<uint32_t, uint64_t>> at;
+  {
+    auto r = ArchiveReader::open(arc(), "");
+    for (size_t i = 0; i < r->directory().entries.size(); ++i)
+      at[r->members()[i].name] = {r->directory().entries[i].block, r->directory().entries[i].offset};
+  }
+  EXPECT_TRUE(at["a"] == at["b"] && at["a"] == at["d"]);
+  EXPECT_NE(at["a"], at["c"]);
+  auto data = contents();
+  EXPECT_TRUE(data["a"] == same && data["b"] == same && data["d"] == same);
+  EXPECT_EQ(data["c"], last);
+  EXPECT_NO_THROW(Archive::open(arc(), "")->test(nullptr));
 }
 
 }  // namespace jar32::test
