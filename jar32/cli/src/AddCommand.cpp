@@ -109,7 +109,8 @@ void runAdd(RunContext& run) {
   // The scan's list is needed afterwards only to remove the sources.
   for (ScannedFile& f : found)
     sources.push_back(SourceFile{f.hostPath, deleting ? f.meta : std::move(f.meta),
-                                 static_cast<uint64_t>(f.device), static_cast<uint64_t>(f.inode)});
+                                 static_cast<uint64_t>(f.device), static_cast<uint64_t>(f.inode),
+                                 f.changed.tv_sec, static_cast<uint32_t>(f.changed.tv_nsec)});
   if (!deleting) std::vector<ScannedFile>().swap(found);
 
   AddMode mode = AddMode::Add;

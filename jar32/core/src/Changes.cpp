@@ -237,6 +237,14 @@ std::vector<size_t> writeAndCommit(const std::string& output, const ArchiveReade
 constexpr uint64_t kHeldFileBytes = 32 << 10;
 constexpr uint64_t kHeldBudget = 64 << 20;
 
+// Takes n bytes of the budget for held files, if that many are left.
+bool takeBudget(std::atomic<uint64_t>& budget, uint64_t n) {
+  uint64_t left = budget.load();
+  while (left >= n && !budget.compare_exchange_weak(left, left - n)) {
+  }
+  return left >= n;
+}
+
 // The bytes of a file of `size`, if it holds that many and did not change while it was read
 // (a file that grew has another size or time now).
 std::shared_ptr<const Bytes> readWhole(const HostFile& in, uint64_t size) {
@@ -244,6 +252,19 @@ std::shared_ptr<const Bytes> readWhole(const HostFile& in, uint64_t size) {
   if (in.readAt(0, bytes->data(), bytes->size()) != size || !in.now().unchangedSince(in.opened()))
     return nullptr;
   return bytes;
+}
+
+// The file as the scan found it.
+HostState foundState(const SourceFile& f) {
+  HostState s;
+  s.device = f.device;
+  s.inode = f.inode;
+  s.size = f.meta.size;
+  s.mtime = f.meta.mtime;
+  s.mtimeNsec = f.meta.mtimeNsec;
+  s.ctime = f.ctime;
+  s.ctimeNsec = f.ctimeNsec;
+  return s;
 }
 
 /// Checks a file to add: readable, its size now, what kind of content. False: it is skipped,
@@ -259,9 +280,24 @@ bool check(const SourceFile& f, Candidate& c, std::string& warning,
   c.file = f;
   if (f.meta.kind != MemberKind::File) return true;
   try {
-    HostFile in = HostFile::open(f.hostPath);
+    // A small file that the scan found is read first and looked at once afterwards: that look
+    // tells both what was opened and that nothing changed it since the scan.
+    const bool found = f.inode != 0;
+    HostFile in = found ? HostFile::openUnconfirmed(f.hostPath) : HostFile::open(f.hostPath);
+    std::shared_ptr<Bytes> early;
+    const uint64_t foundSize = f.meta.size;
+    if (found && foundSize && foundSize <= kHeldFileBytes && takeBudget(budget, foundSize)) {
+      early = std::make_shared<Bytes>(size_t(foundSize));
+      try {
+        if (in.readAt(0, early->data(), early->size()) != foundSize) early.reset();
+      } catch (const JarError&) {
+        early.reset();  // what it is now is looked at next; it is read again later
+      }
+      if (!early) budget += foundSize;
+    }
+    if (found) in.confirm();
     c.state = in.opened();
-    if (f.inode && (c.state.device != f.device || c.state.inode != f.inode))
+    if (found && (c.state.device != f.device || c.state.inode != f.inode))
       throw JarError(kOpenError, "Cannot read " + f.hostPath +
                                      ": it was replaced by another file since it was found");
     // What is stored is the file as it is now.
@@ -271,14 +307,13 @@ bool check(const SourceFile& f, Candidate& c, std::string& warning,
     m.mtimeNsec = c.state.mtimeNsec;
     m.preciseTime = true;
     m.sparse = c.state.sparse;
-    if (m.size && m.size <= kHeldFileBytes && !m.sparse) {
-      uint64_t left = budget.load();
-      while (left >= m.size && !budget.compare_exchange_weak(left, left - m.size)) {
-      }
-      if (left >= m.size) {
-        c.content = readWhole(in, m.size);
-        if (!c.content) budget += m.size;  // it changes: read it with the others
-      }
+    if (early) {
+      if (c.state.unchangedSince(foundState(f)) && !m.sparse) c.content = std::move(early);
+      else budget += foundSize;  // it changed since the scan: read with the others
+    } else if (!found && m.size && m.size <= kHeldFileBytes && !m.sparse &&
+               takeBudget(budget, m.size)) {
+      c.content = readWhole(in, m.size);
+      if (!c.content) budget += m.size;  // it changes: read it with the others
     }
     uint8_t head[4];
     size_t got = c.content ? std::min<size_t>(sizeof head, c.content->size())

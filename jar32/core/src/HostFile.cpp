@@ -37,6 +37,12 @@ HostState stateOf(const struct stat& st) {
 }  // namespace
 
 HostFile HostFile::open(const std::string& path) {
+  HostFile f = openUnconfirmed(path);
+  f.confirm();
+  return f;
+}
+
+HostFile HostFile::openUnconfirmed(const std::string& path) {
   HostFile f;
   f.path_ = path;
   f.fd_ = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -44,12 +50,15 @@ HostFile HostFile::open(const std::string& path) {
     if (errno == ELOOP) cannot(path, "it is a symbolic link now");
     cannot(path, std::strerror(errno));
   }
-  struct stat st;
-  if (::fstat(f.fd_, &st) != 0) cannot(path, std::strerror(errno));
-  if (S_ISDIR(st.st_mode)) cannot(path, "it is a folder now");
-  if (!S_ISREG(st.st_mode)) cannot(path, "it is no regular file now (a pipe, device or socket)");
-  f.opened_ = stateOf(st);
   return f;
+}
+
+void HostFile::confirm() {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) cannot(path_, std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) cannot(path_, "it is a folder now");
+  if (!S_ISREG(st.st_mode)) cannot(path_, "it is no regular file now (a pipe, device or socket)");
+  opened_ = stateOf(st);
 }
 
 HostFile::~HostFile() { close(); }

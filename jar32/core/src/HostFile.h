@@ -28,6 +28,12 @@ class HostFile {
   /// Throws JarError(kOpenError) with the reason: cannot open it, it is a link, a FIFO or
   /// anything else but a regular file.
   static HostFile open(const std::string& path);
+  /// Opens the file without looking at it (a file that was a regular file a moment ago, to be
+  /// read before it is looked at): confirm() must follow before anything about it is trusted.
+  static HostFile openUnconfirmed(const std::string& path);
+  /// Looks at the opened file as open() does. Throws JarError(kOpenError) unless it is a
+  /// regular file.
+  void confirm();
   HostFile() = default;
   ~HostFile();
   HostFile(HostFile&& other) noexcept;

@@ -258,6 +258,47 @@ TEST_F(Changing, FilesOfEqualContentShareOneCopyUnlessItChangesBeforeItIsRead) {
   EXPECT_EQ(data["p"], changed);  // p was read first: q had to be read itself
 }
 
+// A small file the scan found is read before it is looked at: what changed since the scan
+// is still seen. Rewritten in place, it is stored as it is now; replaced by another file, by
+// a pipe or by a link, it is skipped with the reason.
+TEST_F(Changing, SmallFilesThatChangedSinceTheScanAreTakenAsTheyAreNow) {
+  auto found = [&](const char* name) {
+    SourceFile f = source(dir / name, name);
+    struct stat st;
+    EXPECT_EQ(::lstat((dir / name).c_str(), &st), 0);
+    f.device = st.st_dev;
+    f.inode = st.st_ino;
+    f.meta.size = uint64_t(st.st_size);
+    f.meta.mtimeNsec = uint32_t(st.st_mtim.tv_nsec);
+    f.ctime = st.st_ctim.tv_sec;
+    f.ctimeNsec = uint32_t(st.st_ctim.tv_nsec);
+    return f;
+  };
+  for (const char* name : {"same", "rewritten", "replaced", "fifo", "link"})
+    writeFile(dir / name, std::string("found ") + name);
+  std::vector<SourceFile> files;
+  for (const char* name : {"same", "rewritten", "replaced", "fifo", "link"})
+    files.push_back(found(name));
+  writeFile(dir / "rewritten", "now longer than it was");
+  writeFile(dir / "other", "another file");
+  fs::rename(dir / "other", dir / "replaced");
+  fs::remove(dir / "fifo");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  fs::remove(dir / "link");
+  fs::create_symlink(dir / "same", dir / "link");
+  RecordingProgress p;
+  const AddReport r = addWith(files, p);
+  EXPECT_EQ(r.added, 2u);
+  EXPECT_EQ(r.skipped, 3u);
+  EXPECT_TRUE(warned(p, "replaced by another file")) << ::testing::PrintToString(p.warnings);
+  EXPECT_TRUE(warned(p, "no regular file"));
+  EXPECT_TRUE(warned(p, "symbolic link"));
+  auto data = contents();
+  EXPECT_EQ(data["same"], "found same");
+  EXPECT_EQ(data["rewritten"], "now longer than it was");
+  EXPECT_EQ(data.count("replaced") + data.count("fifo") + data.count("link"), 0u);
+}
+
 // Small files are read when they are checked and compared byte for byte: a file that differs
 // from the others in its last byte alone is stored itself.
 TEST_F(Changing, SmallFilesShareACopyOnlyWithTheirEqualsByteForByte) {

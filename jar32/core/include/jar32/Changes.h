@@ -87,11 +87,14 @@ struct WriteSettings {
 /// mtime, mode, owner, attributes, linkTarget, hardLinkTarget (another name of the same file
 /// given in the same call) and xattrs describe it; meta.size is informational (the engine
 /// stores what it reads). chapters and packedSize are ignored. device and inode (when not 0)
-/// are the file's as it was found: a file that was replaced since is skipped.
+/// are the file's as it was found: a file that was replaced since is skipped. With them, the
+/// change time (ctime, ctimeNsec) and meta's size and mtime are the file's as it was found too.
 struct SourceFile {
   std::string hostPath;
   MemberInfo meta;
   uint64_t device = 0, inode = 0;
+  int64_t ctime = 0;
+  uint32_t ctimeNsec = 0;
 };
 
 enum class AddMode {
