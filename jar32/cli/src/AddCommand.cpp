@@ -35,7 +35,7 @@ class AddProgress : public PrintingProgress {
 
 /// Removes the sources whose data is now in the archive: files and links first, then folders
 /// (deepest first) when they are empty. A source that changed since it was read stays.
-void removeSources(RunContext& run, const std::vector<ScannedFile>& files,
+void removeSources(RunContext& run, const ScannedFiles& files,
                    const std::unordered_set<std::string>& stored) {
   std::vector<const ScannedFile*> folders;
   for (const ScannedFile& f : files) {
@@ -94,11 +94,11 @@ void runAdd(RunContext& run) {
   settings.verifyContent = deleting;  // a source goes only when its bytes are known stored
   settings.extendedAttributes = o.extendedAttributes;
   ScanReport scanned{[&](const std::string& w) { run.report.warning(w); }};
-  std::vector<ScannedFile> found = scanSources(inv.names, scan, scanned);
+  ScannedFiles found = scanSources(inv.names, scan, scanned);
   testPoint("scanned");
 
   if (o.query) {
-    std::vector<ScannedFile> chosen;
+    ScannedFiles chosen;
     for (ScannedFile& f : found)
       if (run.asker.ask("Add " + escaped(f.hostPath) + "?") == Asker::Answer::Yes)
         chosen.push_back(std::move(f));
@@ -111,7 +111,7 @@ void runAdd(RunContext& run) {
     sources.push_back(SourceFile{f.hostPath, deleting ? f.meta : std::move(f.meta),
                                  static_cast<uint64_t>(f.device), static_cast<uint64_t>(f.inode),
                                  f.changed.tv_sec, static_cast<uint32_t>(f.changed.tv_nsec)});
-  if (!deleting) std::vector<ScannedFile>().swap(found);
+  if (!deleting) ScannedFiles().swap(found);
 
   AddMode mode = AddMode::Add;
   if (inv.command == Command::Update) mode = AddMode::Update;
@@ -119,7 +119,7 @@ void runAdd(RunContext& run) {
   const ChapterCompare compare = o.chapterMode < 0 ? ChapterCompare::SizeAndTime
                                                    : static_cast<ChapterCompare>(o.chapterMode);
   AddProgress progress(run, deleting);
-  const AddReport report = addFiles(inv.archive, sources, mode, o.onlyNew,
+  const AddReport report = addFiles(inv.archive, std::move(sources), mode, o.onlyNew,
                                     inv.command == Command::AddChapter, compare, settings, &progress);
   run.out.put("Added ").put(std::to_string(report.added)).put(", replaced ");
   run.out.put(std::to_string(report.replaced));

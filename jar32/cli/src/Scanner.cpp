@@ -55,7 +55,9 @@ std::vector<std::string> fullPathParts(const std::string& hostPath) {
 class OwnerNames {
  public:
   const std::string& user(uid_t uid) {
+    if (lastUser_ && lastUser_->first == uid) return lastUser_->second;  // most files: one owner
     auto [it, isNew] = users_.try_emplace(uid);
+    lastUser_ = &*it;
     if (isNew) {
       struct passwd pw, *found = nullptr;
       std::vector<char> buf(16384);
@@ -64,7 +66,9 @@ class OwnerNames {
     return it->second;
   }
   const std::string& group(gid_t gid) {
+    if (lastGroup_ && lastGroup_->first == gid) return lastGroup_->second;
     auto [it, isNew] = groups_.try_emplace(gid);
+    lastGroup_ = &*it;
     if (isNew) {
       struct group gr, *found = nullptr;
       std::vector<char> buf(16384);
@@ -76,6 +80,8 @@ class OwnerNames {
  private:
   std::unordered_map<uid_t, std::string> users_;
   std::unordered_map<gid_t, std::string> groups_;
+  const std::pair<const uid_t, std::string>* lastUser_ = nullptr;  // nodes do not move
+  const std::pair<const gid_t, std::string>* lastGroup_ = nullptr;
 };
 
 /// The extended attributes of an entry (not following a link), or nothing with the reason.
@@ -129,6 +135,9 @@ class Scanner {
   Scanner(const ScanSettings& s, ScanReport& report) : s_(s), report_(report) {}
 
   void scanPattern(const std::string& rawPattern) {
+    // One pattern names each member once; a later one may name it again.
+    if (++patterns_ == 2)
+      for (const ScannedFile& f : found_) names_.insert(f.meta.name);
     std::string pattern = rawPattern;
     std::replace(pattern.begin(), pattern.end(), '\\', '/');
     while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
@@ -165,7 +174,7 @@ class Scanner {
     }
   }
 
-  std::vector<ScannedFile> result() { return std::move(found_); }
+  ScannedFiles result() { return std::move(found_); }
 
  private:
   /// Lists folder (a prefix ending in '/', or "" for the current folder), takes the entries
@@ -285,7 +294,7 @@ class Scanner {
       skip("skipped " + escaped(path) + ": the name cannot be stored (" + escaped(member) + ")");
       return false;
     }
-    if (!names_.insert(member).second) return true;
+    if (patterns_ > 1 && !names_.insert(member).second) return true;
     ScannedFile f;
     f.hostPath = path;
     f.device = st.st_dev;
@@ -338,8 +347,9 @@ class Scanner {
   ScanReport& report_;
   OwnerNames owners_;
   std::map<std::pair<dev_t, ino_t>, std::string> linked_;  // files with several names: the first
-  std::vector<ScannedFile> found_;
-  std::unordered_set<std::string> names_;
+  ScannedFiles found_;
+  std::unordered_set<std::string> names_;  // from the second pattern on
+  size_t patterns_ = 0;
   std::unordered_set<std::string> reportedEmpty_;
 };
 
@@ -377,8 +387,8 @@ bool ScannedFile::unchangedOnDisk() const {
          (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) == meta.size);
 }
 
-std::vector<ScannedFile> scanSources(const NameList& patterns, const ScanSettings& settings,
-                                     ScanReport& report) {
+ScannedFiles scanSources(const NameList& patterns, const ScanSettings& settings,
+                         ScanReport& report) {
   Scanner scanner(settings, report);
   for (std::string_view p : patterns) scanner.scanPattern(std::string(p));
   return scanner.result();

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <utility>
@@ -47,8 +48,10 @@ struct ScanReport {
 /// nothing, are reported through report.warn and left out (a pattern whose only matches were
 /// left out with a reason is not reported again). Duplicated member names keep the first.
 /// Further names of a file with several hard links name the first in meta.hardLinkTarget.
-std::vector<ScannedFile> scanSources(const NameList& patterns, const ScanSettings& settings,
-                                     ScanReport& report);
+/// In a deque: the list of a large tree grows without being moved.
+using ScannedFiles = std::deque<ScannedFile>;
+ScannedFiles scanSources(const NameList& patterns, const ScanSettings& settings,
+                         ScanReport& report);
 
 /// Attribute bits for a host file (lstat mode and name).
 uint32_t hostAttributes(mode_t mode, std::string_view name);

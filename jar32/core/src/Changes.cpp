@@ -270,14 +270,15 @@ HostState foundState(const SourceFile& f) {
 /// Checks a file to add: readable, its size now, what kind of content. False: it is skipped,
 /// for the reason in `warning`; a file that is kept may have a warning too. A small file's
 /// bytes are read too while `budget` lasts.
-bool check(const SourceFile& f, Candidate& c, std::string& warning,
+bool check(SourceFile&& source, Candidate& c, std::string& warning,
            std::atomic<uint64_t>& budget) {
+  c.file = std::move(source);
+  const SourceFile& f = c.file;
   const std::string& name = f.meta.name;
   if (name.empty() || name.size() > kMaxNameBytes || name.find('\0') != std::string::npos) {
     warning = "Bad member name skipped: " + f.hostPath;
     return false;
   }
-  c.file = f;
   if (f.meta.kind != MemberKind::File) return true;
   try {
     // A small file that the scan found is read first and looked at once afterwards: that look
@@ -285,7 +286,8 @@ bool check(const SourceFile& f, Candidate& c, std::string& warning,
     const bool found = f.inode != 0;
     HostFile in = found ? HostFile::openUnconfirmed(f.hostPath) : HostFile::open(f.hostPath);
     std::shared_ptr<Bytes> early;
-    const uint64_t foundSize = f.meta.size;
+    const HostState scanned = foundState(f);  // f.meta becomes the file as it is now
+    const uint64_t foundSize = scanned.size;
     if (found && foundSize && foundSize <= kHeldFileBytes && takeBudget(budget, foundSize)) {
       early = std::make_shared<Bytes>(size_t(foundSize));
       try {
@@ -308,7 +310,7 @@ bool check(const SourceFile& f, Candidate& c, std::string& warning,
     m.preciseTime = true;
     m.sparse = c.state.sparse;
     if (early) {
-      if (c.state.unchangedSince(foundState(f)) && !m.sparse) c.content = std::move(early);
+      if (c.state.unchangedSince(scanned) && !m.sparse) c.content = std::move(early);
       else budget += foundSize;  // it changed since the scan: read with the others
     } else if (!found && m.size && m.size <= kHeldFileBytes && !m.sparse &&
                takeBudget(budget, m.size)) {
@@ -332,7 +334,7 @@ bool check(const SourceFile& f, Candidate& c, std::string& warning,
 
 /// Checks each file to add, on `threads` threads (opening files is most of the work); the
 /// warnings come in the files' order.
-std::vector<Candidate> prepare(const std::vector<SourceFile>& files, AddReport& report,
+std::vector<Candidate> prepare(std::vector<SourceFile>& files, AddReport& report,
                                Progress* progress, unsigned threads) {
   std::vector<Candidate> checked(files.size());
   std::vector<std::string> warnings(files.size());
@@ -343,7 +345,7 @@ std::vector<Candidate> prepare(const std::vector<SourceFile>& files, AddReport& 
   auto work = [&](bool polls) {
     for (size_t i; !stop && (i = next++) < files.size();) {
       if (polls && progress && progress->interrupted()) stop = true;
-      kept[i] = check(files[i], checked[i], warnings[i], budget);
+      kept[i] = check(std::move(files[i]), checked[i], warnings[i], budget);
     }
   };
   std::vector<std::thread> helpers;
@@ -391,7 +393,7 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>& files,
+AddReport addFiles(const std::string& archivePath, std::vector<SourceFile> files,
                    AddMode mode, bool onlyNew, bool newChapter, ChapterCompare compare,
                    const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
@@ -408,6 +410,7 @@ AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>
 
   AddReport report;
   std::vector<Candidate> candidates = prepare(files, report, progress, threadsFor(settings));
+  std::vector<SourceFile>().swap(files);  // moved into the candidates
   fault::point("prepared");
   size_t skippedEarly = report.skipped;
   AddRules rules;

@@ -116,6 +116,9 @@ TEST_F(Scan, MissingNamesAndDuplicatesAreReported) {
   EXPECT_EQ(warnings_.size(), 1u);
   EXPECT_TRUE(names({"*.none"}).empty());
   EXPECT_EQ(names({"top.txt", "./top.txt"}), std::vector<std::string>{"top.txt"});
+  // The names of the first pattern still count when a later one comes back to them.
+  EXPECT_EQ(names({"top.txt", "*.none", "./top.txt"}), std::vector<std::string>{"top.txt"});
+  EXPECT_EQ(names({"*.none", "top.txt", "./top.txt"}), std::vector<std::string>{"top.txt"});
 }
 
 TEST(HostAttributes, FromModeAndName) {

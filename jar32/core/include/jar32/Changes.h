@@ -131,7 +131,7 @@ struct AddReport {
 /// regular file any more, vanished, shrank or cannot be read is skipped with
 /// progress->warning() (its old version stays); one that grew or changed while it was read is
 /// stored as read, with a warning.
-AddReport addFiles(const std::string& archivePath, const std::vector<SourceFile>& files,
+AddReport addFiles(const std::string& archivePath, std::vector<SourceFile> files,
                    AddMode mode, bool onlyNew, bool newChapter, ChapterCompare compare,
                    const WriteSettings& settings, Progress* progress);
 
