@@ -1,6 +1,6 @@
-// Buffers of megabytes (decoded blocks, decoder dictionaries, the encoder's input and its match
-// finder's tables): in pages of 2 MiB where the system offers them, so filling them takes a
-// page fault per 2 MiB, not per 4 KiB.
+// Buffers of megabytes (decoded blocks, decoder dictionaries and windows, the encoders' input,
+// output and tables, a block's data section): in pages of 2 MiB where the system offers them,
+// so filling them takes a page fault per 2 MiB, not per 4 KiB.
 #pragma once
 
 #include <lzma.h>
