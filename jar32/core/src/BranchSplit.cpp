@@ -70,6 +70,14 @@ class FlagEncoder {
 
 }  // namespace
 
+// Relocatable code (object files, static libraries) leaves its branches for the linker: 0,
+// or -4 where the addend is kept in place. Made absolute, they would differ at every place;
+// left as they are, they repeat. Linked code never branches to the next instruction or into
+// its own operand.
+bool isPlaceholder(uint32_t displacement) {
+  return displacement == 0 || displacement == 0xFFFFFFFCu;
+}
+
 Split split(const uint8_t* data, size_t n, const std::vector<uint64_t>& starts) {
   Split s;
   s.main.reserve(n);
@@ -95,8 +103,9 @@ Split split(const uint8_t* data, size_t n, const std::vector<uint64_t>& starts) 
     bool move = false;
     uint32_t target = 0;
     if (n - i >= 5) {
-      target = uint32_t(i + 5) + getU32(data + i + 1);
-      move = target >= fileStart && target < fileEnd;
+      const uint32_t displacement = getU32(data + i + 1);
+      target = uint32_t(i + 5) + displacement;
+      move = target >= fileStart && target < fileEnd && !isPlaceholder(displacement);
     }
     flags.encode(contextOf(prev, b), move);
     if (move) {

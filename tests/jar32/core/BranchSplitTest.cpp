@@ -1,6 +1,7 @@
 // The x86 branch split and its codec: code comes back whole whatever the step sizes, only
-// branches into their own file are moved, repeated calls pack smaller than the plain x86 filter,
-// and damaged streams end in an error or different bytes, never in a crash.
+// branches into their own file are moved, and not those left for the linker, repeated calls
+// pack smaller than the plain x86 filter, and damaged streams end in an error or different
+// bytes, never in a crash.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -126,7 +127,7 @@ TEST(BranchSplit, CodeComesBackWholeWhateverTheStepSizes) {
 }
 
 TEST(BranchSplit, OnlyBranchesIntoTheirOwnFileAreMovedAndMadeAbsolute) {
-  // File one (0..19): a call to 15 (its own), a call to 25 (file two), a jump to 12, and a
+  // File one (0..19): a call to 15 (its own), a call to 25 (file two), a jump to 3, and a
   // conditional jump right after the moved call, read as a new opcode.
   Bytes code;
   code.push_back(0xE8);
@@ -135,14 +136,38 @@ TEST(BranchSplit, OnlyBranchesIntoTheirOwnFileAreMovedAndMadeAbsolute) {
   putRel(code, 25 - 10);
   code.push_back(0x0F);
   code.push_back(0x84);
-  putRel(code, 12 - 16);
+  putRel(code, uint32_t(3 - 16));
   code.insert(code.end(), 24, 0x90);
   const branches::Split s = branches::split(code.data(), code.size(), {0, 20});
   EXPECT_EQ(s.calls, (Bytes{0, 0, 0, 15}));  // absolute, big-endian
-  EXPECT_EQ(s.jumps, (Bytes{0, 0, 0, 12}));
+  EXPECT_EQ(s.jumps, (Bytes{0, 0, 0, 3}));
   EXPECT_EQ(s.main.size(), code.size() - 8);
   // As one file, both calls move.
   EXPECT_EQ(branches::split(code.data(), code.size(), {}).calls, (Bytes{0, 0, 0, 15, 0, 0, 0, 25}));
+}
+
+TEST(BranchSplit, BranchesLeftForTheLinkerStayAsTheyAreAndComeBackWhole) {
+  // Object code: calls and jumps with the displacement 0 (addend in the relocation) or -4
+  // (addend in place) stay in the main stream; a resolved call beside them still moves.
+  Bytes code;
+  for (int i = 0; i < 50; ++i) {
+    code.push_back(0xE8);
+    putRel(code, 0);
+    code.push_back(0xE9);
+    putRel(code, 0xFFFFFFFCu);
+    code.push_back(0x0F);
+    code.push_back(0x85);
+    putRel(code, 0);
+    code.push_back(0x90);
+  }
+  code.push_back(0xE8);
+  putRel(code, uint32_t(-int32_t(code.size() + 4)));  // to the start
+  const branches::Split s = branches::split(code.data(), code.size(), {});
+  EXPECT_EQ(s.calls, (Bytes{0, 0, 0, 0}));
+  EXPECT_TRUE(s.jumps.empty());
+  EXPECT_EQ(s.main.size(), code.size() - 4);
+  const Outcome o = unpack(kCodecXzBranches, pack(kSplit, code, {}), 5, 7);
+  EXPECT_TRUE(o.finished && o.error == kOk && o.out == code);
 }
 
 TEST(BranchSplit, RepeatedCallsPackSmallerThanThePlainFilter) {
