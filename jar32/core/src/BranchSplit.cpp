@@ -68,8 +68,6 @@ class FlagEncoder {
   uint16_t probs_[258];
 };
 
-}  // namespace
-
 // Relocatable code (object files, static libraries) leaves its branches for the linker: 0,
 // or -4 where the addend is kept in place. Made absolute, they would differ at every place;
 // left as they are, they repeat. Linked code never branches to the next instruction or into
@@ -77,6 +75,8 @@ class FlagEncoder {
 bool isPlaceholder(uint32_t displacement) {
   return displacement == 0 || displacement == 0xFFFFFFFCu;
 }
+
+}  // namespace
 
 Split split(const uint8_t* data, size_t n, const std::vector<uint64_t>& starts) {
   Split s;
