@@ -2,12 +2,14 @@
 // compressed stream of codec (byte & 3): it decodes, in steps the second byte sets, to bytes
 // or JarError(kCrcError), never more than 64 MiB; with bit 6 set too, it decodes into a window
 // of a size the second byte sets, never past it. With the top bit set the rest is data: the x86
-// branch split (fast preset) must give it back exactly, and tell its file starts apart.
+// branch split (fast preset) must give it back exactly and tell its file starts apart, and what
+// it takes for code (from ELF and archive headers) must lie inside the data.
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "Codec.h"
+#include "ExecutableCode.h"
 #include "jar32/Errors.h"
 
 using namespace jar32;
@@ -76,6 +78,14 @@ void decodeIntoWindow(uint8_t codec, size_t windowSize, const uint8_t* in, size_
 void roundTrip(const uint8_t* data, size_t size) {
   // Two files: the first half and the rest.
   const std::vector<uint64_t> starts{0, size / 2};
+  // What the split takes for code (ELF headers, archive members) lies in the data, in order.
+  const auto code = branches::codeRanges(data, size, starts);
+  for (size_t k = 0; k < code.size(); ++k) {
+    if (code[k].begin >= code[k].end || code[k].end > size || (k && code[k - 1].end >= code[k].begin)) {
+      std::fprintf(stderr, "bad code range %zu\n", k);
+      std::abort();
+    }
+  }
   LargeBytes packed;
   auto enc = Encoder::make({kCodecXzBranches, 0, 0, false}, size, starts);
   enc->write(data, size, packed);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ExecutableCode.h"
+
 namespace jar32::branches {
 namespace {
 
@@ -91,8 +93,11 @@ Split split(const uint8_t* data, size_t n, const std::vector<uint64_t>& starts) 
     fileEnd = file < starts.size() ? starts[file] : n;
   };
   enterFile();
+  const std::vector<Range> code = codeRanges(data, n, starts);
+  size_t range = 0;
   while (i < n) {
     if (i >= fileEnd) enterFile();
+    while (range < code.size() && code[range].end <= i) ++range;
     const uint8_t b = data[i];
     s.main.push_back(b);
     if (!candidate(prev, b)) {
@@ -102,7 +107,7 @@ Split split(const uint8_t* data, size_t n, const std::vector<uint64_t>& starts) 
     }
     bool move = false;
     uint32_t target = 0;
-    if (n - i >= 5) {
+    if (range < code.size() && code[range].begin <= i && code[range].end - i >= 5) {
       const uint32_t displacement = getU32(data + i + 1);
       target = uint32_t(i + 5) + displacement;
       move = target >= fileStart && target < fileEnd && !isPlaceholder(displacement);

@@ -1,0 +1,154 @@
+#include "ExecutableCode.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "Bytes.h"
+
+namespace jar32::branches {
+namespace {
+
+constexpr uint16_t kMachine386 = 3, kMachineX86_64 = 62;
+constexpr uint32_t kSectionNoBits = 8, kSectionExecutable = 4;
+constexpr uint32_t kSegmentLoad = 1, kSegmentExecutable = 1;
+
+// One file (or archive member) of len bytes at base in the block; p points at its first byte.
+class FileScan {
+ public:
+  FileScan(const uint8_t* p, uint64_t len, uint64_t base, std::vector<Range>& out)
+      : p_(p), len_(len), base_(base), out_(out) {}
+
+  // False when the headers do not say where the code is (cut off by the block's end, or none).
+  bool elf() {
+    if (len_ < 52) return false;
+    wide_ = p_[4] == 2;
+    if ((p_[4] != 1 && !wide_) || p_[5] != 1) return true;  // big-endian: no x86 code
+    const uint16_t machine = getU16(p_ + 18);
+    if (machine != kMachine386 && machine != kMachineX86_64) return true;
+    if (wide_ && len_ < 64) return false;
+    return sections() || segments();
+  }
+
+  void archive() {
+    constexpr uint64_t kMagic = 8, kHeader = 60;
+    uint64_t at = kMagic;
+    while (at + kHeader <= len_) {
+      const uint8_t* h = p_ + at;
+      uint64_t size = 0;
+      const char* sizeField = reinterpret_cast<const char*>(h + 48);
+      if (h[58] != '`' || h[59] != '\n' ||
+          std::from_chars(sizeField, sizeField + 10, size).ec != std::errc())
+        break;
+      uint64_t dataAt = at + kHeader;
+      // BSD names ("#1/length") lie in front of the member's data.
+      if (std::memcmp(h, "#1/", 3) == 0) {
+        uint64_t nameLen = 0;
+        std::from_chars(reinterpret_cast<const char*>(h + 3), reinterpret_cast<const char*>(h + 16),
+                        nameLen);
+        nameLen = std::min(nameLen, size);
+        dataAt += nameLen;
+        size -= nameLen;
+      }
+      if (dataAt > len_ || size > len_ - dataAt) break;
+      // Symbol and name tables ("/", "//", "/SYM64/", "__.SYMDEF") hold no code.
+      const bool table = h[0] == '/' && (h[1] == ' ' || h[1] == '/' || h[1] == 'S');
+      if (!table && std::memcmp(h, "__.SYMDEF", 9) != 0) {
+        FileScan member(p_ + dataAt, size, base_ + dataAt, out_);
+        if (!member.isElf() || !member.elf()) add(dataAt, size);
+      }
+      at = dataAt + size + ((dataAt + size) & 1);
+    }
+    if (at < len_) add(at, len_ - at);  // members the block cuts off, or not understood
+  }
+
+  bool isElf() const { return len_ >= 4 && std::memcmp(p_, "\x7F" "ELF", 4) == 0; }
+  bool isArchive() const { return len_ >= 8 && std::memcmp(p_, "!<arch>\n", 8) == 0; }
+  void all() { add(0, len_); }
+
+ private:
+  uint64_t word(uint64_t at) const { return wide_ ? getU64(p_ + at) : getU32(p_ + at); }
+
+  // A table of count entries of entrySize bytes at offset; false unless it lies in the file.
+  bool table(uint64_t offset, uint64_t entrySize, uint64_t count, uint64_t needed) const {
+    return count != 0 && entrySize >= needed && offset <= len_ &&
+           count <= (len_ - offset) / entrySize;
+  }
+
+  bool sections() {
+    const uint64_t offset = word(wide_ ? 0x28 : 0x20);
+    const uint16_t entrySize = getU16(p_ + (wide_ ? 0x3A : 0x2E));
+    const uint16_t count = getU16(p_ + (wide_ ? 0x3C : 0x30));
+    if (!table(offset, entrySize, count, wide_ ? 64 : 40)) return false;
+    for (uint64_t k = 0; k < count; ++k) {
+      const uint8_t* s = p_ + offset + k * entrySize;
+      const uint32_t type = getU32(s + 4);
+      const uint64_t flags = wide_ ? getU64(s + 8) : getU32(s + 8);
+      if (type == kSectionNoBits || !(flags & kSectionExecutable)) continue;
+      const uint64_t at = wide_ ? getU64(s + 0x18) : getU32(s + 0x10);
+      const uint64_t size = wide_ ? getU64(s + 0x20) : getU32(s + 0x14);
+      add(at, size);
+    }
+    return true;
+  }
+
+  bool segments() {
+    const uint64_t offset = word(wide_ ? 0x20 : 0x1C);
+    const uint16_t entrySize = getU16(p_ + (wide_ ? 0x36 : 0x2A));
+    const uint16_t count = getU16(p_ + (wide_ ? 0x38 : 0x2C));
+    if (!table(offset, entrySize, count, wide_ ? 56 : 32)) return false;
+    for (uint64_t k = 0; k < count; ++k) {
+      const uint8_t* s = p_ + offset + k * entrySize;
+      const uint32_t flags = getU32(s + (wide_ ? 4 : 0x18));
+      if (getU32(s) != kSegmentLoad || !(flags & kSegmentExecutable)) continue;
+      const uint64_t at = wide_ ? getU64(s + 8) : getU32(s + 4);
+      const uint64_t size = wide_ ? getU64(s + 0x20) : getU32(s + 0x10);
+      add(at, size);
+    }
+    return true;
+  }
+
+  // Adds [at, at + size) of this file, cut to what the block holds of it.
+  void add(uint64_t at, uint64_t size) {
+    if (at >= len_) return;
+    size = std::min(size, len_ - at);
+    if (size != 0) out_.push_back({base_ + at, base_ + at + size});
+  }
+
+  const uint8_t* p_;
+  uint64_t len_, base_;
+  std::vector<Range>& out_;
+  bool wide_ = false;
+};
+
+}  // namespace
+
+std::vector<Range> codeRanges(const uint8_t* data, size_t n, const std::vector<uint64_t>& starts) {
+  std::vector<Range> found;
+  uint64_t begin = 0;
+  for (size_t k = 0; k <= starts.size(); ++k) {
+    const uint64_t end = k < starts.size() ? std::min<uint64_t>(starts[k], n) : n;
+    if (end > begin) {
+      FileScan file(data + begin, end - begin, begin, found);
+      if (file.isElf()) {
+        if (!file.elf()) file.all();
+      } else if (file.isArchive()) {
+        file.archive();
+      } else {
+        file.all();
+      }
+    }
+    begin = std::max(begin, end);
+  }
+  std::sort(found.begin(), found.end(), [](Range a, Range b) { return a.begin < b.begin; });
+  std::vector<Range> merged;
+  for (const Range& r : found) {
+    if (!merged.empty() && r.begin <= merged.back().end)
+      merged.back().end = std::max(merged.back().end, r.end);
+    else
+      merged.push_back(r);
+  }
+  return merged;
+}
+
+}  // namespace jar32::branches
