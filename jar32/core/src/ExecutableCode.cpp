@@ -22,8 +22,9 @@ class FileScan {
   // False when the headers do not say where the code is (cut off by the block's end, or none).
   bool elf() {
     if (len_ < 52) return false;
+    if (p_[4] != 1 && p_[4] != 2) return false;
     wide_ = p_[4] == 2;
-    if ((p_[4] != 1 && !wide_) || p_[5] != 1) return true;  // big-endian: no x86 code
+    if (p_[5] != 1) return true;  // big-endian: no x86 code
     const uint16_t machine = getU16(p_ + 18);
     if (machine != kMachine386 && machine != kMachineX86_64) return true;
     if (wide_ && len_ < 64) return false;
