@@ -70,43 +70,35 @@ class FileScan {
  private:
   uint64_t word(uint64_t at) const { return wide_ ? getU64(p_ + at) : getU32(p_ + at); }
 
-  // A table of count entries of entrySize bytes at offset; false unless it lies in the file.
-  bool table(uint64_t offset, uint64_t entrySize, uint64_t count, uint64_t needed) const {
-    return count != 0 && entrySize >= needed && offset <= len_ &&
-           count <= (len_ - offset) / entrySize;
+  // Calls entry(e) for each entry of the header table whose offset, entry size and count the
+  // file header holds at offsetField, sizeField and sizeField + 2; false unless the table lies
+  // in the file with entries of at least `needed` bytes.
+  template <class Entry>
+  bool eachEntry(uint64_t offsetField, uint64_t sizeField, uint64_t needed, Entry entry) {
+    const uint64_t offset = word(offsetField);
+    const uint16_t entrySize = getU16(p_ + sizeField), count = getU16(p_ + sizeField + 2);
+    if (count == 0 || entrySize < needed || offset > len_ || count > (len_ - offset) / entrySize)
+      return false;
+    for (uint64_t k = 0; k < count; ++k) entry(p_ + offset + k * entrySize);
+    return true;
   }
 
   bool sections() {
-    const uint64_t offset = word(wide_ ? 0x28 : 0x20);
-    const uint16_t entrySize = getU16(p_ + (wide_ ? 0x3A : 0x2E));
-    const uint16_t count = getU16(p_ + (wide_ ? 0x3C : 0x30));
-    if (!table(offset, entrySize, count, wide_ ? 64 : 40)) return false;
-    for (uint64_t k = 0; k < count; ++k) {
-      const uint8_t* s = p_ + offset + k * entrySize;
-      const uint32_t type = getU32(s + 4);
+    const auto section = [&](const uint8_t* s) {
       const uint64_t flags = wide_ ? getU64(s + 8) : getU32(s + 8);
-      if (type == kSectionNoBits || !(flags & kSectionExecutable)) continue;
-      const uint64_t at = wide_ ? getU64(s + 0x18) : getU32(s + 0x10);
-      const uint64_t size = wide_ ? getU64(s + 0x20) : getU32(s + 0x14);
-      add(at, size);
-    }
-    return true;
+      if (getU32(s + 4) == kSectionNoBits || !(flags & kSectionExecutable)) return;
+      add(wide_ ? getU64(s + 0x18) : getU32(s + 0x10), wide_ ? getU64(s + 0x20) : getU32(s + 0x14));
+    };
+    return eachEntry(wide_ ? 0x28 : 0x20, wide_ ? 0x3A : 0x2E, wide_ ? 64 : 40, section);
   }
 
   bool segments() {
-    const uint64_t offset = word(wide_ ? 0x20 : 0x1C);
-    const uint16_t entrySize = getU16(p_ + (wide_ ? 0x36 : 0x2A));
-    const uint16_t count = getU16(p_ + (wide_ ? 0x38 : 0x2C));
-    if (!table(offset, entrySize, count, wide_ ? 56 : 32)) return false;
-    for (uint64_t k = 0; k < count; ++k) {
-      const uint8_t* s = p_ + offset + k * entrySize;
+    const auto segment = [&](const uint8_t* s) {
       const uint32_t flags = getU32(s + (wide_ ? 4 : 0x18));
-      if (getU32(s) != kSegmentLoad || !(flags & kSegmentExecutable)) continue;
-      const uint64_t at = wide_ ? getU64(s + 8) : getU32(s + 4);
-      const uint64_t size = wide_ ? getU64(s + 0x20) : getU32(s + 0x10);
-      add(at, size);
-    }
-    return true;
+      if (getU32(s) != kSegmentLoad || !(flags & kSegmentExecutable)) return;
+      add(wide_ ? getU64(s + 8) : getU32(s + 4), wide_ ? getU64(s + 0x20) : getU32(s + 0x10));
+    };
+    return eachEntry(wide_ ? 0x20 : 0x1C, wide_ ? 0x36 : 0x2A, wide_ ? 56 : 32, segment);
   }
 
   // Adds [at, at + size) of this file, cut to what the block holds of it.

@@ -184,7 +184,9 @@ TEST(ExecutableCode, LyingHeadersNeverReachOutsideTheBlock) {
         d[at] = r() % 3 == 0 ? 0xFF : r() % 3 == 1 ? 0 : uint8_t(r());
       }
       const size_t n = r() % 4 ? d.size() : r() % d.size();
-      const Ranges got = codeRanges(d.data(), n, r() % 2 ? std::vector<uint64_t>{} : std::vector<uint64_t>{0, n / 3});
+      std::vector<uint64_t> starts;
+      if (r() % 2) starts = {0, n / 3};
+      const Ranges got = codeRanges(d.data(), n, starts);
       for (size_t k = 0; k < got.size(); ++k) {
         ASSERT_LT(got[k].begin, got[k].end);
         ASSERT_LE(got[k].end, n);
