@@ -12,6 +12,8 @@ namespace {
 constexpr uint16_t kMachine386 = 3, kMachineX86_64 = 62;
 constexpr uint32_t kSectionNoBits = 8, kSectionExecutable = 4;
 constexpr uint32_t kSegmentLoad = 1, kSegmentExecutable = 1;
+constexpr uint16_t kPeMachine386 = 0x14C, kPeMachineAmd64 = 0x8664;
+constexpr uint32_t kPeCode = 0x20, kPeExecutable = 0x20000000;
 
 // One file (or archive member) of len bytes at base in the block; p points at its first byte.
 class FileScan {
@@ -63,7 +65,26 @@ class FileScan {
     if (at < len_) add(at, len_ - at);  // members the block cuts off, or not understood
   }
 
+  // False when the headers do not say where the code is.
+  bool pe() {
+    // The DOS header points at the "PE" signature; the section table follows the COFF and
+    // optional headers.
+    if (len_ < 0x40) return false;
+    const uint64_t at = getU32(p_ + 0x3C);
+    if (at > len_ || len_ - at < 24 || std::memcmp(p_ + at, "PE\0\0", 4) != 0) return false;
+    const uint16_t machine = getU16(p_ + at + 4);
+    if (machine != kPeMachine386 && machine != kPeMachineAmd64) return true;
+    const uint64_t count = getU16(p_ + at + 6), table = at + 24 + getU16(p_ + at + 20);
+    if (count == 0 || table > len_ || count > (len_ - table) / 40) return false;
+    for (uint64_t k = 0; k < count; ++k) {
+      const uint8_t* s = p_ + table + 40 * k;
+      if (getU32(s + 36) & (kPeCode | kPeExecutable)) add(getU32(s + 20), getU32(s + 16));
+    }
+    return true;
+  }
+
   bool isElf() const { return len_ >= 4 && std::memcmp(p_, "\x7F" "ELF", 4) == 0; }
+  bool isPe() const { return len_ >= 2 && p_[0] == 'M' && p_[1] == 'Z'; }
   bool isArchive() const { return len_ >= 8 && std::memcmp(p_, "!<arch>\n", 8) == 0; }
   void all() { add(0, len_); }
 
@@ -125,6 +146,8 @@ std::vector<Range> codeRanges(const uint8_t* data, size_t n, const std::vector<u
       FileScan file(data + begin, end - begin, begin, found);
       if (file.isElf()) {
         if (!file.elf()) file.all();
+      } else if (file.isPe()) {
+        if (!file.pe()) file.all();
       } else if (file.isArchive()) {
         file.archive();
       } else {

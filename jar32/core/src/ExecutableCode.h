@@ -1,7 +1,7 @@
 // Where a block's x86 machine code lies. ELF files (and the ELF members of `ar` archives) name
-// their code in their section or program headers; the rest of such a file (data, symbols,
-// debug info) holds no branches, though its bytes may look like them. Files of other kinds
-// count as code throughout.
+// their code in their section or program headers, Windows executables in their section table;
+// the rest of such a file (data, symbols, debug info) holds no branches, though its bytes may
+// look like them. Files of other kinds count as code throughout.
 #pragma once
 
 #include <cstddef>

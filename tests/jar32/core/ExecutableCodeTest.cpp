@@ -1,6 +1,7 @@
 // Where a block's machine code lies: the executable sections of ELF files (32- and 64-bit,
 // on their own or in `ar` archives), their executable segments when the section headers are
-// cut off, no code in other machines' files, and the whole of every other file. Headers that
+// cut off, the code sections of Windows executables, no code in other machines' files, and
+// the whole of every other file. Headers that
 // lie never lead outside the block.
 #include <gtest/gtest.h>
 
@@ -88,6 +89,30 @@ std::vector<Section> objectSections() {
           {kNoBits, kAlloc | kExec, Bytes(64, 0)}};
 }
 
+// A Windows executable: DOS header, "PE" signature, COFF header, a short optional header, the
+// section table, then the sections: code (.text) and read-only data (.rdata), 100 bytes each.
+Bytes pe(uint16_t machine, uint64_t& textAt) {
+  const size_t peAt = 64, optional = 112, table = peAt + 24 + optional;
+  Bytes b(table + 2 * 40, 0);
+  b[0] = 'M';
+  b[1] = 'Z';
+  put(b, 0x3C, peAt, 4);
+  std::memcpy(b.data() + peAt, "PE\0\0", 4);
+  put(b, peAt + 4, machine, 2);
+  put(b, peAt + 6, 2, 2);
+  put(b, peAt + 20, optional, 2);
+  const uint32_t characteristics[2] = {0x60000020u, 0x40000040u};  // code; initialised data
+  for (size_t k = 0; k < 2; ++k) {
+    const size_t e = table + 40 * k;
+    put(b, e + 16, 100, 4);
+    put(b, e + 20, b.size() + 100 * k, 4);
+    put(b, e + 36, characteristics[k], 4);
+  }
+  textAt = b.size();
+  b.resize(b.size() + 200, 0xE8);
+  return b;
+}
+
 Bytes arMember(const std::string& name, const Bytes& data) {
   char h[61];
   std::snprintf(h, sizeof h, "%-16s%-12s%-6s%-6s%-8s%-10zu`\n", name.c_str(), "0", "0", "0", "644",
@@ -143,6 +168,21 @@ TEST(ExecutableCode, CutOffSectionHeadersLeaveTheSegmentsOrElseTheWholeFile) {
   }
 }
 
+TEST(ExecutableCode, OnlyTheCodeSectionsOfAWindowsExecutableAreCode) {
+  uint64_t text = 0;
+  const Bytes amd64 = pe(0x8664, text);
+  EXPECT_EQ(codeRanges(amd64.data(), amd64.size(), {}), (Ranges{{text, text + 100}}));
+  const Bytes i386 = pe(0x14C, text);
+  EXPECT_EQ(codeRanges(i386.data(), i386.size(), {}), (Ranges{{text, text + 100}}));
+  const Bytes arm64 = pe(0xAA64, text);
+  EXPECT_TRUE(codeRanges(arm64.data(), arm64.size(), {}).empty());
+  // A DOS program (no "PE" where the header points), or one cut before its section table.
+  Bytes dos(amd64);
+  dos[64] = 'X';
+  EXPECT_EQ(codeRanges(dos.data(), dos.size(), {}), (Ranges{{0, dos.size()}}));
+  EXPECT_EQ(codeRanges(amd64.data(), 250, {}), (Ranges{{0, 250}}));
+}
+
 TEST(ExecutableCode, AnArchiveShowsTheCodeOfItsElfMembers) {
   std::vector<Section> one = objectSections(), two = objectSections();
   two[0].bytes.resize(33);  // an odd size: the member after b.o is padded
@@ -174,8 +214,10 @@ TEST(ExecutableCode, LyingHeadersNeverReachOutsideTheBlock) {
   Bytes ar{'!', '<', 'a', 'r', 'c', 'h', '>', '\n'};
   const Bytes m = arMember("x.o/", file);
   ar.insert(ar.end(), m.begin(), m.end());
+  uint64_t text = 0;
+  const Bytes windows = pe(0x8664, text);
   std::mt19937 r(7);
-  for (const Bytes* original : {&file, const_cast<const Bytes*>(&ar)}) {
+  for (const Bytes* original : {&file, const_cast<const Bytes*>(&ar), &windows}) {
     for (int round = 0; round < 3000; ++round) {
       Bytes d(*original);
       // Overwrite a few bytes of the headers with extremes or noise.
