@@ -142,6 +142,7 @@ lzma_options_lzma xzOptions(const CodecChoice& c, uint64_t size) {
   // Small inputs take little time either way: the longest matches are worth their search.
   if (c.level == 9 && (size <= kLongSearchLimit || c.longestMatches)) opt.nice_len = 273;
   if (c.depth) opt.depth = uint32_t(c.depth);
+  if (c.niceLen) opt.nice_len = uint32_t(c.niceLen);
   return opt;
 }
 

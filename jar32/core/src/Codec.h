@@ -23,6 +23,7 @@ struct CodecChoice {
   int lc = -1, pb = -1;   // xz: literal context bits and position bits (-1: the preset's)
   bool longestMatches = false;  // xz preset 9: search the longest matches at any input size
   int depth = 0;          // xz: match finder depth (0: the encoder's own)
+  int niceLen = 0;        // xz: match length that ends the search (0: as set above)
 
   bool operator==(const CodecChoice&) const = default;
 };
