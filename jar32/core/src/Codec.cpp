@@ -140,7 +140,7 @@ lzma_options_lzma xzOptions(const CodecChoice& c, uint64_t size) {
   if (c.lc >= 0) opt.lc = uint32_t(c.lc);
   if (c.pb >= 0) opt.pb = uint32_t(c.pb);
   // Small inputs take little time either way: the longest matches are worth their search.
-  if (c.level == 9 && (size <= kLongSearchLimit || c.longestMatches)) opt.nice_len = 273;
+  if (c.level == 9 && size <= kLongSearchLimit) opt.nice_len = 273;
   if (c.depth) opt.depth = uint32_t(c.depth);
   if (c.niceLen) opt.nice_len = uint32_t(c.niceLen);
   return opt;

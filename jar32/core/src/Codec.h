@@ -21,9 +21,9 @@ struct CodecChoice {
   int windowLog = 0;      // zstd: 0 = level default; > 0 enables long-distance matching
   bool x86Filter = false; // xz: branch-call-jump filter for x86 machine code
   int lc = -1, pb = -1;   // xz: literal context bits and position bits (-1: the preset's)
-  bool longestMatches = false;  // xz preset 9: search the longest matches at any input size
   int depth = 0;          // xz: match finder depth (0: the encoder's own)
-  int niceLen = 0;        // xz: match length that ends the search (0: as set above)
+  int niceLen = 0;        // xz: match length that ends the search at any input size (0: the
+                          // preset's, or the longest for preset 9 on small inputs)
 
   bool operator==(const CodecChoice&) const = default;
 };

@@ -77,9 +77,9 @@ CodecChoice codecFor(int method, ContentClass cls) {
     // 4-byte fields (message catalogues 1.5% smaller than with text's).
     case 4:
       if (cls == ContentClass::Executable) return {kCodecXzBranches, 9, 0, false};
-      if (packed) return {kCodecXz, 9, 0, false, 4, 0, false, 32, 128};
-      if (cls == ContentClass::Tables) return {kCodecXz, 9, 0, false, 3, 2, true, 48};
-      return {kCodecXz, 9, 0, false, 4, 0, true, 48};
+      if (packed) return {kCodecXz, 9, 0, false, 4, 0, 32, 128};
+      if (cls == ContentClass::Tables) return {kCodecXz, 9, 0, false, 3, 2, 48, 273};
+      return {kCodecXz, 9, 0, false, 4, 0, 48, 273};
     default: return {kCodecZstd, packed ? 3 : 9, 26, false};
   }
 }
