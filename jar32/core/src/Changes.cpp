@@ -317,7 +317,7 @@ bool check(SourceFile&& source, Candidate& c, std::string& warning,
       c.content = readWhole(in, m.size);
       if (!c.content) budget += m.size;  // it changes: read it with the others
     }
-    uint8_t head[4];
+    uint8_t head[kClassifyHeadBytes];
     size_t got = c.content ? std::min<size_t>(sizeof head, c.content->size())
                            : in.readAt(0, head, sizeof head);
     if (c.content) std::memcpy(head, c.content->data(), got);

@@ -1,6 +1,7 @@
 // Compression methods -m1..-m4 and how new files are grouped into solid blocks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -11,11 +12,17 @@ namespace jar32 {
 inline constexpr int kDefaultMethod = 2;
 
 /// What kind of content a file holds; files of one kind are compressed together. Tables are
-/// binary files laid out in 4-byte fields (message catalogues, fonts).
-enum class ContentClass : uint8_t { General = 0, Executable = 1, Compressed = 2, Tables = 3 };
+/// binary files laid out in 4-byte fields (message catalogues, fonts); databases are SQLite
+/// files.
+enum class ContentClass : uint8_t {
+  General = 0, Executable = 1, Compressed = 2, Tables = 3, Database = 4
+};
 
-/// Class from the member name and the first bytes of the data (ELF or catalogue magic, if
-/// known).
+/// Bytes at the start of a file that `classify` looks at.
+inline constexpr size_t kClassifyHeadBytes = 16;
+
+/// Class from the member name and the first bytes of the data (ELF, catalogue or database
+/// magic, if known).
 ContentClass classify(const std::string& memberName, const uint8_t* head, size_t headSize);
 
 /// Codec for a block of the given class under method 1..4.

@@ -2,6 +2,7 @@
 // blocks.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "Codec.h"
@@ -16,7 +17,8 @@ constexpr uint64_t MiB = 1ull << 20;
 
 TEST(BestMethod, TheEncoderOfTheLargestBlockFitsTheMemoryBudgetAndSmallBlocksTakeLittle) {
   for (ContentClass cls : {ContentClass::General, ContentClass::Executable,
-                            ContentClass::Compressed, ContentClass::Tables}) {
+                            ContentClass::Compressed, ContentClass::Tables,
+                            ContentClass::Database}) {
     const uint64_t full = encoderMemory(codecFor(4, cls), 64 * MiB);
     EXPECT_GT(full, 64 * MiB);  // the dictionary spans the whole block
     EXPECT_LE(full + 2 * 64 * MiB, 1024 * MiB);
@@ -24,10 +26,46 @@ TEST(BestMethod, TheEncoderOfTheLargestBlockFitsTheMemoryBudgetAndSmallBlocksTak
     EXPECT_LT(encoderMemory(codecFor(4, cls), 100000), 16 * MiB);
   }
   EXPECT_EQ(encoderMemory(codecFor(1, ContentClass::General), 64 * MiB), 64 * MiB);
-  // Only Best packs tables otherwise than text.
-  EXPECT_NE(codecFor(4, ContentClass::Tables), codecFor(4, ContentClass::General));
-  for (int method : {1, 2, 3})
-    EXPECT_EQ(codecFor(method, ContentClass::Tables), codecFor(method, ContentClass::General));
+  // Only Best packs tables and databases otherwise than text.
+  for (ContentClass cls : {ContentClass::Tables, ContentClass::Database}) {
+    EXPECT_NE(codecFor(4, cls), codecFor(4, ContentClass::General));
+    for (int method : {1, 2, 3}) EXPECT_EQ(codecFor(method, cls), codecFor(method, ContentClass::General));
+  }
+}
+
+TEST(BestMethod, DatabasesAreKnownByTheirMagicAndTakeABlockOfTheirOwn) {
+  const std::string magic("SQLite format 3\0", 16);
+  auto u8 = [](const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); };
+  EXPECT_EQ(classify("data", u8(magic), 16), ContentClass::Database);
+  EXPECT_EQ(classify("photos.jpg", u8(magic), 16), ContentClass::Database);
+  EXPECT_EQ(classify("cut.db", u8(magic), 15), ContentClass::General);  // too short to tell
+  EXPECT_EQ(classify("other.db", u8(std::string("SQLite format 2\0", 16)), 16),
+            ContentClass::General);
+
+  TempDir dir;
+  std::string db = magic;
+  for (int page = 0; db.size() < 200000; ++page)
+    db += std::string(4000, char(page)) + "row " + std::to_string(page) + std::string(92, '\0');
+  const std::string text = sampleText(100000, 8);
+  writeFile(dir / "inventory", db);
+  writeFile(dir / "notes.txt", text);
+  writeFile(dir / "fake.sqlite", text);  // the name alone does not make a database
+  WriteSettings best;
+  best.method = 4;
+  add(dir / "a.j", {source(dir / "inventory", "inventory"), source(dir / "notes.txt", "notes.txt"),
+                    source(dir / "fake.sqlite", "fake.sqlite")}, best);
+  auto r = ArchiveReader::open(dir / "a.j", "");
+  ASSERT_EQ(r->directory().blocks.size(), 2u);
+  std::map<std::string, uint32_t> blockOf;
+  for (size_t i = 0; i < r->members().size(); ++i)
+    blockOf[r->members()[i].name] = r->directory().entries[i].block;
+  EXPECT_EQ(blockOf["notes.txt"], blockOf["fake.sqlite"]);
+  EXPECT_NE(blockOf["inventory"], blockOf["notes.txt"]);
+  auto a = Archive::open(dir / "a.j", "");
+  auto data = readAll(*a);
+  EXPECT_EQ(data["inventory"], db);
+  EXPECT_EQ(data["fake.sqlite"], text);
+  EXPECT_NO_THROW(a->test(nullptr));
 }
 
 TEST(BestMethod, TextMachineCodeAndTablesInSeparateBlocksReadBackAndTest) {
