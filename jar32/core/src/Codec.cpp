@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "BranchSplit.h"
 #include "LargeBuffers.h"
@@ -328,6 +331,17 @@ class XzDecoder final : public Decoder {
 // Calls, jumps and main are .xz streams; flags are range coded.
 constexpr size_t kBranchHead = 12;
 
+// What an .xz stream of one side stream may add to its raw bytes at most (stream and block
+// headers, the index, 3 bytes per stored chunk of 64 KiB), with room to spare.
+constexpr uint64_t kSideExpansion = 64 * 1024 + (kMaxBranchSideBytes >> 16) * 3;
+
+// Side streams whose raw bytes cannot pack to more than the limit: the split holds for sure
+// before they are packed.
+bool sideStreamsFitRaw(const branches::Split& s) {
+  return s.calls.size() + s.jumps.size() + s.flags.size() + 2 * kSideExpansion <=
+         kMaxBranchSideBytes;
+}
+
 class XzBranchEncoder final : public Encoder {
  public:
   XzBranchEncoder(const CodecChoice& c, uint64_t size, std::vector<uint64_t> fileStarts)
@@ -350,32 +364,67 @@ class XzBranchEncoder final : public Encoder {
     enc->finish(out);
   }
 
+  // The calls and jumps streams on the calling thread alone (the same bytes as on two).
+  static void compressOperands(const branches::Split& s, LargeBytes& calls, LargeBytes& jumps) {
+    for (auto [in, out] : {std::pair{&s.calls, &calls}, std::pair{&s.jumps, &jumps}}) {
+      XzEncoder enc(operandOptions(in->size()), false);
+      enc.write(in->data(), in->size(), *out);
+      enc.finish(*out);
+    }
+  }
+
   void encode(const uint8_t* d, size_t n, LargeBytes& out) {
     done_ = true;
     branches::Split s = branches::split(d, n, starts_);
     LargeBytes calls, jumps;
-    compress(operandOptions(s.calls.size()), false, s.calls, calls);
-    compress(operandOptions(s.jumps.size()), false, s.jumps, jumps);
-    Bytes().swap(s.calls);
-    Bytes().swap(s.jumps);
-    if (calls.size() + jumps.size() + s.flags.size() > kMaxBranchSideBytes) {
-      // Code whose branches do not repeat: the plain x86 filter, which needs no side streams.
-      codec_ = kCodecXz;
-      Bytes().swap(s.main);
-      XzEncoder enc(xzOptions(choice_, n), true);
-      enc.write(d, n, out);
-      enc.finish(out);
-      return;
+    const size_t at = out.size();
+    if (sideStreamsFitRaw(s)) {
+      // Packed beside the main stream: the main stream's match finder sets the pace, and the
+      // second core has time to spare beside it.
+      std::exception_ptr failed;
+      std::thread side([&] {
+        try {
+          compressOperands(s, calls, jumps);
+        } catch (...) {
+          failed = std::current_exception();
+        }
+      });
+      try {
+        compress(xzOptions(choice_, s.main.size()), false, s.main, out);
+      } catch (...) {
+        side.join();
+        throw;
+      }
+      side.join();
+      if (failed) std::rethrow_exception(failed);
+    } else {
+      compress(operandOptions(s.calls.size()), false, s.calls, calls);
+      compress(operandOptions(s.jumps.size()), false, s.jumps, jumps);
+      Bytes().swap(s.calls);
+      Bytes().swap(s.jumps);
+      if (calls.size() + jumps.size() + s.flags.size() > kMaxBranchSideBytes) {
+        // Code whose branches do not repeat: the plain x86 filter, which needs no side streams.
+        codec_ = kCodecXz;
+        Bytes().swap(s.main);
+        XzEncoder enc(xzOptions(choice_, n), true);
+        enc.write(d, n, out);
+        enc.finish(out);
+        return;
+      }
+      compress(xzOptions(choice_, s.main.size()), false, s.main, out);
     }
-    uint8_t head[kBranchHead];
-    putU32(head, uint32_t(calls.size()));
-    putU32(head + 4, uint32_t(jumps.size()));
-    putU32(head + 8, uint32_t(s.flags.size()));
-    out.insert(out.end(), head, head + kBranchHead);
-    out.insert(out.end(), calls.begin(), calls.end());
-    out.insert(out.end(), jumps.begin(), jumps.end());
-    out.insert(out.end(), s.flags.begin(), s.flags.end());
-    compress(xzOptions(choice_, s.main.size()), false, s.main, out);
+    // The sizes and the side streams go before the main stream.
+    const size_t mainSize = out.size() - at;
+    const size_t sideSize = kBranchHead + calls.size() + jumps.size() + s.flags.size();
+    out.resize(out.size() + sideSize);
+    uint8_t* p = out.data() + at;
+    std::memmove(p + sideSize, p, mainSize);
+    putU32(p, uint32_t(calls.size()));
+    putU32(p + 4, uint32_t(jumps.size()));
+    putU32(p + 8, uint32_t(s.flags.size()));
+    p = std::copy(calls.begin(), calls.end(), p + kBranchHead);
+    p = std::copy(jumps.begin(), jumps.end(), p);
+    std::copy(s.flags.begin(), s.flags.end(), p);
   }
 
   CodecChoice choice_;
@@ -504,7 +553,14 @@ uint64_t encoderMemory(const CodecChoice& c, uint64_t size) {
   uint64_t n = lzma_raw_encoder_memusage(filters);
   if (n == UINT64_MAX) return 1ull << 30;
   if (!c.x86Filter && twoThreadEncoderTakes(opt)) n += kTwoThreadBuffers;
-  return c.codec == kCodecXzBranches ? n + size : n;  // the split holds the main stream
+  if (c.codec != kCodecXzBranches) return n;
+  // The split holds the main stream and the side streams (no larger than the input), which
+  // pack beside it.
+  lzma_options_lzma side = operandOptions(size);
+  lzma_filter sideFilters[2] = {{LZMA_FILTER_LZMA2, &side}, {LZMA_VLI_UNKNOWN, nullptr}};
+  const uint64_t sideEncoder = lzma_raw_encoder_memusage(sideFilters);
+  if (sideEncoder == UINT64_MAX) return 1ull << 30;
+  return n + size + sideEncoder + std::min(size, kMaxBranchSideBytes);
 }
 
 std::unique_ptr<Encoder> Encoder::make(const CodecChoice& c, uint64_t size,

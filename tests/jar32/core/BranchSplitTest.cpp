@@ -4,6 +4,7 @@
 // bytes, never in a crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "BranchSplit.h"
@@ -180,6 +181,43 @@ TEST(BranchSplit, RepeatedCallsPackSmallerThanThePlainFilter) {
   const std::string text = sampleText(100000, 4);
   const Bytes t(text.begin(), text.end());
   EXPECT_LT(pack(kSplit, t, {}).size(), pack({kCodecXz, 6, 0, false}, t, {}).size() + 120);
+}
+
+// Side streams of 8.4 and 12 MB, more than can be packed beside the main stream: calls to a few
+// functions keep the split (their targets repeat), calls to random places fall back to the
+// plain x86 filter (their targets would pack to more than the side streams may take).
+TEST(BranchSplit, LargeSideStreamsKeepTheSplitOnlyWhenTheyPackWithinTheLimit) {
+  const CodecChoice fast{kCodecXzBranches, 1, 0, false};
+  for (bool repeating : {true, false}) {
+    SCOPED_TRACE(repeating ? "calls to a few functions" : "calls anywhere");
+    std::mt19937 r(repeating ? 5 : 6);
+    const uint32_t calls = repeating ? 2'100'000 : 3'000'000, size = calls * 5;
+    Bytes code;
+    code.reserve(size);
+    for (uint32_t i = 0; i < calls; ++i) {
+      const uint32_t target = repeating ? (r() % 64) * 4096 : r() % size;
+      code.push_back(0xE8);
+      putRel(code, target - uint32_t(code.size() + 4));
+    }
+    Codec used{};
+    const Bytes packed = pack(fast, code, {0}, &used);
+    EXPECT_EQ(used, repeating ? kCodecXzBranches : kCodecXz);
+    const Outcome o = unpack(uint8_t(used), packed, packed.size(), 1 << 20);
+    EXPECT_TRUE(o.finished && o.error == kOk && o.out == code);
+  }
+}
+
+TEST(BranchSplit, ASplitBlockGoesAfterWhatTheOutputAlreadyHolds) {
+  std::vector<uint64_t> starts;
+  const Bytes code = sampleCode(2, 30000, 7, starts);
+  const Bytes alone = pack(kSplit, code, starts);
+  LargeBytes out(1000, 0x5A);
+  auto enc = Encoder::make(kSplit, code.size(), starts);
+  enc->write(code.data(), code.size(), out);
+  enc->finish(out);
+  ASSERT_EQ(out.size(), 1000 + alone.size());
+  EXPECT_TRUE(std::all_of(out.begin(), out.begin() + 1000, [](uint8_t b) { return b == 0x5A; }));
+  EXPECT_TRUE(std::equal(alone.begin(), alone.end(), out.begin() + 1000));
 }
 
 TEST(BranchSplit, DamagedStreamsFailCleanly) {
