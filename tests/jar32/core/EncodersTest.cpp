@@ -4,6 +4,8 @@
 // comes in one write (what blocks do) or in many.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "Codec.h"
 #include "Methods.h"
 #include "TestSupport.h"
@@ -73,6 +75,20 @@ TEST(TwoThreadXz, OneWriteOrManyGiveTheSameStream) {
   parts->finish(b);
   EXPECT_EQ(a, b);
   EXPECT_EQ(decode(toBytes(b)), in);
+}
+
+// Tables of tens of megabytes, faulted in beside the match finder that fills them, for two
+// encoders at once: each writes what it writes alone.
+TEST(TwoThreadXz, TwoEncodersAtOnceWriteWhatEachWritesAlone) {
+  const Bytes in = toBytes(sampleText(3 << 20, 12));
+  const Bytes alone = encodeBest(in);
+  Bytes first, second;
+  std::thread other([&] { second = encodeBest(in); });
+  first = encodeBest(in);
+  other.join();
+  EXPECT_EQ(first, alone);
+  EXPECT_EQ(second, alone);
+  EXPECT_EQ(decode(alone), in);
 }
 
 TEST(Encoders, ZstdInOneWriteOrManyDecodesTheSame) {
