@@ -30,16 +30,19 @@ constexpr size_t kPrefaultFrom = 16u << 20;
 class Prefaulter {
  public:
   void start(void* p, size_t n) noexcept {
+    std::thread t;
     try {
-      std::lock_guard<std::mutex> lock(mutex_);
-      threads_.emplace(p, std::thread([p, n] {
+      t = std::thread([p, n] {
         constexpr size_t kStep = 8u << 20;
         for (size_t at = 0; at < n; at += kStep)
           if (::madvise(static_cast<char*>(p) + at, std::min(kStep, n - at), kPopulateWrite))
             return;  // not offered (before Linux 5.14) or no memory now: faults come as written
-      }));
+      });
+      std::lock_guard<std::mutex> lock(mutex_);
+      threads_.emplace(p, std::move(t));
     } catch (...) {
-      // No thread to spare: the match finder faults the pages in itself.
+      // No thread or no memory to spare: the match finder faults the pages in itself.
+      if (t.joinable()) t.join();
     }
   }
   void finish(void* p) {
