@@ -364,7 +364,8 @@ class XzBranchEncoder final : public Encoder {
     enc->finish(out);
   }
 
-  // The calls and jumps streams on the calling thread alone (the same bytes as on two).
+  // The calls and jumps streams on the calling thread alone: beside the main stream, whose
+  // encoder already runs two threads.
   static void compressOperands(const branches::Split& s, LargeBytes& calls, LargeBytes& jumps) {
     for (auto [in, out] : {std::pair{&s.calls, &calls}, std::pair{&s.jumps, &jumps}}) {
       XzEncoder enc(operandOptions(in->size()), false);

@@ -29,13 +29,14 @@ constexpr size_t kPrefaultFrom = 16u << 20;
 // writing leaves the bytes as they are, so it may run while the table is written.
 class Prefaulter {
  public:
-  void start(void* p, size_t n) noexcept {
+  void start([[maybe_unused]] void* p, [[maybe_unused]] size_t n) noexcept {
+#ifdef MADV_POPULATE_WRITE
     std::thread t;
     try {
       t = std::thread([p, n] {
         constexpr size_t kStep = 8u << 20;
         for (size_t at = 0; at < n; at += kStep)
-          if (::madvise(static_cast<char*>(p) + at, std::min(kStep, n - at), kPopulateWrite))
+          if (::madvise(static_cast<char*>(p) + at, std::min(kStep, n - at), MADV_POPULATE_WRITE))
             return;  // not offered (before Linux 5.14) or no memory now: faults come as written
       });
       std::lock_guard<std::mutex> lock(mutex_);
@@ -44,6 +45,7 @@ class Prefaulter {
       // No thread or no memory to spare: the match finder faults the pages in itself.
       if (t.joinable()) t.join();
     }
+#endif
   }
   void finish(void* p) {
     std::thread t;
@@ -58,11 +60,6 @@ class Prefaulter {
   }
 
  private:
-#ifdef MADV_POPULATE_WRITE
-  static constexpr int kPopulateWrite = MADV_POPULATE_WRITE;
-#else
-  static constexpr int kPopulateWrite = 23;
-#endif
   std::mutex mutex_;
   std::map<void*, std::thread> threads_;
 };

@@ -29,7 +29,8 @@ TEST(BestMethod, TheEncoderOfTheLargestBlockFitsTheMemoryBudgetAndSmallBlocksTak
   // Only Best packs tables and databases otherwise than text.
   for (ContentClass cls : {ContentClass::Tables, ContentClass::Database}) {
     EXPECT_NE(codecFor(4, cls), codecFor(4, ContentClass::General));
-    for (int method : {1, 2, 3}) EXPECT_EQ(codecFor(method, cls), codecFor(method, ContentClass::General));
+    for (int method : {1, 2, 3})
+      EXPECT_EQ(codecFor(method, cls), codecFor(method, ContentClass::General));
   }
 }
 
