@@ -1,9 +1,10 @@
 // libFuzzer target: the block codecs. With the first byte's top bit clear the rest is a
-// compressed stream of codec (byte & 3): it decodes, in steps the second byte sets, to bytes
+// compressed stream of codec (byte & 7): it decodes, in steps the second byte sets, to bytes
 // or JarError(kCrcError), never more than 64 MiB; with bit 6 set too, it decodes into a window
 // of a size the second byte sets, never past it. With the top bit set the rest is data: the x86
-// branch split (fast preset) must give it back exactly and tell its file starts apart, and what
-// it takes for code (from ELF and archive headers) must lie inside the data.
+// branch split (fast preset), or with bit 5 set too the codec that leaves gzip trailers out,
+// must give it back exactly and tell its file starts apart, and what the split takes for code
+// (from ELF and archive headers) must lie inside the data.
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -75,7 +76,7 @@ void decodeIntoWindow(uint8_t codec, size_t windowSize, const uint8_t* in, size_
   }
 }
 
-void roundTrip(const uint8_t* data, size_t size) {
+void roundTrip(Codec codec, const uint8_t* data, size_t size) {
   // Two files: the first half and the rest.
   const std::vector<uint64_t> starts{0, size / 2};
   // What the split takes for code (ELF headers, archive members) lies in the data, in order.
@@ -87,7 +88,7 @@ void roundTrip(const uint8_t* data, size_t size) {
     }
   }
   LargeBytes packed;
-  auto enc = Encoder::make({kCodecXzBranches, 0, 0, false}, size, starts);
+  auto enc = Encoder::make({codec, 0, 0, false}, size, starts);
   enc->write(data, size, packed);
   enc->finish(packed);
   auto dec = Decoder::make(enc->codec());
@@ -109,8 +110,9 @@ void roundTrip(const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  if (data[0] & 0x80) roundTrip(data + 2, size - 2);
-  else if (data[0] & 0x40) decodeIntoWindow(data[0] & 3, size_t(data[1]) * 997, data + 2, size - 2);
-  else decodeOnly(data[0] & 3, 1 + data[1] * 16, data + 2, size - 2);
+  if (data[0] & 0x80)
+    roundTrip(data[0] & 0x20 ? kCodecXzGzip : kCodecXzBranches, data + 2, size - 2);
+  else if (data[0] & 0x40) decodeIntoWindow(data[0] & 7, size_t(data[1]) * 997, data + 2, size - 2);
+  else decodeOnly(data[0] & 7, 1 + data[1] * 16, data + 2, size - 2);
   return 0;
 }

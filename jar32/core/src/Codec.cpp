@@ -12,6 +12,8 @@
 #include <utility>
 
 #include "BranchSplit.h"
+#include "DecoderThread.h"
+#include "GzipTrailers.h"
 #include "LargeBuffers.h"
 #include "OneBlockXz.h"
 #include "TwoThreadXz.h"
@@ -544,16 +546,129 @@ class XzBranchDecoder final : public Decoder {
   bool finished_ = false;
 };
 
+// gzip trailers left out (codec 4): the section holds the map's size (4 bytes), the map, then
+// the .xz stream of the data without the trailers to the section's end.
+constexpr size_t kGzipHead = 4;
+
+class XzGzipEncoder final : public Encoder {
+ public:
+  XzGzipEncoder(const CodecChoice& c, uint64_t size, std::vector<uint64_t> fileStarts)
+      : choice_(c), size_(size), starts_(std::move(fileStarts)) {}
+  void write(const uint8_t* d, size_t n, LargeBytes& out) override {
+    // The whole input at once (what blocks do) is read where it lies.
+    if (!done_ && raw_.empty() && n == size_) return encode(d, n, out);
+    raw_.insert(raw_.end(), d, d + n);
+  }
+  void finish(LargeBytes& out) override {
+    if (!done_) encode(raw_.data(), raw_.size(), out);
+    LargeBytes().swap(raw_);
+  }
+  Codec codec() const override { return codec_; }
+
+ private:
+  static void compress(const lzma_options_lzma& opt, const uint8_t* d, size_t n,
+                       LargeBytes& out) {
+    auto enc = makeXzEncoder(opt, false, n);
+    enc->write(d, n, out);
+    enc->finish(out);
+  }
+  void encode(const uint8_t* d, size_t n, LargeBytes& out) {
+    done_ = true;
+    gzip::Stripped s = gzip::strip(d, n, starts_);
+    if (s.files == 0 || s.map.size() > gzip::kMaxMapBytes) {
+      codec_ = kCodecXz;  // nothing to leave out: a plain stream
+      LargeBytes().swap(s.data);
+      return compress(xzOptions(choice_, n), d, n, out);
+    }
+    const size_t at = out.size();
+    out.resize(at + kGzipHead + s.map.size());
+    putU32(out.data() + at, uint32_t(s.map.size()));
+    std::copy(s.map.begin(), s.map.end(), out.data() + at + kGzipHead);
+    compress(xzOptions(choice_, s.data.size()), s.data.data(), s.data.size(), out);
+  }
+
+  CodecChoice choice_;
+  uint64_t size_;
+  std::vector<uint64_t> starts_;
+  LargeBytes raw_;
+  bool done_ = false;
+  Codec codec_ = kCodecXzGzip;
+};
+
+class XzGzipDecoder final : public Decoder {
+ public:
+  size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
+              size_t outCap) override {
+    if (finished_) {
+      if (inPos < inSize) damaged("data after the end of a compressed stream");
+      return 0;
+    }
+    if (!restorer_ && !readMap(in, inSize, inPos)) return 0;
+    size_t produced = 0;
+    while (produced < outCap) {
+      if (mainPos_ < mainLen_ || !restorer_->idle()) {
+        const size_t before = mainPos_;
+        const size_t got =
+            restorer_->step(mainBuf_, mainLen_, mainPos_, out + produced, outCap - produced);
+        if (got == 0 && mainPos_ == before) damaged("gzip data does not inflate");
+        produced += got;
+        continue;
+      }
+      if (main_->finished()) break;
+      mainPos_ = 0;
+      const size_t before = inPos;
+      mainLen_ = main_->step(in, inSize, inPos, mainBuf_, sizeof mainBuf_);
+      if (mainLen_ == 0 && inPos == before && !main_->finished()) break;  // needs more input
+    }
+    if (main_->finished() && mainPos_ == mainLen_ && restorer_->idle()) {
+      restorer_->checkEnd();
+      finished_ = true;
+    }
+    return produced;
+  }
+  bool finished() const override { return finished_; }
+
+ private:
+  // Gathers the map; true once the stream begins.
+  bool readMap(const uint8_t* in, size_t inSize, size_t& inPos) {
+    while (inPos < inSize && map_.size() < want_) {
+      const size_t n = std::min(inSize - inPos, want_ - map_.size());
+      map_.insert(map_.end(), in + inPos, in + inPos + n);
+      inPos += n;
+      if (map_.size() == kGzipHead && want_ == kGzipHead) {
+        const uint32_t size = getU32(map_.data());
+        if (size > gzip::kMaxMapBytes) damaged("gzip map too large");
+        want_ = kGzipHead + size;
+        map_.reserve(want_);
+      }
+    }
+    if (map_.size() < want_ || want_ == kGzipHead) return false;
+    restorer_ = std::make_unique<gzip::Restorer>(map_.data() + kGzipHead, map_.size() - kGzipHead);
+    main_ = std::make_unique<DecoderThread>(std::make_unique<XzDecoder>());
+    return true;
+  }
+
+  Bytes map_;
+  size_t want_ = kGzipHead;
+  std::unique_ptr<gzip::Restorer> restorer_;
+  // Decoded on a thread of its own: the inflating that rebuilds the trailers runs beside it.
+  std::unique_ptr<DecoderThread> main_;
+  uint8_t mainBuf_[64 * 1024];
+  size_t mainPos_ = 0, mainLen_ = 0;
+  bool finished_ = false;
+};
+
 }  // namespace
 
 uint64_t encoderMemory(const CodecChoice& c, uint64_t size) {
-  if (c.codec != kCodecXz && c.codec != kCodecXzBranches)
+  if (c.codec != kCodecXz && c.codec != kCodecXzBranches && c.codec != kCodecXzGzip)
     return 64ull << 20;  // a zstd window with long-distance matching
   lzma_options_lzma opt = xzOptions(c, size);
   lzma_filter filters[2] = {{LZMA_FILTER_LZMA2, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
   uint64_t n = lzma_raw_encoder_memusage(filters);
   if (n == UINT64_MAX) return 1ull << 30;
   if (!c.x86Filter && twoThreadEncoderTakes(opt)) n += kTwoThreadBuffers;
+  if (c.codec == kCodecXzGzip) return n + size;  // and the input without its trailers
   if (c.codec != kCodecXzBranches) return n;
   // The split holds the main stream and the side streams (no larger than the input), which
   // pack beside it.
@@ -571,6 +686,7 @@ std::unique_ptr<Encoder> Encoder::make(const CodecChoice& c, uint64_t size,
     case kCodecZstd: return std::make_unique<ZstdEncoder>(c, size);
     case kCodecXz: return makeXzEncoder(xzOptions(c, size), c.x86Filter, size);
     case kCodecXzBranches: return std::make_unique<XzBranchEncoder>(c, size, fileStarts);
+    case kCodecXzGzip: return std::make_unique<XzGzipEncoder>(c, size, fileStarts);
   }
   throw JarError(kInternal, "unknown codec");
 }
@@ -581,6 +697,7 @@ std::unique_ptr<Decoder> Decoder::make(uint8_t codec) {
     case kCodecZstd: return std::make_unique<ZstdDecoder>();
     case kCodecXz: return std::make_unique<XzDecoder>();
     case kCodecXzBranches: return std::make_unique<XzBranchDecoder>();
+    case kCodecXzGzip: return std::make_unique<XzGzipDecoder>();
   }
   damaged("unknown compression method");
 }

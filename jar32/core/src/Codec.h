@@ -1,5 +1,5 @@
 // Streaming compression of a block's data: zstd or xz (LZMA2, optionally with the x86 filter,
-// or with x86 branches split into streams of their own).
+// with x86 branches split into streams of their own, or with gzip trailers left out).
 #pragma once
 
 #include <cstddef>
@@ -12,7 +12,13 @@
 
 namespace jar32 {
 
-enum Codec : uint8_t { kCodecStore = 0, kCodecZstd = 1, kCodecXz = 2, kCodecXzBranches = 3 };
+enum Codec : uint8_t {
+  kCodecStore = 0,
+  kCodecZstd = 1,
+  kCodecXz = 2,
+  kCodecXzBranches = 3,
+  kCodecXzGzip = 4,
+};
 
 /// How one block is compressed.
 struct CodecChoice {
@@ -40,7 +46,8 @@ inline constexpr uint64_t kMaxDecoderMemory = 66ull << 20;
 /// side streams would be larger is written with the plain x86 filter.
 inline constexpr uint64_t kMaxBranchSideBytes = 8ull << 20;
 /// Most memory any decoder takes besides its output: the split block's side streams and their
-/// two small decoders on top of the largest dictionary.
+/// two small decoders on top of the largest dictionary (codec 4 takes less: its map of at most
+/// 4 MiB, and 6.5 MiB of buffers for the thread that decodes ahead).
 inline constexpr uint64_t kMaxDecoderState = kMaxDecoderMemory + kMaxBranchSideBytes + (6ull << 20);
 /// Most memory a decoder that decodes into its window takes besides it.
 inline constexpr uint64_t kWindowDecoderState = 2ull << 20;

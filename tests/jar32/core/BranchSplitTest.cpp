@@ -9,10 +9,14 @@
 
 #include "BranchSplit.h"
 #include "Codec.h"
+#include "CodecSteps.h"
 #include "TestSupport.h"
 
 using namespace jar32;
 using jar32::test::sampleText;
+using jar32::test::Outcome;
+using jar32::test::pack;
+using jar32::test::unpack;
 
 namespace {
 
@@ -57,47 +61,6 @@ Bytes sampleCode(size_t files, size_t fileSize, unsigned seed, std::vector<uint6
     }
   }
   return out;
-}
-
-Bytes pack(const CodecChoice& c, const Bytes& in, const std::vector<uint64_t>& starts,
-           Codec* used = nullptr) {
-  LargeBytes packed;
-  auto enc = Encoder::make(c, in.size(), starts);
-  enc->write(in.data(), in.size(), packed);
-  enc->finish(packed);
-  if (used) *used = enc->codec();
-  return Bytes(packed.begin(), packed.end());
-}
-
-struct Outcome {
-  Bytes out;
-  bool finished = false;
-  int error = kOk;
-};
-
-// Feeds `in` in steps of inStep bytes and takes at most outStep bytes per call.
-Outcome unpack(uint8_t codec, const Bytes& in, size_t inStep, size_t outStep) {
-  Outcome o;
-  auto dec = Decoder::make(codec);
-  Bytes buf(outStep);
-  size_t pos = 0, end = 0;
-  try {
-    for (;;) {
-      end = std::min(in.size(), std::max(end, pos + inStep));
-      const size_t before = pos;
-      const size_t n = dec->step(in.data(), end, pos, buf.data(), buf.size());
-      o.out.insert(o.out.end(), buf.begin(), buf.begin() + long(n));
-      if (dec->finished()) break;
-      if (n == 0 && pos == before) {
-        if (end == in.size()) break;
-        end = std::min(in.size(), end + inStep);
-      }
-    }
-    o.finished = dec->finished();
-  } catch (const JarError& e) {
-    o.error = e.exitCode;
-  }
-  return o;
 }
 
 const CodecChoice kSplit{kCodecXzBranches, 6, 0, false};
