@@ -81,9 +81,11 @@ CodecChoice codecFor(int method, ContentClass cls) {
     // 4-byte fields (message catalogues 1.5% smaller than with text's). Databases take text's
     // literal context in a block of their own, packed beside the text's on the second core,
     // and are searched to 64 bytes: their pages repeat in short runs (0.1% smaller than to 273).
+    // gzip files among the already-compressed ones are stored without their trailers, which
+    // reading rebuilds (media: 62 KB less).
     case 4:
       if (cls == ContentClass::Executable) return {kCodecXzBranches, 9, 0, false};
-      if (packed) return {kCodecXz, 9, 0, false, 4, 0, 32, 128};
+      if (packed) return {kCodecXzGzip, 9, 0, false, 4, 0, 32, 128};
       if (cls == ContentClass::Tables) return {kCodecXz, 9, 0, false, 3, 2, 48, 273};
       if (cls == ContentClass::Database) return {kCodecXz, 9, 0, false, 4, 0, 48, 64};
       return {kCodecXz, 9, 0, false, 4, 0, 48, 273};

@@ -1,6 +1,6 @@
-// Archives of format versions 2 to 5 (tests/data/jar32-format2/ to jar32-format5/, each made by
+// Archives of format versions 2 to 6 (tests/data/jar32-format2/ to jar32-format6/, each made by
 // its make.sh): every codec, both protections, the member fields since version 2; they list, test
-// and extract byte for byte, and can still be changed.
+// and extract byte for byte, and can still be changed. Version 6's gzip files come back whole.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -88,5 +88,28 @@ TEST_P(LaterFormat, AChangedArchiveKeepsWhatItHeld) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, LaterFormat, ::testing::Values(2, 3, 4, 5),
+INSTANTIATE_TEST_SUITE_P(Versions, LaterFormat, ::testing::Values(2, 3, 4, 5, 6),
                          [](const auto& info) { return "Format" + std::to_string(info.param); });
+
+TEST(FormatSix, GzipFilesWithoutTheirTrailersComeBackWhole) {
+  TempDir t;
+  const fs::path data = fs::path(TAMBER_SOURCE_DIR) / "tests/data/jar32-format6";
+  fs::copy_file(data / "gzip.j", t / "gzip.j");
+  const Result list = jar({"l", "gzip.j"}, t.path());
+  ASSERT_EQ(list.code, 0) << list.err;
+  EXPECT_EQ(listing::parse(list.out).rows.size(), 5u);
+  EXPECT_EQ(jar({"t", "gzip.j"}, t.path()).code, 0);
+  // Also when the directory is rebuilt from the blocks alone.
+  ASSERT_EQ(jar({"rh", "gzip.j"}, t.path()).code, 0);
+  for (const char* archive : {"gzip.j", "$recover.j"}) {
+    SCOPED_TRACE(archive);
+    const fs::path out = t / (std::string(archive) + ".out");
+    ASSERT_EQ(jar({"x", archive, "-y", "-o" + out.string()}, t.path()).code, 0);
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(data / "gzip")) {
+      EXPECT_EQ(readFile(out / entry.path().filename()), readFile(entry.path())) << entry.path();
+      ++files;
+    }
+    EXPECT_EQ(files, 5u);
+  }
+}
