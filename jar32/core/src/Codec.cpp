@@ -483,6 +483,7 @@ class XzBranchDecoder final : public Decoder {
  public:
   size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
               size_t outCap) override {
+    if (failed_) std::rethrow_exception(failed_);
     if (finished_) {
       if (inPos < inSize) damaged("data after the end of a compressed stream");
       return 0;
@@ -494,13 +495,20 @@ class XzBranchDecoder final : public Decoder {
         produced += joiner_->step(mainBuf_, mainLen_, mainPos_, out + produced, outCap - produced);
         continue;
       }
-      if (main_.finished()) break;
+      if (main_->finished()) break;
       mainPos_ = 0;
       const size_t before = inPos;
-      mainLen_ = main_.step(in, inSize, inPos, mainBuf_, sizeof mainBuf_);
-      if (mainLen_ == 0 && inPos == before && !main_.finished()) break;  // needs more input
+      try {
+        mainLen_ = main_->step(in, inSize, inPos, mainBuf_, sizeof mainBuf_);
+      } catch (...) {
+        if (!produced) throw;
+        failed_ = std::current_exception();  // after the output before it
+        mainLen_ = 0;
+        break;
+      }
+      if (mainLen_ == 0 && inPos == before && !main_->finished()) break;  // needs more input
     }
-    if (main_.finished() && mainPos_ == mainLen_ && joiner_->idle()) {
+    if (main_->finished() && mainPos_ == mainLen_ && joiner_->idle()) {
       if (!calls_->exhausted() || !jumps_->exhausted()) damaged("branch operands left over");
       finished_ = true;
     }
@@ -532,6 +540,7 @@ class XzBranchDecoder final : public Decoder {
     joiner_ = std::make_unique<branches::Joiner>(p + callsSize + jumpsSize,
                                                  side_.size() - kBranchHead - callsSize - jumpsSize,
                                                  *calls_, *jumps_);
+    main_ = std::make_unique<DecoderThread>(std::make_unique<XzDecoder>());
     return true;
   }
 
@@ -540,7 +549,9 @@ class XzBranchDecoder final : public Decoder {
   size_t want_ = kBranchHead;
   std::unique_ptr<XzOperands> calls_, jumps_;
   std::unique_ptr<branches::Joiner> joiner_;
-  XzDecoder main_;
+  // Decoded on a thread of its own: the joining and the operands' decoding run beside it.
+  std::unique_ptr<DecoderThread> main_;
+  std::exception_ptr failed_;
   uint8_t mainBuf_[64 * 1024];
   size_t mainPos_ = 0, mainLen_ = 0;
   bool finished_ = false;
@@ -599,6 +610,7 @@ class XzGzipDecoder final : public Decoder {
  public:
   size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
               size_t outCap) override {
+    if (failed_) std::rethrow_exception(failed_);
     if (finished_) {
       if (inPos < inSize) damaged("data after the end of a compressed stream");
       return 0;
@@ -617,7 +629,14 @@ class XzGzipDecoder final : public Decoder {
       if (main_->finished()) break;
       mainPos_ = 0;
       const size_t before = inPos;
-      mainLen_ = main_->step(in, inSize, inPos, mainBuf_, sizeof mainBuf_);
+      try {
+        mainLen_ = main_->step(in, inSize, inPos, mainBuf_, sizeof mainBuf_);
+      } catch (...) {
+        if (!produced) throw;
+        failed_ = std::current_exception();  // after the output before it
+        mainLen_ = 0;
+        break;
+      }
       if (mainLen_ == 0 && inPos == before && !main_->finished()) break;  // needs more input
     }
     if (main_->finished() && mainPos_ == mainLen_ && restorer_->idle()) {
@@ -653,6 +672,7 @@ class XzGzipDecoder final : public Decoder {
   std::unique_ptr<gzip::Restorer> restorer_;
   // Decoded on a thread of its own: the inflating that rebuilds the trailers runs beside it.
   std::unique_ptr<DecoderThread> main_;
+  std::exception_ptr failed_;
   uint8_t mainBuf_[64 * 1024];
   size_t mainPos_ = 0, mainLen_ = 0;
   bool finished_ = false;

@@ -45,9 +45,10 @@ inline constexpr uint64_t kMaxDecoderMemory = 66ull << 20;
 /// Most bytes the side streams of a split block (calls, jumps, flags) may take; a block whose
 /// side streams would be larger is written with the plain x86 filter.
 inline constexpr uint64_t kMaxBranchSideBytes = 8ull << 20;
-/// Most memory any decoder takes besides its output: the split block's side streams and their
-/// two small decoders on top of the largest dictionary (codec 4 takes less: its map of at most
-/// 4 MiB, and 6.5 MiB of buffers for the thread that decodes ahead).
+/// Most memory any decoder takes besides its output: the split block's side streams, their two
+/// small decoders and the 3.2 MiB of buffers of the thread that decodes its main stream ahead,
+/// on top of the largest dictionary (codec 4 takes less: a map of at most 4 MiB, and the same
+/// thread).
 inline constexpr uint64_t kMaxDecoderState = kMaxDecoderMemory + kMaxBranchSideBytes + (6ull << 20);
 /// Most memory a decoder that decodes into its window takes besides it.
 inline constexpr uint64_t kWindowDecoderState = 2ull << 20;

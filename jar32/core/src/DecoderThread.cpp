@@ -10,11 +10,11 @@
 namespace jar32 {
 namespace {
 
-constexpr size_t kChunk = 256 * 1024;
+constexpr size_t kChunk = 128 * 1024;
 // At most twice the backlog of input (what the thread decodes, and what waits) and the ready
-// output are held besides the decoder's state.
-constexpr size_t kMaxBacklog = 2u << 20;  // input waiting for the thread
-constexpr size_t kMaxReady = 2u << 20;    // output waiting for the reader
+// output are held besides the decoder's state: 3.2 MiB.
+constexpr size_t kMaxBacklog = 1u << 20;  // input waiting for the thread
+constexpr size_t kMaxReady = 1u << 20;    // output waiting for the reader
 
 }  // namespace
 
