@@ -193,7 +193,8 @@ TEST(GzipTrailers, DamagedMapsAndStreamsEndInAnError) {
   };
   for (size_t i = 0; i < std::size(damaged); ++i) {
     SCOPED_TRACE(i);
-    const auto& [data, map] = damaged[i];
+    const Bytes& data = damaged[i].first;
+    const Bytes& map = damaged[i].second;
     const int code = test::codeOf([&] { restore(data, map, 64, 64); });
     EXPECT_EQ(code, i + 1 == std::size(damaged) ? kOk : kCrcError);
   }
