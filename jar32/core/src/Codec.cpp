@@ -199,29 +199,44 @@ class XzEncoder final : public Encoder {
   lzma_stream strm_ = LZMA_STREAM_INIT;
 };
 
-// All of a block's bytes at once (what blocks write), packed with both cores.
-class TwoThreadXzEncoder final : public Encoder {
+// An encoder that needs the whole input: taken where it lies when it comes at once (what blocks
+// do), held until the end otherwise.
+class WholeInputEncoder : public Encoder {
  public:
-  TwoThreadXzEncoder(lzma_options_lzma opt, uint64_t size) : opt_(opt), size_(size) {}
-  void write(const uint8_t* d, size_t n, LargeBytes& out) override {
-    if (!done_ && held_.empty() && n == size_) {
-      done_ = true;
-      return encodeTwoThreadXz(opt_, d, n, out);
-    }
-    held_.insert(held_.end(), d, d + n);
+  explicit WholeInputEncoder(uint64_t size) : size_(size) {}
+  void write(const uint8_t* d, size_t n, LargeBytes& out) final {
+    if (!done_ && raw_.empty() && n == size_) return encodeOnce(d, n, out);
+    raw_.insert(raw_.end(), d, d + n);
   }
-  void finish(LargeBytes& out) override {
-    if (!done_) encodeTwoThreadXz(opt_, held_.data(), held_.size(), out);
+  void finish(LargeBytes& out) final {
+    if (!done_) encodeOnce(raw_.data(), raw_.size(), out);
+    LargeBytes().swap(raw_);
+  }
+
+ protected:
+  virtual void encode(const uint8_t* d, size_t n, LargeBytes& out) = 0;
+
+ private:
+  void encodeOnce(const uint8_t* d, size_t n, LargeBytes& out) {
     done_ = true;
-    LargeBytes().swap(held_);
+    encode(d, n, out);
   }
+  uint64_t size_;
+  LargeBytes raw_;
+  bool done_ = false;
+};
+
+// Packed with both cores.
+class TwoThreadXzEncoder final : public WholeInputEncoder {
+ public:
+  TwoThreadXzEncoder(lzma_options_lzma opt, uint64_t size) : WholeInputEncoder(size), opt_(opt) {}
   Codec codec() const override { return kCodecXz; }
 
  private:
+  void encode(const uint8_t* d, size_t n, LargeBytes& out) override {
+    encodeTwoThreadXz(opt_, d, n, out);
+  }
   lzma_options_lzma opt_;
-  uint64_t size_;
-  LargeBytes held_;
-  bool done_ = false;
 };
 
 // An xz encoder for `opt`: on two threads where the options allow it.
@@ -230,6 +245,13 @@ std::unique_ptr<Encoder> makeXzEncoder(const lzma_options_lzma& opt, bool x86Fil
   if (!x86Filter && twoThreadEncoderTakes(opt))
     return std::make_unique<TwoThreadXzEncoder>(opt, size);
   return std::make_unique<XzEncoder>(opt, x86Filter);
+}
+
+// n bytes packed as one .xz stream, appended to out.
+void compressXz(const lzma_options_lzma& opt, const uint8_t* d, size_t n, LargeBytes& out) {
+  auto enc = makeXzEncoder(opt, false, n);
+  enc->write(d, n, out);
+  enc->finish(out);
 }
 
 class LiblzmaXzDecoder final : public Decoder {
@@ -328,6 +350,93 @@ class XzDecoder final : public Decoder {
   std::unique_ptr<Decoder> lib_;
 };
 
+// A section that starts with a head of side data, whose size its first bytes tell, followed by
+// a main .xz stream that is decoded on a thread of its own, ahead of the rebuilding of the
+// output from it and the head.
+class HeadAndMainDecoder : public Decoder {
+ public:
+  explicit HeadAndMainDecoder(size_t fixed) : fixed_(fixed), want_(fixed) {}
+  size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
+              size_t outCap) final {
+    if (failed_) std::rethrow_exception(failed_);
+    if (finished_) {
+      if (inPos < inSize) damaged("data after the end of a compressed stream");
+      return 0;
+    }
+    if (!main_ && !gatherHead(in, inSize, inPos)) return 0;
+    size_t produced = 0;
+    while (produced < outCap) {
+      if (mainPos_ < mainLen_ || !rebuildIdle()) {
+        const size_t before = mainPos_;
+        const size_t got = rebuild(mainBuf_, mainLen_, mainPos_, out + produced, outCap - produced);
+        if (got == 0 && mainPos_ == before) damaged("compressed data does not decode");
+        produced += got;
+        continue;
+      }
+      if (main_->finished()) break;
+      mainPos_ = 0;
+      const size_t before = inPos;
+      try {
+        mainLen_ = main_->step(in, inSize, inPos, mainBuf_, sizeof mainBuf_);
+      } catch (...) {
+        if (!produced) throw;
+        failed_ = std::current_exception();  // after the output before it
+        mainLen_ = 0;
+        break;
+      }
+      if (mainLen_ == 0 && inPos == before && !main_->finished()) break;  // needs more input
+    }
+    if (main_->finished() && mainPos_ == mainLen_ && rebuildIdle()) {
+      checkRebuilt();
+      finished_ = true;
+    }
+    return produced;
+  }
+  bool finished() const final { return finished_; }
+
+ protected:
+  /// The head's whole size, from its first `fixed` bytes; throws when it is too large.
+  virtual size_t headSize(const uint8_t* first) const = 0;
+  /// Sets the rebuilding up from the whole head (which stays where it is).
+  virtual void start(const uint8_t* head, size_t size) = 0;
+  /// Rebuilds output from main-stream bytes in[inPos..inSize), as a Decoder steps.
+  virtual size_t rebuild(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
+                         size_t outCap) = 0;
+  /// True when the rebuilding holds no output of its own.
+  virtual bool rebuildIdle() const = 0;
+  /// After the main stream's end: throws when the head holds more than was used.
+  virtual void checkRebuilt() = 0;
+
+ private:
+  // Gathers the head; true once the main stream begins.
+  bool gatherHead(const uint8_t* in, size_t inSize, size_t& inPos) {
+    while (inPos < inSize && head_.size() < want_) {
+      const size_t n = std::min(inSize - inPos, want_ - head_.size());
+      head_.insert(head_.end(), in + inPos, in + inPos + n);
+      inPos += n;
+      if (head_.size() == fixed_ && !sized_) {
+        sized_ = true;
+        want_ = headSize(head_.data());
+        head_.reserve(want_);
+      }
+    }
+    if (!sized_ || head_.size() < want_) return false;
+    start(head_.data(), head_.size());
+    main_ = std::make_unique<DecoderThread>(std::make_unique<XzDecoder>());
+    return true;
+  }
+
+  const size_t fixed_;
+  size_t want_;
+  bool sized_ = false;
+  Bytes head_;
+  std::unique_ptr<DecoderThread> main_;
+  std::exception_ptr failed_;
+  uint8_t mainBuf_[64 * 1024];
+  size_t mainPos_ = 0, mainLen_ = 0;
+  bool finished_ = false;
+};
+
 // Branch split (codec 3): the section holds the stored sizes of the calls, jumps and flags
 // streams (4 bytes each), those three streams, then the main stream to the section's end.
 // Calls, jumps and main are .xz streams; flags are range coded.
@@ -344,28 +453,13 @@ bool sideStreamsFitRaw(const branches::Split& s) {
          kMaxBranchSideBytes;
 }
 
-class XzBranchEncoder final : public Encoder {
+class XzBranchEncoder final : public WholeInputEncoder {
  public:
   XzBranchEncoder(const CodecChoice& c, uint64_t size, std::vector<uint64_t> fileStarts)
-      : choice_(c), size_(size), starts_(std::move(fileStarts)) {}
-  void write(const uint8_t* d, size_t n, LargeBytes& out) override {
-    // The whole input at once (what blocks do) is split where it lies.
-    if (!done_ && raw_.empty() && n == size_) return encode(d, n, out);
-    raw_.insert(raw_.end(), d, d + n);
-  }
-  void finish(LargeBytes& out) override {
-    if (!done_) encode(raw_.data(), raw_.size(), out);
-    LargeBytes().swap(raw_);
-  }
+      : WholeInputEncoder(size), choice_(c), starts_(std::move(fileStarts)) {}
   Codec codec() const override { return codec_; }
 
  private:
-  static void compress(lzma_options_lzma opt, bool x86, const Bytes& in, LargeBytes& out) {
-    auto enc = makeXzEncoder(opt, x86, in.size());
-    enc->write(in.data(), in.size(), out);
-    enc->finish(out);
-  }
-
   // The calls and jumps streams on the calling thread alone: beside the main stream, whose
   // encoder already runs two threads.
   static void compressOperands(const branches::Split& s, LargeBytes& calls, LargeBytes& jumps) {
@@ -376,8 +470,7 @@ class XzBranchEncoder final : public Encoder {
     }
   }
 
-  void encode(const uint8_t* d, size_t n, LargeBytes& out) {
-    done_ = true;
+  void encode(const uint8_t* d, size_t n, LargeBytes& out) override {
     branches::Split s = branches::split(d, n, starts_);
     LargeBytes calls, jumps;
     const size_t at = out.size();
@@ -393,7 +486,7 @@ class XzBranchEncoder final : public Encoder {
         }
       });
       try {
-        compress(xzOptions(choice_, s.main.size()), false, s.main, out);
+        compressXz(xzOptions(choice_, s.main.size()), s.main.data(), s.main.size(), out);
       } catch (...) {
         side.join();
         throw;
@@ -401,8 +494,8 @@ class XzBranchEncoder final : public Encoder {
       side.join();
       if (failed) std::rethrow_exception(failed);
     } else {
-      compress(operandOptions(s.calls.size()), false, s.calls, calls);
-      compress(operandOptions(s.jumps.size()), false, s.jumps, jumps);
+      compressXz(operandOptions(s.calls.size()), s.calls.data(), s.calls.size(), calls);
+      compressXz(operandOptions(s.jumps.size()), s.jumps.data(), s.jumps.size(), jumps);
       Bytes().swap(s.calls);
       Bytes().swap(s.jumps);
       if (calls.size() + jumps.size() + s.flags.size() > kMaxBranchSideBytes) {
@@ -414,7 +507,7 @@ class XzBranchEncoder final : public Encoder {
         enc.finish(out);
         return;
       }
-      compress(xzOptions(choice_, s.main.size()), false, s.main, out);
+      compressXz(xzOptions(choice_, s.main.size()), s.main.data(), s.main.size(), out);
     }
     // The sizes and the side streams go before the main stream.
     const size_t mainSize = out.size() - at;
@@ -431,10 +524,7 @@ class XzBranchEncoder final : public Encoder {
   }
 
   CodecChoice choice_;
-  uint64_t size_;
   std::vector<uint64_t> starts_;
-  LargeBytes raw_;
-  bool done_ = false;
   Codec codec_ = kCodecXzBranches;
 };
 
@@ -479,203 +569,89 @@ class XzOperands final : public branches::OperandSource {
   size_t pos_ = 0, len_ = 0;
 };
 
-class XzBranchDecoder final : public Decoder {
+class XzBranchDecoder final : public HeadAndMainDecoder {
  public:
-  size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
-              size_t outCap) override {
-    if (failed_) std::rethrow_exception(failed_);
-    if (finished_) {
-      if (inPos < inSize) damaged("data after the end of a compressed stream");
-      return 0;
-    }
-    if (!joiner_ && !readSides(in, inSize, inPos)) return 0;
-    size_t produced = 0;
-    while (produced < outCap) {
-      if (mainPos_ < mainLen_ || !joiner_->idle()) {
-        produced += joiner_->step(mainBuf_, mainLen_, mainPos_, out + produced, outCap - produced);
-        continue;
-      }
-      if (main_->finished()) break;
-      mainPos_ = 0;
-      const size_t before = inPos;
-      try {
-        mainLen_ = main_->step(in, inSize, inPos, mainBuf_, sizeof mainBuf_);
-      } catch (...) {
-        if (!produced) throw;
-        failed_ = std::current_exception();  // after the output before it
-        mainLen_ = 0;
-        break;
-      }
-      if (mainLen_ == 0 && inPos == before && !main_->finished()) break;  // needs more input
-    }
-    if (main_->finished() && mainPos_ == mainLen_ && joiner_->idle()) {
-      if (!calls_->exhausted() || !jumps_->exhausted()) damaged("branch operands left over");
-      finished_ = true;
-    }
-    return produced;
-  }
-  bool finished() const override { return finished_; }
+  XzBranchDecoder() : HeadAndMainDecoder(kBranchHead) {}
 
  private:
-  // Gathers the head and the three side streams; true once the main stream begins.
-  bool readSides(const uint8_t* in, size_t inSize, size_t& inPos) {
-    while (inPos < inSize && side_.size() < want_) {
-      const size_t n = std::min(inSize - inPos, want_ - side_.size());
-      side_.insert(side_.end(), in + inPos, in + inPos + n);
-      inPos += n;
-      if (side_.size() == kBranchHead && !headRead_) {
-        const uint64_t total = uint64_t(getU32(side_.data())) + getU32(side_.data() + 4) +
-                               getU32(side_.data() + 8);
-        if (total > kMaxBranchSideBytes) damaged("branch streams too large");
-        headRead_ = true;
-        want_ = kBranchHead + size_t(total);
-        side_.reserve(want_);
-      }
-    }
-    if (!headRead_ || side_.size() < want_) return false;
-    const uint8_t* p = side_.data() + kBranchHead;
-    const size_t callsSize = getU32(side_.data()), jumpsSize = getU32(side_.data() + 4);
+  size_t headSize(const uint8_t* first) const override {
+    const uint64_t total = uint64_t(getU32(first)) + getU32(first + 4) + getU32(first + 8);
+    if (total > kMaxBranchSideBytes) damaged("branch streams too large");
+    return kBranchHead + size_t(total);
+  }
+  void start(const uint8_t* head, size_t size) override {
+    const uint8_t* p = head + kBranchHead;
+    const size_t callsSize = getU32(head), jumpsSize = getU32(head + 4);
     calls_ = std::make_unique<XzOperands>(p, callsSize);
     jumps_ = std::make_unique<XzOperands>(p + callsSize, jumpsSize);
     joiner_ = std::make_unique<branches::Joiner>(p + callsSize + jumpsSize,
-                                                 side_.size() - kBranchHead - callsSize - jumpsSize,
+                                                 size - kBranchHead - callsSize - jumpsSize,
                                                  *calls_, *jumps_);
-    main_ = std::make_unique<DecoderThread>(std::make_unique<XzDecoder>());
-    return true;
+  }
+  size_t rebuild(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
+                 size_t outCap) override {
+    return joiner_->step(in, inSize, inPos, out, outCap);
+  }
+  bool rebuildIdle() const override { return joiner_->idle(); }
+  void checkRebuilt() override {
+    if (!calls_->exhausted() || !jumps_->exhausted()) damaged("branch operands left over");
   }
 
-  Bytes side_;
-  bool headRead_ = false;
-  size_t want_ = kBranchHead;
   std::unique_ptr<XzOperands> calls_, jumps_;
   std::unique_ptr<branches::Joiner> joiner_;
-  // Decoded on a thread of its own: the joining and the operands' decoding run beside it.
-  std::unique_ptr<DecoderThread> main_;
-  std::exception_ptr failed_;
-  uint8_t mainBuf_[64 * 1024];
-  size_t mainPos_ = 0, mainLen_ = 0;
-  bool finished_ = false;
 };
 
 // gzip trailers left out (codec 4): the section holds the map's size (4 bytes), the map, then
 // the .xz stream of the data without the trailers to the section's end.
 constexpr size_t kGzipHead = 4;
 
-class XzGzipEncoder final : public Encoder {
+class XzGzipEncoder final : public WholeInputEncoder {
  public:
   XzGzipEncoder(const CodecChoice& c, uint64_t size, std::vector<uint64_t> fileStarts)
-      : choice_(c), size_(size), starts_(std::move(fileStarts)) {}
-  void write(const uint8_t* d, size_t n, LargeBytes& out) override {
-    // The whole input at once (what blocks do) is read where it lies.
-    if (!done_ && raw_.empty() && n == size_) return encode(d, n, out);
-    raw_.insert(raw_.end(), d, d + n);
-  }
-  void finish(LargeBytes& out) override {
-    if (!done_) encode(raw_.data(), raw_.size(), out);
-    LargeBytes().swap(raw_);
-  }
+      : WholeInputEncoder(size), choice_(c), starts_(std::move(fileStarts)) {}
   Codec codec() const override { return codec_; }
 
  private:
-  static void compress(const lzma_options_lzma& opt, const uint8_t* d, size_t n,
-                       LargeBytes& out) {
-    auto enc = makeXzEncoder(opt, false, n);
-    enc->write(d, n, out);
-    enc->finish(out);
-  }
-  void encode(const uint8_t* d, size_t n, LargeBytes& out) {
-    done_ = true;
+  void encode(const uint8_t* d, size_t n, LargeBytes& out) override {
     gzip::Stripped s = gzip::strip(d, n, starts_);
     if (s.files == 0 || s.map.size() > gzip::kMaxMapBytes) {
       codec_ = kCodecXz;  // nothing to leave out: a plain stream
       LargeBytes().swap(s.data);
-      return compress(xzOptions(choice_, n), d, n, out);
+      return compressXz(xzOptions(choice_, n), d, n, out);
     }
     const size_t at = out.size();
     out.resize(at + kGzipHead + s.map.size());
     putU32(out.data() + at, uint32_t(s.map.size()));
     std::copy(s.map.begin(), s.map.end(), out.data() + at + kGzipHead);
-    compress(xzOptions(choice_, s.data.size()), s.data.data(), s.data.size(), out);
+    compressXz(xzOptions(choice_, s.data.size()), s.data.data(), s.data.size(), out);
   }
 
   CodecChoice choice_;
-  uint64_t size_;
   std::vector<uint64_t> starts_;
-  LargeBytes raw_;
-  bool done_ = false;
   Codec codec_ = kCodecXzGzip;
 };
 
-class XzGzipDecoder final : public Decoder {
+class XzGzipDecoder final : public HeadAndMainDecoder {
  public:
-  size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
-              size_t outCap) override {
-    if (failed_) std::rethrow_exception(failed_);
-    if (finished_) {
-      if (inPos < inSize) damaged("data after the end of a compressed stream");
-      return 0;
-    }
-    if (!restorer_ && !readMap(in, inSize, inPos)) return 0;
-    size_t produced = 0;
-    while (produced < outCap) {
-      if (mainPos_ < mainLen_ || !restorer_->idle()) {
-        const size_t before = mainPos_;
-        const size_t got =
-            restorer_->step(mainBuf_, mainLen_, mainPos_, out + produced, outCap - produced);
-        if (got == 0 && mainPos_ == before) damaged("gzip data does not inflate");
-        produced += got;
-        continue;
-      }
-      if (main_->finished()) break;
-      mainPos_ = 0;
-      const size_t before = inPos;
-      try {
-        mainLen_ = main_->step(in, inSize, inPos, mainBuf_, sizeof mainBuf_);
-      } catch (...) {
-        if (!produced) throw;
-        failed_ = std::current_exception();  // after the output before it
-        mainLen_ = 0;
-        break;
-      }
-      if (mainLen_ == 0 && inPos == before && !main_->finished()) break;  // needs more input
-    }
-    if (main_->finished() && mainPos_ == mainLen_ && restorer_->idle()) {
-      restorer_->checkEnd();
-      finished_ = true;
-    }
-    return produced;
-  }
-  bool finished() const override { return finished_; }
+  XzGzipDecoder() : HeadAndMainDecoder(kGzipHead) {}
 
  private:
-  // Gathers the map; true once the stream begins.
-  bool readMap(const uint8_t* in, size_t inSize, size_t& inPos) {
-    while (inPos < inSize && map_.size() < want_) {
-      const size_t n = std::min(inSize - inPos, want_ - map_.size());
-      map_.insert(map_.end(), in + inPos, in + inPos + n);
-      inPos += n;
-      if (map_.size() == kGzipHead && want_ == kGzipHead) {
-        const uint32_t size = getU32(map_.data());
-        if (size > gzip::kMaxMapBytes) damaged("gzip map too large");
-        want_ = kGzipHead + size;
-        map_.reserve(want_);
-      }
-    }
-    if (map_.size() < want_ || want_ == kGzipHead) return false;
-    restorer_ = std::make_unique<gzip::Restorer>(map_.data() + kGzipHead, map_.size() - kGzipHead);
-    main_ = std::make_unique<DecoderThread>(std::make_unique<XzDecoder>());
-    return true;
+  size_t headSize(const uint8_t* first) const override {
+    const uint32_t size = getU32(first);
+    if (size > gzip::kMaxMapBytes) damaged("gzip map too large");
+    return kGzipHead + size;
   }
+  void start(const uint8_t* head, size_t size) override {
+    restorer_ = std::make_unique<gzip::Restorer>(head + kGzipHead, size - kGzipHead);
+  }
+  size_t rebuild(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
+                 size_t outCap) override {
+    return restorer_->step(in, inSize, inPos, out, outCap);
+  }
+  bool rebuildIdle() const override { return restorer_->idle(); }
+  void checkRebuilt() override { restorer_->checkEnd(); }
 
-  Bytes map_;
-  size_t want_ = kGzipHead;
   std::unique_ptr<gzip::Restorer> restorer_;
-  // Decoded on a thread of its own: the inflating that rebuilds the trailers runs beside it.
-  std::unique_ptr<DecoderThread> main_;
-  std::exception_ptr failed_;
-  uint8_t mainBuf_[64 * 1024];
-  size_t mainPos_ = 0, mainLen_ = 0;
-  bool finished_ = false;
 };
 
 }  // namespace
