@@ -292,7 +292,9 @@ class LiblzmaXzDecoder final : public Decoder {
 class XzDecoder final : public Decoder {
  public:
   // The default is enough for a 64 MiB dictionary; a hostile header asking for more fails.
-  explicit XzDecoder(uint64_t memoryLimit = kMaxDecoderMemory) : memoryLimit_(memoryLimit) {}
+  // faultAhead: see OneBlockXz (false where another thread of the decoding needs the core).
+  explicit XzDecoder(uint64_t memoryLimit = kMaxDecoderMemory, bool faultAhead = true)
+      : memoryLimit_(memoryLimit), faultAhead_(faultAhead) {}
   size_t step(const uint8_t* in, size_t inSize, size_t& inPos, uint8_t* out,
               size_t outCap) override {
     if (!sdk_ && !lib_) return choose(in, inSize, inPos, out, outCap);
@@ -302,7 +304,7 @@ class XzDecoder final : public Decoder {
   bool finished() const override { return sdk_ ? sdk_->finished() : lib_ && lib_->finished(); }
   bool useWindow(uint8_t* window, size_t size, const uint8_t* head, size_t headSize) override {
     if (sdk_ || lib_ || !head_.empty() || !OneBlockXz::headersOf(head, headSize)) return false;
-    sdk_ = std::make_unique<OneBlockXz>(memoryLimit_);
+    sdk_ = std::make_unique<OneBlockXz>(memoryLimit_, faultAhead_);
     sdk_->useWindow(window, size);
     return true;
   }
@@ -330,7 +332,7 @@ class XzDecoder final : public Decoder {
   // True once head tells which decoder the stream needs (it then exists).
   bool decide(const uint8_t* head, size_t n) {
     if (OneBlockXz::headersOf(head, n)) {
-      sdk_ = std::make_unique<OneBlockXz>(memoryLimit_);
+      sdk_ = std::make_unique<OneBlockXz>(memoryLimit_, faultAhead_);
       return true;
     }
     // Not ours, or not yet known: the stream header, then the block header's size byte, then
@@ -345,6 +347,7 @@ class XzDecoder final : public Decoder {
   }
 
   uint64_t memoryLimit_;
+  bool faultAhead_;
   Bytes head_;
   std::unique_ptr<OneBlockXz> sdk_;
   std::unique_ptr<Decoder> lib_;
@@ -422,7 +425,7 @@ class HeadAndMainDecoder : public Decoder {
     }
     if (!sized_ || head_.size() < want_) return false;
     start(head_.data(), head_.size());
-    main_ = std::make_unique<DecoderThread>(std::make_unique<XzDecoder>());
+    main_ = std::make_unique<DecoderThread>(std::make_unique<XzDecoder>(kMaxDecoderMemory, false));
     return true;
   }
 

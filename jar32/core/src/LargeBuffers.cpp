@@ -3,7 +3,12 @@
 #include <lzma.h>
 #include <sys/mman.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <thread>
 
 namespace jar32 {
 namespace {
@@ -16,6 +21,53 @@ void* lzmaAlloc(void*, size_t count, size_t size) {
 }
 void lzmaFree(void*, void* p) { freeLarge(p); }
 const lzma_allocator kLzmaAllocator = {lzmaAlloc, lzmaFree, nullptr};
+
+// Threads that fault in the pages of buffers being written, one per buffer.
+class Prefaulter {
+ public:
+  void start([[maybe_unused]] void* p, [[maybe_unused]] size_t n) noexcept {
+#ifdef MADV_POPULATE_WRITE
+    std::thread t;
+    try {
+      std::lock_guard<std::mutex> lock(mutex_);
+      t = std::thread([p, n] {
+        constexpr size_t kStep = 8u << 20;
+        for (size_t at = 0; at < n; at += kStep)
+          if (::madvise(static_cast<char*>(p) + at, std::min(kStep, n - at), MADV_POPULATE_WRITE))
+            return;  // not offered (before Linux 5.14) or no memory now: faults come as written
+      });
+      threads_.emplace(p, std::move(t));
+      ++running_;
+    } catch (...) {
+      // No thread or no memory to spare: the writer faults the pages in itself.
+      if (t.joinable()) t.join();
+    }
+#endif
+  }
+  void finish(void* p) {
+    if (running_.load() == 0) return;
+    std::thread t;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = threads_.find(p);
+      if (it == threads_.end()) return;
+      t = std::move(it->second);
+      threads_.erase(it);
+      --running_;
+    }
+    t.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<void*, std::thread> threads_;
+  std::atomic<size_t> running_{0};
+};
+
+Prefaulter& prefaulter() {
+  static Prefaulter instance;
+  return instance;
+}
 
 }  // namespace
 
@@ -30,7 +82,14 @@ void* allocateLarge(size_t n) {
   return p;
 }
 
-void freeLarge(void* p) { std::free(p); }
+void freeLarge(void* p) {
+  if (p) prefaulter().finish(p);
+  std::free(p);
+}
+
+void prefaultLarge(void* p, size_t n) noexcept {
+  if (p && n >= kPrefaultFrom) prefaulter().start(p, n);
+}
 
 const lzma_allocator* largeBufferAllocator() { return &kLzmaAllocator; }
 

@@ -15,6 +15,12 @@ namespace jar32 {
 
 void* allocateLarge(size_t n);  // nullptr when out of memory; the bytes are not cleared
 void freeLarge(void* p);
+/// Faults in the pages of p[0..n) (from allocateLarge, at least kPrefaultFrom bytes) for
+/// writing, on a thread of its own, ahead of whoever writes them: the system clears them there,
+/// not on the writer's thread. The bytes stay as they are. freeLarge(p) waits for the thread.
+/// Nothing happens where the system does not offer it (before Linux 5.14).
+void prefaultLarge(void* p, size_t n) noexcept;
+inline constexpr size_t kPrefaultFrom = 16u << 20;
 
 /// A vector's allocator from these pages, whose resize leaves new bytes as they are (they
 /// are written next).

@@ -23,8 +23,15 @@ namespace {
 }
 
 void* sdkAlloc(ISzAllocPtr, size_t n) { return allocateLarge(n); }
+// A dictionary faulted in ahead of the decoder, which fills it in order.
+void* sdkAllocAhead(ISzAllocPtr, size_t n) {
+  void* p = allocateLarge(n);
+  prefaultLarge(p, n);
+  return p;
+}
 void sdkFree(ISzAllocPtr, void* p) { freeLarge(p); }
 const ISzAlloc kSdkAlloc = {sdkAlloc, sdkFree};
+const ISzAlloc kSdkAllocAhead = {sdkAllocAhead, sdkFree};
 
 // What the block header says, when the stream is one this decodes.
 struct BlockHead {
@@ -81,7 +88,8 @@ size_t OneBlockXz::headersOf(const uint8_t* head, size_t n) {
   return parseHeads(head, n, h) ? h.headerSize : 0;
 }
 
-OneBlockXz::OneBlockXz(uint64_t memoryLimit) : memoryLimit_(memoryLimit) {}
+OneBlockXz::OneBlockXz(uint64_t memoryLimit, bool faultAhead)
+    : memoryLimit_(memoryLimit), faultAhead_(faultAhead) {}
 OneBlockXz::~OneBlockXz() = default;
 
 void OneBlockXz::useWindow(uint8_t* window, size_t size) {
@@ -105,7 +113,7 @@ void OneBlockXz::begin(const uint8_t* headers, size_t n) {
     const uint64_t mask = h.dictSize >= (1u << 22) ? (1u << 20) - 1 : (1u << 12) - 1;
     if (((uint64_t(h.dictSize) + mask) & ~mask) + (64u << 10) > memoryLimit_)
       damaged("compressed data needs too much memory");
-    if (Lzma2Dec_Allocate(&sdk_->dec, h.prop, &kSdkAlloc) != SZ_OK)
+    if (Lzma2Dec_Allocate(&sdk_->dec, h.prop, faultAhead_ ? &kSdkAllocAhead : &kSdkAlloc) != SZ_OK)
       throw JarError(kNoMemory, "Not enough memory for the xz decoder");
     sdk_->ownDictionary = true;
   }

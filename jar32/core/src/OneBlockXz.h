@@ -17,7 +17,9 @@ class OneBlockXz {
   /// a stream this decodes; 0 when it does not, or when head is too short to tell.
   static size_t headersOf(const uint8_t* head, size_t n);
   /// memoryLimit: most bytes the dictionary may take when the decoder keeps its own.
-  explicit OneBlockXz(uint64_t memoryLimit);
+  /// faultAhead: a dictionary of its own is faulted in on another thread, ahead of the decoder
+  /// (where no other thread of the decoding needs the second core).
+  OneBlockXz(uint64_t memoryLimit, bool faultAhead);
   ~OneBlockXz();
   OneBlockXz(const OneBlockXz&) = delete;
   OneBlockXz& operator=(const OneBlockXz&) = delete;
@@ -38,6 +40,7 @@ class OneBlockXz {
   struct Sdk;
   std::unique_ptr<Sdk> sdk_;
   uint64_t memoryLimit_;
+  bool faultAhead_;
   Phase phase_ = Phase::Headers;
   Bytes headers_;          // gathered until whole
   size_t headerSize_ = 0;  // stream header and block header

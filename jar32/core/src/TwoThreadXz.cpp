@@ -1,13 +1,8 @@
 #include "TwoThreadXz.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "LargeBuffers.h"
 #include "jar32/Errors.h"
@@ -22,66 +17,16 @@ namespace {
 // Below this the second thread's buffers cost more than it saves.
 constexpr size_t kTwoThreadsFrom = 1u << 20;
 
-// Tables from this size on are faulted in ahead of their use.
-constexpr size_t kPrefaultFrom = 16u << 20;
-
-// Threads that fault in the pages of tables being filled, one per table. Faulting in for
-// writing leaves the bytes as they are, so it may run while the table is written.
-class Prefaulter {
- public:
-  void start([[maybe_unused]] void* p, [[maybe_unused]] size_t n) noexcept {
-#ifdef MADV_POPULATE_WRITE
-    std::thread t;
-    try {
-      t = std::thread([p, n] {
-        constexpr size_t kStep = 8u << 20;
-        for (size_t at = 0; at < n; at += kStep)
-          if (::madvise(static_cast<char*>(p) + at, std::min(kStep, n - at), MADV_POPULATE_WRITE))
-            return;  // not offered (before Linux 5.14) or no memory now: faults come as written
-      });
-      std::lock_guard<std::mutex> lock(mutex_);
-      threads_.emplace(p, std::move(t));
-    } catch (...) {
-      // No thread or no memory to spare: the match finder faults the pages in itself.
-      if (t.joinable()) t.join();
-    }
-#endif
-  }
-  void finish(void* p) {
-    std::thread t;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      auto it = threads_.find(p);
-      if (it == threads_.end()) return;
-      t = std::move(it->second);
-      threads_.erase(it);
-    }
-    t.join();
-  }
-
- private:
-  std::mutex mutex_;
-  std::map<void*, std::thread> threads_;
-};
-
-Prefaulter& prefaulter() {
-  static Prefaulter instance;
-  return instance;
-}
-
 // The match finder's tables (hundreds of megabytes) are walked at random: in pages of
 // 2 MiB they take a fault per 2 MiB instead of per 4 KiB, and fewer translation misses.
 // Their pages are faulted in (and cleared by the system) on a thread of their own, ahead of
 // the match finder, whose thread sets the encoder's pace.
 void* allocate(ISzAllocPtr, size_t n) {
   void* p = allocateLarge(n);
-  if (p && n >= kPrefaultFrom) prefaulter().start(p, n);
+  prefaultLarge(p, n);
   return p;
 }
-void release(ISzAllocPtr, void* p) {
-  if (p) prefaulter().finish(p);
-  freeLarge(p);
-}
+void release(ISzAllocPtr, void* p) { freeLarge(p); }
 const ISzAlloc kAlloc = {allocate, release};
 
 struct Appender {

@@ -1,12 +1,14 @@
 // Encoders of blocks: the Best method's two-thread xz encoder writes .xz streams that the
 // reader's decoder takes back whole (empty, tiny, text, incompressible and mixed inputs, within
 // the reader's memory limit), and what each encoder writes decodes whole whether its input
-// comes in one write (what blocks do) or in many.
+// comes in one write (what blocks do) or in many. Large buffers faulted in ahead keep what is
+// written meanwhile.
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "Codec.h"
+#include "LargeBuffers.h"
 #include "Methods.h"
 #include "TestSupport.h"
 #include "TwoThreadXz.h"
@@ -131,3 +133,22 @@ TEST(TwoThreadXz, OptionsItCannotTakeStayWithTheOtherEncoder) {
 
 }  // namespace
 }  // namespace jar32::test
+
+TEST(LargeBuffers, PagesFaultedInAheadKeepWhatIsWrittenMeanwhile) {
+  using namespace jar32;
+  const size_t n = 48u << 20;
+  auto* p = static_cast<uint8_t*>(allocateLarge(n));
+  ASSERT_NE(p, nullptr);
+  prefaultLarge(p, n);
+  for (size_t i = 0; i < n; i += 1024) p[i] = uint8_t(i >> 10);
+  size_t wrong = 0;
+  for (size_t i = 0; i < n; i += 1024) wrong += p[i] != uint8_t(i >> 10);
+  EXPECT_EQ(wrong, 0u);
+  freeLarge(p);
+  // Freed while its pages are still being faulted in: the thread is waited for first.
+  for (int k = 0; k < 4; ++k) {
+    void* q = allocateLarge(n);
+    prefaultLarge(q, n);
+    freeLarge(q);
+  }
+}
