@@ -25,15 +25,16 @@ time_one() {
   echo "$w $(echo "$u + $s" | bc)" >> "$log"
 }
 
-# summary LOG: median wall, wall range, median CPU.
-summary() {
-  sort -n "$1" | awk '{w[NR] = $1} END {m = (NR % 2) ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2;
-    printf "%8.2f  %6.2f-%-6.2f", m, w[1], w[NR]}'
-  sort -n -k2 "$1" | awk '{c[NR] = $2} END {m = (NR % 2) ? c[(NR + 1) / 2] : (c[NR / 2] + c[NR / 2 + 1]) / 2;
-    printf "%9.2f\n", m}'
+# median LOG COLUMN: the median of a column of LOG.
+median() {
+  sort -n -k"$2" "$1" | awk -v c="$2" '{v[NR] = $c} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
 }
 
-median() { sort -n "$1" | awk '{w[NR] = $1} END {print (NR % 2) ? w[(NR + 1) / 2] : (w[NR / 2] + w[NR / 2 + 1]) / 2}'; }
+# summary LOG: median wall, wall range, median CPU.
+summary() {
+  printf '%8.2f  %6.2f-%-6.2f %9.2f' "$(median "$1" 1)" "$(sort -n "$1" | head -1 | cut -d' ' -f1)" \
+    "$(sort -n "$1" | tail -1 | cut -d' ' -f1)" "$(median "$1" 2)"
+}
 
 printf '%-10s %-10s %8s  %-13s %9s\n' corpus tool wall range CPU
 for c in $list; do
@@ -45,8 +46,8 @@ for c in $list; do
     (cd "$src" && time_one "$out/jar" "$jar" a "$out/a.j" -m4 -r -y '*')
     (cd "$src" && time_one "$out/7zz" 7zz a -bd -mx9 "$out/a.7z" .)
   done
-  printf '%-10s %-10s %s' "$c" "jar32 -m4" "$(summary "$out/jar")"; echo
-  printf '%-10s %-10s %s' "$c" "7zz -mx9" "$(summary "$out/7zz")"; echo
+  printf '%-10s %-10s %s\n' "$c" "jar32 -m4" "$(summary "$out/jar")"
+  printf '%-10s %-10s %s\n' "$c" "7zz -mx9" "$(summary "$out/7zz")"
   printf '%-10s %-10s %8.3f  (median wall, %d rounds)\n' "$c" ratio \
-    "$(echo "$(median "$out/jar") / $(median "$out/7zz")" | bc -l)" "$rounds"
+    "$(echo "$(median "$out/jar" 1) / $(median "$out/7zz" 1)" | bc -l)" "$rounds"
 done
