@@ -91,6 +91,12 @@ void prefaultLarge(void* p, size_t n) noexcept {
   if (p && n >= kPrefaultFrom) prefaulter().start(p, n);
 }
 
+void* allocateLargeAhead(size_t n) {
+  void* p = allocateLarge(n);
+  prefaultLarge(p, n);
+  return p;
+}
+
 const lzma_allocator* largeBufferAllocator() { return &kLzmaAllocator; }
 
 }  // namespace jar32

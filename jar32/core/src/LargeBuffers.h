@@ -21,6 +21,8 @@ void freeLarge(void* p);
 /// Nothing happens where the system does not offer it (before Linux 5.14).
 void prefaultLarge(void* p, size_t n) noexcept;
 inline constexpr size_t kPrefaultFrom = 16u << 20;
+/// allocateLarge(n), then prefaultLarge on it: for a buffer its user fills in order.
+void* allocateLargeAhead(size_t n);
 
 /// A vector's allocator from these pages, whose resize leaves new bytes as they are (they
 /// are written next).

@@ -24,11 +24,7 @@ namespace {
 
 void* sdkAlloc(ISzAllocPtr, size_t n) { return allocateLarge(n); }
 // A dictionary faulted in ahead of the decoder, which fills it in order.
-void* sdkAllocAhead(ISzAllocPtr, size_t n) {
-  void* p = allocateLarge(n);
-  prefaultLarge(p, n);
-  return p;
-}
+void* sdkAllocAhead(ISzAllocPtr, size_t n) { return allocateLargeAhead(n); }
 void sdkFree(ISzAllocPtr, void* p) { freeLarge(p); }
 const ISzAlloc kSdkAlloc = {sdkAlloc, sdkFree};
 const ISzAlloc kSdkAllocAhead = {sdkAllocAhead, sdkFree};

@@ -21,11 +21,7 @@ constexpr size_t kTwoThreadsFrom = 1u << 20;
 // 2 MiB they take a fault per 2 MiB instead of per 4 KiB, and fewer translation misses.
 // Their pages are faulted in (and cleared by the system) on a thread of their own, ahead of
 // the match finder, whose thread sets the encoder's pace.
-void* allocate(ISzAllocPtr, size_t n) {
-  void* p = allocateLarge(n);
-  prefaultLarge(p, n);
-  return p;
-}
+void* allocate(ISzAllocPtr, size_t n) { return allocateLargeAhead(n); }
 void release(ISzAllocPtr, void* p) { freeLarge(p); }
 const ISzAlloc kAlloc = {allocate, release};
 
