@@ -1,6 +1,7 @@
 #include "Directory.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 #include "Checksum.h"
@@ -391,6 +392,18 @@ uint64_t memberDigest(const MemberInfo& m) {
   return h.digest();
 }
 
+namespace {
+
+// The step from one nanoseconds value (0..999,999,999) to the next, zigzag: 31 bits at most.
+uint32_t zigzagStep(uint32_t from, uint32_t to) {
+  const int64_t d = int64_t(to) - int64_t(from);
+  return uint32_t(d >= 0 ? uint64_t(d) << 1 : (uint64_t(-d) << 1) - 1);
+}
+
+int64_t unzigzag(uint32_t z) { return (z & 1) ? -int64_t(z >> 1) - 1 : int64_t(z >> 1); }
+
+}  // namespace
+
 // Format 3 records, column by column (the byte length of each column first): ids (svarint step from the previous), flags, pieces
 // (varint member offset, svarint block offset less where the previous piece ended), lengths,
 // names, kinds, attributes, modes, sizes (varint size less the piece's end), times (svarint
@@ -400,16 +413,23 @@ uint64_t memberDigest(const MemberInfo& m) {
 // a name is the bytes it shares with the previous record's name (their count in a column of their
 // own) and the rest; nanoseconds are whole milliseconds and, in a column of their own, the rest
 // less the previous record's rest. Files written one after the other on a clock that ticks in
-// whole milliseconds differ in the first only.
+// whole milliseconds differ in the first only. Format 6: nanoseconds are the step from the
+// previous record's, as four planes of bytes (the low bytes of every step, then the next): files
+// written one after the other a few milliseconds apart share the high bytes of their steps; the
+// rest of a name ends at a NUL instead of following its length.
 struct BlockMetaWriter::Columns {
   enum { kId, kFlags, kPiece, kLength, kName, kKind, kAttributes, kMode, kSize, kTime, kChapter,
          kFields, kNanoseconds, kOwner, kText, kChecksum, kShared, kSubMillisecond, kCount };
-  static int countFor(uint64_t version) { return version >= 5 ? kCount : kShared; }
+  static int countFor(uint64_t version) {
+    return version >= 6 ? kSubMillisecond : version >= 5 ? kCount : kShared;
+  }
   Bytes bytes[kCount];
   std::string name;          // the previous record's
   uint64_t nameBytes = 0;    // of all names so far, whole
   uint64_t written = 0;      // bytes of all columns before this record
   uint32_t subMillisecond = 0;  // the previous record's nanoseconds past the millisecond
+  uint32_t nanoseconds = 0;     // the previous record's, format 6
+  std::vector<uint32_t> steps;  // of the nanoseconds, zigzag, format 6
   uint64_t id = 0, end = 0;
   int64_t mtime = 0;
   bool added = false;  // the previous record's piece:
@@ -472,7 +492,14 @@ void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uin
     const uint64_t leastTotal = c.written + kLeastRecordBytes + info.name.size() - shared;
     if (c.nameBytes > kNameBytesPerRecordByte * leastTotal) shared = 0;
     c.at(C::kShared).var(shared);
-    c.at(C::kName).str(std::string_view(info.name).substr(shared));
+    const std::string_view rest = std::string_view(info.name).substr(shared);
+    if (version_ >= 6) {
+      if (rest.find('\0') != std::string_view::npos) throw JarError(kInternal, "a name with a NUL");
+      c.at(C::kName).raw(reinterpret_cast<const uint8_t*>(rest.data()), rest.size());
+      c.at(C::kName).u8(0);
+    } else {
+      c.at(C::kName).str(rest);
+    }
     c.name = info.name;
   } else {
     c.at(C::kName).str(info.name);
@@ -492,7 +519,12 @@ void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uin
   if (!info.hardLinkTarget.empty()) fields |= kFieldHardLink;
   if (!info.xattrs.empty()) fields |= kFieldAttributes;
   c.at(C::kFields).var(fields);
-  if ((fields & kFieldNanoseconds) && version_ >= 5) {
+  if ((fields & kFieldNanoseconds) && info.mtimeNsec > 999999999)
+    throw JarError(kInternal, "nanoseconds past a second");
+  if ((fields & kFieldNanoseconds) && version_ >= 6) {
+    c.steps.push_back(zigzagStep(c.nanoseconds, info.mtimeNsec));
+    c.nanoseconds = info.mtimeNsec;
+  } else if ((fields & kFieldNanoseconds) && version_ >= 5) {
     const uint32_t rest = info.mtimeNsec % 1000000;
     c.at(C::kNanoseconds).var(info.mtimeNsec / 1000000);
     c.at(C::kSubMillisecond).svar(int64_t(rest) - int64_t(c.subMillisecond));
@@ -518,13 +550,16 @@ void BlockMetaWriter::add(uint64_t id, uint8_t flags, uint64_t memberOffset, uin
     }
   }
   if ((flags & kPieceLast) && !asBefore) c.at(C::kChecksum).u64(checksum);
-  c.written = 0;
+  c.written = 4 * c.steps.size();
   for (const Bytes& column : c.bytes) c.written += column.size();
 }
 
 Bytes BlockMetaWriter::finish() {
   if (left_ != 0) throw JarError(kInternal, "fewer member records than announced");
   if (columns_) {
+    Columns& c = *columns_;
+    for (int plane = 0; plane < 4; ++plane)
+      for (uint32_t step : c.steps) c.bytes[Columns::kNanoseconds].push_back(uint8_t(step >> (8 * plane)));
     const int n = Columns::countFor(version_);
     for (int i = 0; i < n; ++i) w_.var(columns_->bytes[i].size());
     for (int i = 0; i < n; ++i) w_.raw(columns_->bytes[i].data(), columns_->bytes[i].size());
@@ -558,6 +593,16 @@ void decodeColumns(ByteReader& r, uint64_t version, uint64_t count, PieceRecord&
   for (int c = 0; c < C::kCount; ++c) {
     at[c] = ByteReader(next, size_t(lengths[c]), "member records");
     next += lengths[c];
+  }
+  // Format 6: the nanoseconds' steps in four planes, read by index.
+  const uint8_t* planes = nullptr;
+  uint64_t steps = 0, step = 0;
+  uint32_t nanoseconds = 0;
+  if (version >= 6) {
+    if (lengths[C::kNanoseconds] % 4) r.fail();
+    steps = lengths[C::kNanoseconds] / 4;
+    planes = at[C::kNanoseconds].position();
+    at[C::kNanoseconds] = ByteReader(planes, 0, "member records");
   }
   uint64_t id = 0, end = 0;
   int64_t mtime = 0;
@@ -595,10 +640,20 @@ void decodeColumns(ByteReader& r, uint64_t version, uint64_t count, PieceRecord&
       // The start of the previous name, then the rest; kept for the next record even when brief.
       const uint64_t shared = at[C::kShared].var(name.size());
       name.resize(size_t(shared));
-      const uint64_t rest = at[C::kName].var(kMaxNameBytes - shared);
-      if (rest > at[C::kName].remaining()) r.fail();
-      name.append(reinterpret_cast<const char*>(at[C::kName].position()), size_t(rest));
-      at[C::kName].skip(size_t(rest));
+      ByteReader& names = at[C::kName];
+      uint64_t rest = 0;
+      if (version >= 6) {  // the rest ends at a NUL
+        const size_t most = std::min<uint64_t>(names.remaining(), kMaxNameBytes - shared + 1);
+        const void* nul = std::memchr(names.position(), 0, most);
+        if (!nul) r.fail();
+        rest = uint64_t(static_cast<const uint8_t*>(nul) - names.position());
+      } else {
+        rest = names.var(kMaxNameBytes - shared);
+        if (rest > names.remaining()) r.fail();
+      }
+      name.append(reinterpret_cast<const char*>(names.position()), size_t(rest));
+      names.skip(size_t(rest));
+      if (version >= 6) names.skip(1);
       nameBytes += name.size();
       if (nameBytes > mostNameBytes) r.fail();
       if (p.brief) m.name.clear();
@@ -619,7 +674,16 @@ void decodeColumns(ByteReader& r, uint64_t version, uint64_t count, PieceRecord&
     m.mtime = mtime;
     const uint64_t fields = at[C::kFields].var(kKnownFields);
     m.preciseTime = fields & kFieldNanoseconds;
-    if (m.preciseTime && version >= 5) {
+    if (m.preciseTime && version >= 6) {
+      if (step == steps) r.fail();
+      uint32_t z = 0;
+      for (int plane = 0; plane < 4; ++plane) z |= uint32_t(planes[plane * steps + step]) << (8 * plane);
+      ++step;
+      const int64_t value = int64_t(nanoseconds) + unzigzag(z);
+      if (value < 0 || value > 999999999) r.fail();
+      nanoseconds = uint32_t(value);
+      m.mtimeNsec = nanoseconds;
+    } else if (m.preciseTime && version >= 5) {
       const int64_t rest = int64_t(subMillisecond) + at[C::kSubMillisecond].svar();
       if (rest < 0 || rest > 999999) r.fail();
       subMillisecond = uint32_t(rest);
@@ -687,6 +751,7 @@ void decodeColumns(ByteReader& r, uint64_t version, uint64_t count, PieceRecord&
   }
   for (const ByteReader& column : at)
     if (!column.atEnd()) r.fail();
+  if (step != steps) r.fail();
   r.skip(r.remaining());
 }
 

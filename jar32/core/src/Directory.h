@@ -72,8 +72,8 @@ void encodeInfo(const ArchiveInfo& info, ByteWriter& w);
 /// Reads what encodeInfo wrote into info (other fields untouched).
 void decodeInfo(ByteReader& r, ArchiveInfo& info);
 
-/// The version of the directory and member records written (1 to 4 are still read).
-inline constexpr uint64_t kRecordsVersion = 5;
+/// The version of the directory and member records written (1 to 5 are still read).
+inline constexpr uint64_t kRecordsVersion = 6;
 
 /// The version written unless an older one is asked for (tests, reference archives).
 Bytes encodeDirectory(const Directory& dir, uint64_t version = kRecordsVersion);

@@ -13,7 +13,7 @@ namespace jar32 {
 
 class File;
 
-inline constexpr uint16_t kFormatVersion = 6;  // written; 1 to 5 are still read
+inline constexpr uint16_t kFormatVersion = 7;  // written; 1 to 6 are still read
 inline constexpr uint16_t kTrailerVersion = 1;
 inline constexpr size_t kFileHeaderSize = 96;
 inline constexpr size_t kBlockHeaderSize = 112;

@@ -1,8 +1,11 @@
-// Archives of format versions 2 to 6 (tests/data/jar32-format2/ to jar32-format6/, each made by
+// Archives of format versions 2 to 7 (tests/data/jar32-format2/ to jar32-format7/, each made by
 // its make.sh): every codec, both protections, the member fields since version 2; they list, test
-// and extract byte for byte, and can still be changed. Version 6's gzip files come back whole.
+// and extract byte for byte, and can still be changed. The gzip files of versions 6 and 7 come
+// back whole, and version 7's nanoseconds are those of version 6.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <map>
 
 #include "JarRun.h"
 #include "ListingParser.h"
@@ -88,28 +91,54 @@ TEST_P(LaterFormat, AChangedArchiveKeepsWhatItHeld) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, LaterFormat, ::testing::Values(2, 3, 4, 5, 6),
+INSTANTIATE_TEST_SUITE_P(Versions, LaterFormat, ::testing::Values(2, 3, 4, 5, 6, 7),
                          [](const auto& info) { return "Format" + std::to_string(info.param); });
 
-TEST(FormatSix, GzipFilesWithoutTheirTrailersComeBackWhole) {
-  TempDir t;
+TEST(FormatSixAndSeven, GzipFilesWithoutTheirTrailersComeBackWhole) {
   const fs::path data = fs::path(TAMBER_SOURCE_DIR) / "tests/data/jar32-format6";
-  fs::copy_file(data / "gzip.j", t / "gzip.j");
-  const Result list = jar({"l", "gzip.j"}, t.path());
-  ASSERT_EQ(list.code, 0) << list.err;
-  EXPECT_EQ(listing::parse(list.out).rows.size(), 5u);
-  EXPECT_EQ(jar({"t", "gzip.j"}, t.path()).code, 0);
-  // Also when the directory is rebuilt from the blocks alone.
-  ASSERT_EQ(jar({"rh", "gzip.j"}, t.path()).code, 0);
-  for (const char* archive : {"gzip.j", "$recover.j"}) {
-    SCOPED_TRACE(archive);
-    const fs::path out = t / (std::string(archive) + ".out");
-    ASSERT_EQ(jar({"x", archive, "-y", "-o" + out.string()}, t.path()).code, 0);
-    size_t files = 0;
-    for (const auto& entry : fs::directory_iterator(data / "gzip")) {
-      EXPECT_EQ(readFile(out / entry.path().filename()), readFile(entry.path())) << entry.path();
-      ++files;
+  for (const char* version : {"6", "7"}) {
+    SCOPED_TRACE(version);
+    TempDir t;
+    fs::copy_file(fs::path(TAMBER_SOURCE_DIR) / "tests/data" / (std::string("jar32-format") + version) / "gzip.j", t / "gzip.j");
+    const Result list = jar({"l", "gzip.j"}, t.path());
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(listing::parse(list.out).rows.size(), 5u);
+    EXPECT_EQ(jar({"t", "gzip.j"}, t.path()).code, 0);
+    // Also when the directory is rebuilt from the blocks alone.
+    ASSERT_EQ(jar({"rh", "gzip.j"}, t.path()).code, 0);
+    for (const char* archive : {"gzip.j", "$recover.j"}) {
+      SCOPED_TRACE(archive);
+      const fs::path out = t / (std::string(archive) + ".out");
+      ASSERT_EQ(jar({"x", archive, "-y", "-o" + out.string()}, t.path()).code, 0);
+      size_t files = 0;
+      for (const auto& entry : fs::directory_iterator(data / "gzip")) {
+        EXPECT_EQ(readFile(out / entry.path().filename()), readFile(entry.path())) << entry.path();
+        ++files;
+      }
+      EXPECT_EQ(files, 5u);
     }
-    EXPECT_EQ(files, 5u);
   }
+}
+
+// The same 600 files with nanoseconds at random, in version 6 (milliseconds and the rest) and
+// version 7 (steps in planes of bytes): every file comes back with the same time.
+TEST(FormatSeven, NanosecondsAreThoseOfVersionSix) {
+  TempDir t;
+  std::map<std::string, std::pair<int64_t, long>> times[2];
+  for (int v = 0; v < 2; ++v) {
+    const fs::path data = fs::path(TAMBER_SOURCE_DIR) / ("tests/data/jar32-format" + std::to_string(6 + v));
+    const fs::path out = t / std::to_string(v);
+    const Result r = jar({"x", (data / "many.j").string(), "-y", "-o" + out.string()}, t.path());
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (const auto& entry : fs::directory_iterator(out)) {
+      struct stat st{};
+      ASSERT_EQ(stat(entry.path().c_str(), &st), 0);
+      times[v][entry.path().filename()] = {st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+    }
+  }
+  EXPECT_EQ(times[0].size(), 600u);
+  EXPECT_EQ(times[0], times[1]);
+  size_t whole = 0;
+  for (const auto& [name, time] : times[1]) whole += time.second == 0;
+  EXPECT_LT(whole, 3u);  // the nanoseconds are there, not cut to seconds
 }

@@ -3,6 +3,7 @@
 
 #include <lzma.h>
 
+#include <algorithm>
 #include <map>
 
 #include "Directory.h"
@@ -94,7 +95,7 @@ void expectSame(const std::vector<PieceRecord>& got, const std::vector<PieceReco
 
 TEST(RecordColumns, EveryFieldComesBackInBothLayouts) {
   const auto records = samples();
-  for (uint64_t version : {2u, 3u, 4u, 5u}) {
+  for (uint64_t version : {2u, 3u, 4u, 5u, 6u}) {
     SCOPED_TRACE(version);
     expectSame(decodeBlockMeta(encode(records, version), 200), records);
   }
@@ -102,7 +103,7 @@ TEST(RecordColumns, EveryFieldComesBackInBothLayouts) {
 }
 
 TEST(RecordColumns, CutGarbledAndOutOfRangeRecordsAreDamage) {
-  for (uint64_t version : {3u, 5u}) {
+  for (uint64_t version : {3u, 5u, 6u}) {
     SCOPED_TRACE(version);
     const Bytes good = encode(samples(), version);
     for (size_t n = 0; n < good.size(); ++n) {  // every cut
@@ -191,6 +192,102 @@ TEST(RecordColumns, NamesShareTheirStartAndNanosecondsTheirRest) {
   ASSERT_EQ(raw.back(), 0);
   raw.back() = 2;  // the second's rest: 999,999 + 1
   EXPECT_THROW(decodeBlockMeta(raw, 10000), JarError);
+}
+
+// The varint count and the columns of records of version 6, and back.
+struct SplitRecords {
+  uint64_t count = 0;
+  std::vector<Bytes> columns;
+  explicit SplitRecords(const Bytes& raw) {
+    ByteReader r(raw.data(), raw.size(), "test");
+    EXPECT_EQ(r.var(), 6u);
+    count = r.var();
+    std::vector<uint64_t> lengths(17);
+    for (auto& n : lengths) n = r.var();
+    for (uint64_t n : lengths) {
+      columns.emplace_back(r.position(), r.position() + n);
+      r.skip(size_t(n));
+    }
+  }
+  Bytes join() const {
+    Bytes raw;
+    ByteWriter w(raw);
+    w.var(6);
+    w.var(count);
+    for (const Bytes& c : columns) w.var(c.size());
+    for (const Bytes& c : columns) w.raw(c.data(), c.size());
+    return raw;
+  }
+};
+
+// Version 6: nanoseconds are the steps from the record before, in four planes of bytes (files
+// written a few milliseconds apart on a fine clock share the high bytes of their steps), and the
+// rest of a name ends at a NUL.
+TEST(RecordColumns, NanosecondsAreStepsInPlanesOfBytesAndNamesEndAtANul) {
+  auto records = folderOfFiles(2000, "share\\doc");
+  uint64_t clock = 1700000000ull * 1000000000ull;
+  uint32_t jitter = 12345;
+  for (auto& p : records) {
+    jitter = jitter * 1103515245u + 12345u;
+    clock += 3500000 + (jitter >> 8) % 200000;
+    p.info.mtime = int64_t(clock / 1000000000);
+    p.info.mtimeNsec = uint32_t(clock % 1000000000);
+  }
+  const Bytes v6 = encode(records, 6);
+  expectSame(decodeBlockMeta(v6, 20000), records);
+  const uint8_t nonce[kNonceBytes] = {};
+  const size_t packed6 = buildMetaSection(v6, kGuardCrc, nullptr, nonce, kBlockData, 19).size();
+  const size_t packed5 = buildMetaSection(encode(records, 5), kGuardCrc, nullptr, nonce, kBlockData, 19).size();
+  EXPECT_LT(packed6 * 10, packed5 * 9) << packed6 << " " << packed5;
+
+  // The longest steps both ways, and records without nanoseconds between: they have no step.
+  auto mixed = folderOfFiles(5, "x");
+  const uint32_t nsec[5] = {999999999, 0, 7, 999999999, 5};
+  for (int i = 0; i < 5; ++i) mixed[i].info.mtimeNsec = nsec[i];
+  mixed[2].info.preciseTime = false;
+  mixed[2].info.mtimeNsec = 0;
+  const Bytes raw = encode(mixed, 6);
+  expectSame(decodeBlockMeta(raw, 100), mixed);
+  const SplitRecords split(raw);
+  const Bytes& planes = split.columns[12];
+  ASSERT_EQ(planes.size(), 16u);  // four steps of four bytes
+  // Plane 0 holds the low bytes: 999,999,999 from 0 is 1,999,999,998 in zigzag (0x773593FE).
+  EXPECT_EQ(planes[0], 0xFE);
+  EXPECT_EQ(planes[12], 0x77);
+
+  auto damaged = [&](auto change) {
+    SplitRecords s(raw);
+    change(s.columns[12]);
+    return s.join();
+  };
+  EXPECT_THROW(decodeBlockMeta(damaged([](Bytes& c) { c.pop_back(); }), 100), JarError);
+  // A step fewer, and one more, than records with nanoseconds.
+  EXPECT_THROW(decodeBlockMeta(damaged([](Bytes& c) {
+                 Bytes fewer;
+                 for (int plane = 0; plane < 4; ++plane)
+                   fewer.insert(fewer.end(), c.begin() + plane * 4, c.begin() + plane * 4 + 3);
+                 c = fewer;
+               }), 100), JarError);
+  EXPECT_THROW(decodeBlockMeta(damaged([](Bytes& c) { c.insert(c.end(), 4, 0); }), 100), JarError);
+  // A first step to a whole second (0x77359400), and one below zero (-1,000,000,000).
+  EXPECT_THROW(decodeBlockMeta(damaged([](Bytes& c) { c[0] = 0x00, c[4] = 0x94; }), 100), JarError);
+  EXPECT_THROW(decodeBlockMeta(damaged([](Bytes& c) { c[0] = 0xFF; }), 100), JarError);
+
+  // Names: the first whole, then what follows the shared start, each with its NUL.
+  const std::string names(split.columns[4].begin(), split.columns[4].end());
+  EXPECT_EQ(names.substr(0, 22), std::string("x\\module_0_0.py\0" "1_1.py\0", 22));
+  EXPECT_EQ(std::count(names.begin(), names.end(), '\0'), 5);
+  auto renamed = [&](auto change) {
+    SplitRecords s(raw);
+    change(s.columns[4]);
+    return s.join();
+  };
+  EXPECT_THROW(decodeBlockMeta(renamed([](Bytes& c) { c.back() = 'y'; }), 100), JarError);
+  // A name longer than names may be, though its NUL lies within the column.
+  EXPECT_THROW(decodeBlockMeta(renamed([](Bytes& c) { c.insert(c.begin(), kMaxNameBytes, 'n'); }), 100),
+               JarError);
+  EXPECT_THROW(encode({[&] { auto p = mixed[0]; p.info.name = std::string("a\0b", 3); return p; }()}, 6),
+               JarError);
 }
 
 // Shared starts could make a few bytes of records stand for gigabytes of names: names that add up
