@@ -140,7 +140,8 @@ class ZstdDecoder final : public Decoder {
 
 constexpr uint64_t kLongSearchLimit = 16ull << 20;
 
-// The LZMA2 options of a choice for an input of `size` bytes.
+}  // namespace
+
 lzma_options_lzma xzOptions(const CodecChoice& c, uint64_t size) {
   lzma_options_lzma opt;
   if (lzma_lzma_preset(&opt, uint32_t(std::clamp(c.level, 0, 9))))
@@ -155,6 +156,8 @@ lzma_options_lzma xzOptions(const CodecChoice& c, uint64_t size) {
   if (c.niceLen) opt.nice_len = uint32_t(c.niceLen);
   return opt;
 }
+
+namespace {
 
 // The streams of branch targets: 4-byte numbers, so no literal context and 4-byte positions.
 constexpr uint32_t kOperandDictionary = 1u << 20;
@@ -723,9 +726,9 @@ uint64_t encoderMemory(const CodecChoice& c, uint64_t size) {
     return 64ull << 20;  // a zstd window with long-distance matching
   lzma_options_lzma opt = xzOptions(c, size);
   lzma_filter filters[2] = {{LZMA_FILTER_LZMA2, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
-  uint64_t n = lzma_raw_encoder_memusage(filters);
+  const bool twoThreads = !c.x86Filter && twoThreadEncoderTakes(opt);
+  uint64_t n = twoThreads ? twoThreadEncoderMemory(opt, size) : lzma_raw_encoder_memusage(filters);
   if (n == UINT64_MAX) return 1ull << 30;
-  if (!c.x86Filter && twoThreadEncoderTakes(opt)) n += kTwoThreadBuffers;
   if (c.codec == kCodecXzGzip) return n + size;  // and the input without its trailers
   if (c.codec != kCodecXzBranches) return n;
   // The split holds the main stream and the side streams (no larger than the input), which

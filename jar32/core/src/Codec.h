@@ -2,6 +2,8 @@
 // with x86 branches split into streams of their own, or with gzip trailers left out).
 #pragma once
 
+#include <lzma.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -36,6 +38,9 @@ struct CodecChoice {
 
 /// Memory the encoder of `choice` takes for an input of `size` bytes (its tables and window).
 uint64_t encoderMemory(const CodecChoice& choice, uint64_t size);
+
+/// The LZMA2 options of an xz choice for an input of `size` bytes.
+lzma_options_lzma xzOptions(const CodecChoice& c, uint64_t size);
 
 /// Largest zstd window a reader accepts (the encoder never uses more).
 inline constexpr int kMaxZstdWindowLog = 26;

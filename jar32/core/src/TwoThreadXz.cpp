@@ -1,6 +1,7 @@
 #include "TwoThreadXz.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -21,7 +22,12 @@ constexpr size_t kTwoThreadsFrom = 1u << 20;
 // 2 MiB they take a fault per 2 MiB instead of per 4 KiB, and fewer translation misses.
 // Their pages are faulted in (and cleared by the system) on a thread of their own, ahead of
 // the match finder, whose thread sets the encoder's pace.
-void* allocate(ISzAllocPtr, size_t n) { return allocateLargeAhead(n); }
+std::atomic<uint64_t> g_allocated{0};  // bytes asked for, for tests
+
+void* allocate(ISzAllocPtr, size_t n) {
+  g_allocated += n;
+  return allocateLargeAhead(n);
+}
 void release(ISzAllocPtr, void* p) { freeLarge(p); }
 const ISzAlloc kAlloc = {allocate, release};
 
@@ -88,6 +94,28 @@ LargeBytes lzma2Data(const lzma_options_lzma& opt, const uint8_t* data, size_t n
 }
 
 }  // namespace
+
+uint64_t twoThreadEncoderMemory(const lzma_options_lzma& opt, uint64_t n) {
+  // The encoder reads the data where it lies: no window of its own. The dictionary is cut to
+  // the data (at least 4 KiB); the tables are a hash of half the dictionary's power of two
+  // (of a quarter above 32 MiB; 64 Ki entries at least), two fixed hashes and two references
+  // per position of the dictionary.
+  const uint64_t dict = std::min<uint64_t>(opt.dict_size, std::max<uint64_t>(n, 4096));
+  uint64_t hash = 1;
+  if (opt.mf == LZMA_MF_BT2) {
+    hash = 1u << 16;
+  } else {
+    while (hash < dict) hash <<= 1;
+    hash >>= 1;
+    if (hash > (1u << 24)) hash = opt.mf == LZMA_MF_BT3 ? 1u << 24 : hash >> 1;
+    hash = std::max<uint64_t>(hash, 1u << 16);
+  }
+  const uint64_t fixed = opt.mf == LZMA_MF_BT4 ? (1u << 10) + (1u << 16) : opt.mf == LZMA_MF_BT3 ? 1u << 10 : 0;
+  const uint64_t refs = (hash + fixed + 2 * (dict + 1) + 15) & ~uint64_t(15);
+  return refs * 4 + kTwoThreadBuffers;
+}
+
+uint64_t twoThreadBytesAllocatedForTesting() { return g_allocated.load(); }
 
 bool twoThreadEncoderTakes(const lzma_options_lzma& opt) {
   const bool binaryTree = opt.mf == LZMA_MF_BT2 || opt.mf == LZMA_MF_BT3 || opt.mf == LZMA_MF_BT4;

@@ -12,11 +12,17 @@
 
 namespace jar32 {
 
-/// Memory the second thread's match buffers take, besides the tables liblzma counts.
+/// Memory the second thread's match buffers and the encoder's state take, besides the tables.
 inline constexpr uint64_t kTwoThreadBuffers = 8ull << 20;
 
 /// True if `opt` is one the two-thread encoder takes (a binary-tree match finder, normal mode).
 bool twoThreadEncoderTakes(const lzma_options_lzma& opt);
+
+/// The most memory the two-thread encoder takes for n bytes with `opt`, which it takes.
+uint64_t twoThreadEncoderMemory(const lzma_options_lzma& opt, uint64_t n);
+
+/// The bytes the two-thread encoders have asked their allocator for, all together so far.
+uint64_t twoThreadBytesAllocatedForTesting();
 
 /// Appends to out one .xz stream with no check that holds data[0..n) packed with `opt`.
 /// Out of memory throws JarError(kNoMemory).

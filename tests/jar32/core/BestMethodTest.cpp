@@ -8,6 +8,7 @@
 #include "Codec.h"
 #include "Methods.h"
 #include "Reader.h"
+#include "TwoThreadXz.h"
 #include "TestSupport.h"
 
 namespace jar32::test {
@@ -31,6 +32,28 @@ TEST(BestMethod, TheEncoderOfTheLargestBlockFitsTheMemoryBudgetAndSmallBlocksTak
     EXPECT_NE(codecFor(4, cls), codecFor(4, ContentClass::General));
     for (int method : {1, 2, 3})
       EXPECT_EQ(codecFor(method, cls), codecFor(method, ContentClass::General));
+  }
+}
+
+// The blocks built at once are chosen by what their encoders take: the two-thread encoder's
+// estimate is what it asks its allocator for, to its match buffers, and never less.
+TEST(BestMethod, TheTwoThreadEncoderTakesWhatItsEstimateSays) {
+  for (uint64_t size : {uint64_t(3000), uint64_t(100001), 5 * MiB - 3, 33 * MiB + 5}) {
+    for (ContentClass cls : {ContentClass::General, ContentClass::Database}) {
+      SCOPED_TRACE(std::to_string(size) + " bytes");
+      const CodecChoice c = codecFor(4, cls);
+      const lzma_options_lzma opt = xzOptions(c, size);
+      ASSERT_TRUE(twoThreadEncoderTakes(opt));
+      const Bytes zeros(size, 0);  // what the encoder takes does not depend on the bytes
+      const uint64_t before = twoThreadBytesAllocatedForTesting();
+      LargeBytes out;
+      encodeTwoThreadXz(opt, zeros.data(), zeros.size(), out);
+      const uint64_t asked = twoThreadBytesAllocatedForTesting() - before;
+      const uint64_t estimate = twoThreadEncoderMemory(opt, size);
+      EXPECT_LE(asked, estimate);
+      EXPECT_GE(asked + kTwoThreadBuffers, estimate);  // the tables to the byte, or near
+      EXPECT_EQ(encoderMemory(c, size), estimate);
+    }
   }
 }
 
