@@ -86,8 +86,9 @@ std::vector<size_t> countPieces(const ArchiveReader& source) {
 }
 
 // Memory for blocks being built at once: their data before and after compression and the
-// encoders' state (a 64 MiB window).
-constexpr uint64_t kBuildBudget = 1ull << 30;
+// encoders' state. With what else an add holds (small files read ahead, up to 64 MiB, and the
+// directory) it stays under 1 GB.
+constexpr uint64_t kBuildBudget = 896ull << 20;
 uint64_t buildCost(const Job& job) { return 2 * job.dataRaw + encoderMemory(job.codec, job.dataRaw); }
 
 // The fast method splits new data of fewer blocks than threads evenly, so that each thread
