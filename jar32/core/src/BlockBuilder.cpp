@@ -219,7 +219,7 @@ void BlockBuilder::hashPiece(const PiecePlan& p, const uint8_t* data) const {
 
 Built BlockBuilder::encode(const Job& job) const {
   LargeBytes raw;  // every byte is read into before it is used
-  raw.reserve(job.dataRaw);
+  raw.reserve(sectionBytes(job.dataRaw, tagBytes()));  // stored, it becomes the section
   std::vector<uint64_t> offsets;
   if (job.kind == JobKind::EncodeOld) {
     // Merged small blocks: the pieces come from several old blocks, each in order.
@@ -270,26 +270,24 @@ Built BlockBuilder::encode(const Job& job) const {
     codec.codec = kCodecStore;
   } else {
     auto enc = Encoder::make(codec, raw.size(), offsets);
-    // Room for what an encoder may write for incompressible input: the buffer never moves.
-    packed.reserve(raw.size() + raw.size() / 64 + (64 << 10));
+    // Room for what an encoder may write for incompressible input and for the section's
+    // framing: the buffer never moves.
+    packed.reserve(sectionBytes(raw.size() + raw.size() / 64 + (64 << 10), tagBytes()));
     enc->write(raw.data(), raw.size(), packed);
     enc->finish(packed);
     codec.codec = enc->codec();
     if (packed.size() >= raw.size()) codec.codec = kCodecStore;  // incompressible: store it
   }
-  if (codec.codec != kCodecStore) LargeBytes().swap(raw);
-  const uint8_t* body = codec.codec == kCodecStore ? raw.data() : packed.data();
-  const size_t bodySize = codec.codec == kCodecStore ? raw.size() : packed.size();
+  // The data section is built where the stored bytes lie.
+  b.data = codec.codec == kCodecStore ? std::move(raw) : std::move(packed);
+  LargeBytes().swap(raw);
+  LargeBytes().swap(packed);
   b.header.codec = codec.codec;
   b.header.dataGuard = dataGuard();
   randomBytes(b.header.dataNonce, kNonceBytes);
-  if (bodySize) {
-    b.data.reserve(bodySize + bodySize / kChunkBytes * 64 + 64);
-    SectionWriter w(b.data, dataGuard(), prot_.keys.get(), b.header.dataNonce, kBlockData,
-                    kSectionData);
-    w.write(body, bodySize);
-    w.finish();
-  }
+  if (!b.data.empty())
+    frameSectionInPlace(b.data, dataGuard(), prot_.keys.get(), b.header.dataNonce, kBlockData,
+                        kSectionData);
   b.header.dataStored = b.data.size();
   finishHead(b, job, offsets);
   return b;

@@ -83,6 +83,8 @@ class BlockBuilder {
     return prot_.keys ? (prot_.header.hidden ? kGuardSeal : kGuardMac) : kGuardCrc;
   }
   Guard dataGuard() const { return prot_.keys ? kGuardSeal : kGuardCrc; }
+  /// Tag bytes of each chunk of a data section.
+  size_t tagBytes() const { return prot_.keys ? prot_.keys->tagSize() : 0; }
 
   /// zstd level of the member records (Best packs them harder).
   void setMetaLevel(int level) { metaLevel_ = level; }

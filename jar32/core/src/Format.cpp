@@ -193,28 +193,64 @@ void SectionWriter<Buffer>::finish() {
   pending_.clear();
 }
 
+namespace {
+
+// Protects one chunk laid out at p: its word, its n bytes of payload, then room for the CRC
+// and the tag.
+void protectChunk(uint8_t* p, size_t n, bool final, Guard guard, const Keys* keys,
+                  const uint8_t* base, uint8_t blockType, uint8_t section, uint64_t index) {
+  const uint32_t word = uint32_t(n) | (final ? kFinalBit : 0);
+  putU32(p, word);
+  uint8_t aad[64];
+  size_t aadSize = chunkAad(base, blockType, section, index, word, aad);
+  if (guard == kGuardSeal) {
+    uint8_t nonce[kNonceBytes];
+    chunkNonce(base, section, index, nonce);
+    keys->seal(nonce, aad, aadSize, p + 4, n, p + 8 + n);
+  } else if (guard == kGuardMac) {
+    keys->mac(aad, aadSize, p + 4, n, p + 8 + n);
+  }
+  putU32(p + 4 + n, crc32(p, 4 + n));
+}
+
+}  // namespace
+
 template <class Buffer>
 void SectionWriter<Buffer>::chunk(const uint8_t* data, size_t n, bool final) {
-  uint32_t word = uint32_t(n) | (final ? kFinalBit : 0);
   size_t start = out_.size();
   size_t tag = guard_ == kGuardCrc ? 0 : keys_->tagSize();
-  uint8_t head[4];
-  putU32(head, word);
+  uint8_t head[4] = {};
   out_.insert(out_.end(), head, head + 4);
   out_.insert(out_.end(), data, data + n);  // copied, not cleared first
   out_.resize(start + 4 + n + 4 + tag);
-  uint8_t* p = out_.data() + start;
-  uint8_t aad[64];
-  size_t aadSize = chunkAad(nonce_, blockType_, section_, index_, word, aad);
-  if (guard_ == kGuardSeal) {
-    uint8_t nonce[kNonceBytes];
-    chunkNonce(nonce_, section_, index_, nonce);
-    keys_->seal(nonce, aad, aadSize, p + 4, n, p + 8 + n);
-  } else if (guard_ == kGuardMac) {
-    keys_->mac(aad, aadSize, p + 4, n, p + 8 + n);
-  }
-  putU32(p + 4 + n, crc32(p, 4 + n));
+  protectChunk(out_.data() + start, n, final, guard_, keys_, nonce_, blockType_, section_, index_);
   ++index_;
+}
+
+size_t sectionBytes(size_t n, size_t tagBytes) {
+  const size_t chunks = n == 0 ? 1 : (n + kChunkBytes - 1) / kChunkBytes;
+  return n + chunks * (8 + tagBytes);
+}
+
+void frameSectionInPlace(LargeBytes& data, Guard guard, const Keys* keys, const uint8_t* nonce,
+                         uint8_t blockType, uint8_t section) {
+  if (guard != kGuardCrc && !keys) throw JarError(kInternal, "section needs keys");
+  const size_t n = data.size();
+  const size_t tag = guard == kGuardCrc ? 0 : keys->tagSize();
+  const size_t chunks = n == 0 ? 1 : (n + kChunkBytes - 1) / kChunkBytes;
+  data.resize(sectionBytes(n, tag));
+  uint8_t* p = data.data();
+  // Each chunk moves up by the framing of those before it: the last one first, so nothing is
+  // overwritten before it has moved.
+  for (size_t k = chunks; k-- > 0;) {
+    const size_t from = k * kChunkBytes;
+    std::memmove(p + from + k * (8 + tag) + 4, p + from, std::min(kChunkBytes, n - from));
+  }
+  for (size_t k = 0; k < chunks; ++k) {
+    const size_t from = k * kChunkBytes;
+    protectChunk(p + from + k * (8 + tag), std::min(kChunkBytes, n - from), k + 1 == chunks, guard,
+                 keys, nonce, blockType, section, k);
+  }
 }
 
 template class SectionWriter<Bytes>;

@@ -103,6 +103,13 @@ class SectionWriter {
   Bytes pending_;
 };
 
+/// Bytes of a section of n bytes of payload, with tagBytes of tag per chunk (0: CRC only).
+size_t sectionBytes(size_t n, size_t tagBytes);
+/// Makes the payload in `data` the section that a SectionWriter would write of it, in place
+/// (it grows by the framing: reserve sectionBytes() first to keep it from moving).
+void frameSectionInPlace(LargeBytes& data, Guard guard, const Keys* keys, const uint8_t* nonce,
+                         uint8_t blockType, uint8_t section);
+
 /// Reads and verifies the chunks of one section. With kGuardMac and no keys the MAC is not
 /// checked (CRC only); kGuardSeal without keys throws kMsgPasswordNeeded.
 class SectionReader {

@@ -69,6 +69,25 @@ TEST_P(Sections, WritesInPiecesGiveTheSameChunks) {
   EXPECT_EQ(Bytes(pieces.begin(), pieces.end()), whole);
 }
 
+// A block's data is framed where it lies: the same section as written through a writer, with
+// room reserved or not.
+TEST_P(Sections, FramingInPlaceGivesTheWrittenSection) {
+  const size_t tag = guard() == kGuardCrc ? 0 : keys->tagSize();
+  for (size_t size : {size_t(0), size_t(1), kChunkBytes - 1, kChunkBytes, kChunkBytes + 1,
+                      3 * kChunkBytes, 3 * kChunkBytes + 5}) {
+    const std::string payload = randomBytes(size, unsigned(size) + 3);
+    for (bool reserved : {true, false}) {
+      LargeBytes data(payload.begin(), payload.end());
+      if (reserved) data.reserve(sectionBytes(size, tag));
+      const uint8_t* before = data.data();
+      frameSectionInPlace(data, guard(), keysFor(), nonce, kBlockData, kSectionData);
+      EXPECT_EQ(data.size(), sectionBytes(size, tag)) << size;
+      if (reserved) EXPECT_EQ(data.data(), before) << size;
+      EXPECT_EQ(Bytes(data.begin(), data.end()), write(payload)) << size;
+    }
+  }
+}
+
 TEST_P(Sections, ReorderedCutAndExtendedSectionsAreRejected) {
   std::string payload = randomBytes(2 * kChunkBytes + 100, 4);
   Bytes stored = write(payload);
