@@ -17,6 +17,9 @@
 namespace jar32 {
 namespace {
 
+// Writes of at least this many bytes are handed to the disk at once.
+constexpr uint64_t kWritebackFrom = 1u << 20;
+
 std::string describe(const std::string& what, const std::string& path, int err) {
   return what + " " + path + ": " + std::strerror(err);
 }
@@ -114,6 +117,7 @@ bool File::readAt(uint64_t offset, void* out, size_t n) const {
 
 void File::write(const void* data, size_t n) {
   fault::point("write");
+  const uint64_t from = writePos_;
   auto p = static_cast<const uint8_t*>(data);
   while (n) {
     ssize_t done = ::write(fd_, p, n);
@@ -125,6 +129,11 @@ void File::write(const void* data, size_t n) {
     n -= size_t(done);
     writePos_ += uint64_t(done);
   }
+#ifdef SYNC_FILE_RANGE_WRITE
+  // A large write goes to the disk while the next is made: sync() then waits for little.
+  if (writePos_ - from >= kWritebackFrom)
+    ::sync_file_range(fd_, off_t(from), off_t(writePos_ - from), SYNC_FILE_RANGE_WRITE);
+#endif
 }
 
 void File::sync() {
