@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <future>
 #include <map>
+#include <mutex>
 #include <set>
 
 #include "BlockBuilder.h"
@@ -389,23 +391,49 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
     }
   } abortOnExit{abort, chains};
 
-  // Workers build blocks ahead, this thread writes them in order.
+  // Workers build blocks ahead, this thread writes them in order. A block starts whenever a
+  // worker is free (not only when the one before it is written), and the blocks being built
+  // or waiting to be written stay within a memory budget that does not grow with the machine.
+  struct Building {
+    std::mutex mutex;
+    std::condition_variable cv;
+    unsigned busy = 0;       // workers building a block
+    std::vector<char> done;  // by job: built
+  };
   auto run = [&](std::vector<Job>& jobs) {
+    auto state = std::make_shared<Building>();
+    state->done.assign(jobs.size(), 0);
     std::vector<std::future<Built>> futures(jobs.size());
     size_t launched = 0;
     uint64_t inFlight = 0;
-    for (size_t j = 0; j < jobs.size(); ++j) {
-      // At most `threads` blocks are being built or wait to be written, and together they stay
-      // within a memory budget that does not grow with the machine.
-      for (; launched < jobs.size() && launched < j + threads; ++launched) {
+    // With state->mutex held; job j (the next to write) is started whatever the budget.
+    auto launch = [&](size_t j) {
+      for (; launched < jobs.size(); ++launched) {
         if (jobs[launched].kind == JobKind::Copy) continue;
         const uint64_t cost = buildCost(jobs[launched]);
-        if (launched > j && inFlight + cost > kBuildBudget) break;
+        if (state->busy >= threads || (launched > j && inFlight + cost > kBuildBudget)) break;
         inFlight += cost;
+        ++state->busy;
         auto task = std::make_shared<std::packaged_task<Built()>>(
             [&builder, &job = jobs[launched]] { return builder.build(job); });
         futures[launched] = task->get_future();
-        pool.submit([task] { (*task)(); });
+        pool.submit([task, state, k = launched] {
+          (*task)();
+          std::lock_guard lock(state->mutex);
+          --state->busy;
+          state->done[k] = 1;
+          state->cv.notify_all();
+        });
+      }
+    };
+    for (size_t j = 0; j < jobs.size(); ++j) {
+      {
+        std::unique_lock lock(state->mutex);
+        launch(j);
+        while (jobs[j].kind != JobKind::Copy && !state->done[j]) {
+          state->cv.wait(lock);  // a block was built: another may start
+          launch(j);
+        }
       }
       if (progress && progress->interrupted()) throw JarError(kInterrupted, "Interrupted");
       fault::point("block");

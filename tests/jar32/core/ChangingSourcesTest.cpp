@@ -11,6 +11,7 @@
 #include <fstream>
 #include <future>
 #include <map>
+#include <thread>
 
 #include "FaultInjection.h"
 #include "Methods.h"
@@ -134,6 +135,35 @@ TEST_F(Changing, ManyFilesAreCheckedOnAllThreadsAndTheirWarningsComeInTheirOrder
   auto data = contents();
   EXPECT_EQ(data.size(), 300u - missing.size());
   EXPECT_EQ(data["f1299"], "content of f1299");
+}
+
+// A block starts whenever a worker is free: one held while it reads its file keeps back only
+// the writing, not the building of the blocks after it.
+TEST_F(Changing, WhileOneBlockIsHeldTheOtherWorkerBuildsTheBlocksAfterIt) {
+  setBlockLimitForTesting(48 * 1024);  // one file per block
+  std::vector<SourceFile> files;
+  std::map<std::string, std::string> wanted;
+  for (int i = 0; i < 6; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    wanted[name] = randomBytes(40 * 1024, unsigned(i) + 20);  // read when its block is built
+    writeFile(dir / name, wanted[name]);
+    files.push_back(source(dir / name, name));
+  }
+  fault::arm("", 0);  // counts from here
+  WriteSettings settings;
+  settings.threads = 2;
+  RecordingProgress p;
+  HeldAdd add("opened", 1, [&] {
+    return addFiles(arc(), files, AddMode::Add, false, false, ChapterCompare::SizeAndTime,
+                    settings, &p);
+  });
+  ASSERT_TRUE(add.held());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (fault::count("opened") < 6 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(fault::count("opened"), 6);  // every other file was read meanwhile
+  EXPECT_EQ(add.finish().added, 6u);
+  EXPECT_EQ(contents(), wanted);
 }
 
 TEST_F(Changing, FilesThatCannotBeReadAreSkippedAndTheirOldVersionsStay) {
