@@ -94,24 +94,33 @@ void runAdd(RunContext& run) {
   settings.verifyContent = deleting;  // a source goes only when its bytes are known stored
   settings.extendedAttributes = o.extendedAttributes;
   ScanReport scanned{[&](const std::string& w) { run.report.warning(w); }};
-  ScannedFiles found = scanSources(inv.names, scan, scanned);
+  // The scan's list is needed afterwards only to remove the sources.
+  auto sourceOf = [deleting](ScannedFile& f) {
+    return SourceFile{deleting ? f.hostPath : std::move(f.hostPath),
+                      deleting ? f.meta : std::move(f.meta), static_cast<uint64_t>(f.device),
+                      static_cast<uint64_t>(f.inode), f.changed.tv_sec,
+                      static_cast<uint32_t>(f.changed.tv_nsec)};
+  };
+  // Files are checked while the rest are found, unless each is to be asked about first.
+  AddSources sources;
+  ScannedFiles found;
+  FoundFile sink;
+  if (!o.query)
+    sink = [&](ScannedFile&& f) {
+      sources.add(sourceOf(f));
+      if (deleting) found.push_back(std::move(f));
+    };
+  ScannedFiles listed = scanSources(inv.names, scan, scanned, sink);
   testPoint("scanned");
 
   if (o.query) {
-    ScannedFiles chosen;
-    for (ScannedFile& f : found)
-      if (run.asker.ask("Add " + escaped(f.hostPath) + "?") == Asker::Answer::Yes)
-        chosen.push_back(std::move(f));
-    found = std::move(chosen);
+    for (ScannedFile& f : listed)
+      if (run.asker.ask("Add " + escaped(f.hostPath) + "?") == Asker::Answer::Yes) {
+        sources.add(sourceOf(f));
+        if (deleting) found.push_back(std::move(f));
+      }
+    ScannedFiles().swap(listed);
   }
-  std::vector<SourceFile> sources;
-  sources.reserve(found.size());
-  // The scan's list is needed afterwards only to remove the sources.
-  for (ScannedFile& f : found)
-    sources.push_back(SourceFile{f.hostPath, deleting ? f.meta : std::move(f.meta),
-                                 static_cast<uint64_t>(f.device), static_cast<uint64_t>(f.inode),
-                                 f.changed.tv_sec, static_cast<uint32_t>(f.changed.tv_nsec)});
-  if (!deleting) ScannedFiles().swap(found);
 
   AddMode mode = AddMode::Add;
   if (inv.command == Command::Update) mode = AddMode::Update;
@@ -119,7 +128,7 @@ void runAdd(RunContext& run) {
   const ChapterCompare compare = o.chapterMode < 0 ? ChapterCompare::SizeAndTime
                                                    : static_cast<ChapterCompare>(o.chapterMode);
   AddProgress progress(run, deleting);
-  const AddReport report = addFiles(inv.archive, std::move(sources), mode, o.onlyNew,
+  const AddReport report = addFiles(inv.archive, sources, mode, o.onlyNew,
                                     inv.command == Command::AddChapter, compare, settings, &progress);
   run.out.put("Added ").put(std::to_string(report.added)).put(", replaced ");
   run.out.put(std::to_string(report.replaced));

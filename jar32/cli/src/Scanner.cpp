@@ -132,19 +132,18 @@ std::optional<std::vector<ExtendedAttribute>> readXattrs(const std::string& path
 
 class Scanner {
  public:
-  Scanner(const ScanSettings& s, ScanReport& report) : s_(s), report_(report) {}
+  Scanner(const ScanSettings& s, ScanReport& report, size_t patternCount, FoundFile sink)
+      : s_(s), report_(report), patternCount_(patternCount), sink_(std::move(sink)) {}
 
   void scanPattern(const std::string& rawPattern) {
-    // One pattern names each member once; a later one may name it again.
-    if (++patterns_ == 2)
-      for (const ScannedFile& f : found_) names_.insert(f.meta.name);
+    ++patterns_;
     std::string pattern = rawPattern;
     std::replace(pattern.begin(), pattern.end(), '\\', '/');
     while (pattern.size() > 1 && pattern.back() == '/') pattern.pop_back();
     const size_t slash = pattern.rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
     const std::string leaf = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-    const size_t before = found_.size();
+    const size_t before = taken_;
     const size_t skippedBefore = report_.skipped;
     if (leaf.empty()) {
       // The root itself ("/"): everything below it.
@@ -167,7 +166,7 @@ class Scanner {
       }
     }
     // A pattern whose matches were all left out with a reason needs no second message.
-    if (found_.size() == before && report_.skipped == skippedBefore &&
+    if (taken_ == before && report_.skipped == skippedBefore &&
         !reportedEmpty_.count(rawPattern)) {
       reportedEmpty_.insert(rawPattern);
       report_.warn("no files match " + escaped(rawPattern));
@@ -294,7 +293,8 @@ class Scanner {
       skip("skipped " + escaped(path) + ": the name cannot be stored (" + escaped(member) + ")");
       return false;
     }
-    if (patterns_ > 1 && !names_.insert(member).second) return true;
+    // One pattern names each member once; a later one may name it again.
+    if (patternCount_ > 1 && !names_.insert(member).second && patterns_ > 1) return true;
     ScannedFile f;
     f.hostPath = path;
     f.device = st.st_dev;
@@ -334,7 +334,9 @@ class Scanner {
       target.resize(static_cast<size_t>(n));
       f.meta.linkTarget = std::move(target);
     }
-    found_.push_back(std::move(f));
+    ++taken_;
+    if (sink_) sink_(std::move(f));
+    else found_.push_back(std::move(f));
     return true;
   }
 
@@ -348,8 +350,11 @@ class Scanner {
   OwnerNames owners_;
   std::map<std::pair<dev_t, ino_t>, std::string> linked_;  // files with several names: the first
   ScannedFiles found_;
-  std::unordered_set<std::string> names_;  // from the second pattern on
+  std::unordered_set<std::string> names_;  // members taken, when there are several patterns
+  size_t patternCount_;
+  FoundFile sink_;
   size_t patterns_ = 0;
+  size_t taken_ = 0;
   std::unordered_set<std::string> reportedEmpty_;
 };
 
@@ -388,8 +393,8 @@ bool ScannedFile::unchangedOnDisk() const {
 }
 
 ScannedFiles scanSources(const NameList& patterns, const ScanSettings& settings,
-                         ScanReport& report) {
-  Scanner scanner(settings, report);
+                         ScanReport& report, FoundFile sink) {
+  Scanner scanner(settings, report, patterns.size(), std::move(sink));
   for (std::string_view p : patterns) scanner.scanPattern(std::string(p));
   return scanner.result();
 }

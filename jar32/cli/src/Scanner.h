@@ -49,9 +49,11 @@ struct ScanReport {
 /// left out with a reason is not reported again). Duplicated member names keep the first.
 /// Further names of a file with several hard links name the first in meta.hardLinkTarget.
 /// In a deque: the list of a large tree grows without being moved.
+/// With a sink, each file goes to it as soon as it is found, and the result is empty.
 using ScannedFiles = std::deque<ScannedFile>;
+using FoundFile = std::function<void(ScannedFile&&)>;
 ScannedFiles scanSources(const NameList& patterns, const ScanSettings& settings,
-                         ScanReport& report);
+                         ScanReport& report, FoundFile sink = {});
 
 /// Attribute bits for a host file (lstat mode and name).
 uint32_t hostAttributes(mode_t mode, std::string_view name);

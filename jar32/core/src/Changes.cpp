@@ -10,7 +10,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <condition_variable>
 #include <ctime>
+#include <deque>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "Chapters.h"
@@ -149,10 +153,12 @@ void applySettings(ArchiveInfo& info, const WriteSettings& s, const std::vector<
   }
 }
 
-unsigned threadsFor(const WriteSettings& s) {
-  unsigned n = s.threads ? s.threads : std::thread::hardware_concurrency();
+unsigned threadsFor(unsigned asked) {
+  unsigned n = asked ? asked : std::thread::hardware_concurrency();
   return std::clamp(n, 1u, 16u);
 }
+
+unsigned threadsFor(const WriteSettings& s) { return threadsFor(s.threads); }
 
 struct NullVisitor : MemberVisitor {
   bool begin(size_t, const MemberInfo&) override { return true; }
@@ -332,42 +338,6 @@ bool check(SourceFile&& source, Candidate& c, std::string& warning,
   }
 }
 
-/// Checks each file to add, on `threads` threads (opening files is most of the work); the
-/// warnings come in the files' order.
-std::vector<Candidate> prepare(std::vector<SourceFile>& files, AddReport& report,
-                               Progress* progress, unsigned threads) {
-  std::vector<Candidate> checked(files.size());
-  std::vector<std::string> warnings(files.size());
-  std::vector<char> kept(files.size());
-  std::atomic<size_t> next{0};
-  std::atomic<bool> stop{false};
-  std::atomic<uint64_t> budget{kHeldBudget};
-  auto work = [&](bool polls) {
-    for (size_t i; !stop && (i = next++) < files.size();) {
-      if (polls && progress && progress->interrupted()) stop = true;
-      kept[i] = check(std::move(files[i]), checked[i], warnings[i], budget);
-    }
-  };
-  std::vector<std::thread> helpers;
-  if (files.size() >= 64)
-    for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(work, false);
-  work(true);
-  for (auto& h : helpers) h.join();
-  if (stop) throw JarError(kInterrupted, "Interrupted");
-
-  std::vector<Candidate> out;
-  out.reserve(files.size());
-  for (size_t i = 0; i < files.size(); ++i) {
-    if (!warnings[i].empty() && progress) progress->warning(warnings[i]);
-    if (!kept[i]) {
-      ++report.skipped;
-      continue;
-    }
-    out.push_back(std::move(checked[i]));
-  }
-  return out;
-}
-
 std::optional<uint64_t> hashHostFile(const std::string& path) {
   try {
     HostFile in = HostFile::open(path);
@@ -393,8 +363,136 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+// The files given so far and what their checks found. Helpers check them while more are
+// given; the thread that gives them joins in once they are all given. Deques keep their
+// elements in place as they grow.
+struct AddSources::Checks {
+  explicit Checks(unsigned threads) : threads(threads) {}
+  ~Checks() {
+    stop = true;
+    close();
+    for (std::thread& t : helpers) t.join();
+  }
+  void close() {
+    {
+      std::lock_guard lock(mutex);
+      closed = true;
+    }
+    cv.notify_all();
+  }
+  // Checks files until none is left and no more will come (or the work stops).
+  void work(Progress* progress) {
+    for (;;) {
+      SourceFile* file;
+      Candidate* candidate;
+      std::string* warning;
+      char* keep;
+      {
+        std::unique_lock lock(mutex);
+        // Waits for a batch rather than each file: waking costs more than a check.
+        ++waiting;
+        cv.wait(lock, [&] { return stop || closed || files.size() >= next + kBatch; });
+        --waiting;
+        if (stop || next == files.size()) return;
+        file = &files[next];
+        candidate = &checked[next];
+        warning = &warnings[next];
+        keep = &kept[next];
+        ++next;
+      }
+      if (progress && progress->interrupted()) {
+        stop = true;
+        cv.notify_all();
+        return;
+      }
+      *keep = check(std::move(*file), *candidate, *warning, budget);
+    }
+  }
+
+  static constexpr size_t kBatch = 16;
+  static constexpr size_t kHelpersFrom = 64;  // fewer files are checked by one thread
+  const unsigned threads;
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::deque<SourceFile> files;
+  std::deque<Candidate> checked;
+  std::deque<std::string> warnings;
+  std::deque<char> kept;
+  size_t next = 0;     // the next file to check
+  unsigned waiting = 0;
+  bool closed = false;
+  std::atomic<bool> stop{false};
+  std::atomic<uint64_t> budget{kHeldBudget};
+  std::vector<std::thread> helpers;
+};
+
+AddSources::AddSources(unsigned threads) : checks_(std::make_unique<Checks>(threadsFor(threads))) {}
+AddSources::~AddSources() = default;
+
+size_t AddSources::size() const {
+  std::lock_guard lock(checks_->mutex);
+  return checks_->files.size();
+}
+
+void AddSources::add(SourceFile file) {
+  Checks& c = *checks_;
+  bool wake;
+  {
+    std::lock_guard lock(c.mutex);
+    c.files.push_back(std::move(file));
+    c.checked.emplace_back();
+    c.warnings.emplace_back();
+    c.kept.push_back(0);
+    wake = c.waiting && c.files.size() >= c.next + Checks::kBatch;
+  }
+  if (wake) c.cv.notify_one();
+  if (c.helpers.empty() && c.threads > 1 && c.files.size() == Checks::kHelpersFrom) {
+    try {
+      for (unsigned t = 1; t < c.threads; ++t) c.helpers.emplace_back([&c] { c.work(nullptr); });
+    } catch (const std::system_error&) {
+      // No more threads: the files are checked by those there are.
+    }
+  }
+}
+
+namespace {
+
+// Waits for every check; the warnings come in the files' order.
+std::vector<Candidate> checkedSources(AddSources::Checks& c, AddReport& report,
+                                      Progress* progress) {
+  c.close();
+  c.work(progress);
+  for (std::thread& t : c.helpers) t.join();
+  c.helpers.clear();
+  if (c.stop) throw JarError(kInterrupted, "Interrupted");
+  std::vector<Candidate> out;
+  out.reserve(c.files.size());
+  for (size_t i = 0; i < c.files.size(); ++i) {
+    if (!c.warnings[i].empty() && progress) progress->warning(c.warnings[i]);
+    if (!c.kept[i]) {
+      ++report.skipped;
+      continue;
+    }
+    out.push_back(std::move(c.checked[i]));
+  }
+  std::deque<SourceFile>().swap(c.files);
+  std::deque<Candidate>().swap(c.checked);
+  return out;
+}
+
+}  // namespace
+
 AddReport addFiles(const std::string& archivePath, std::vector<SourceFile> files,
                    AddMode mode, bool onlyNew, bool newChapter, ChapterCompare compare,
+                   const WriteSettings& settings, Progress* progress) {
+  AddSources sources(settings.threads);
+  for (SourceFile& f : files) sources.add(std::move(f));
+  std::vector<SourceFile>().swap(files);
+  return addFiles(archivePath, sources, mode, onlyNew, newChapter, compare, settings, progress);
+}
+
+AddReport addFiles(const std::string& archivePath, AddSources& sources, AddMode mode,
+                   bool onlyNew, bool newChapter, ChapterCompare compare,
                    const WriteSettings& settings, Progress* progress) {
   checkComments(settings);
   auto source = openForChange(archivePath, settings, false, false, progress);
@@ -409,8 +507,7 @@ AddReport addFiles(const std::string& archivePath, std::vector<SourceFile> files
                                " chapters, the most it can hold; nothing was changed");
 
   AddReport report;
-  std::vector<Candidate> candidates = prepare(files, report, progress, threadsFor(settings));
-  std::vector<SourceFile>().swap(files);  // moved into the candidates
+  std::vector<Candidate> candidates = checkedSources(*sources.checks_, report, progress);
   fault::point("prepared");
   size_t skippedEarly = report.skipped;
   AddRules rules;

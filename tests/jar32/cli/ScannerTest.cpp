@@ -38,15 +38,22 @@ class Scan : public ::testing::Test {
     fs::remove_all(root_);
   }
   void write(const std::string& rel) { std::ofstream(root_ / rel) << rel; }
+  // The members found, in order; given to a sink as they are found, they are the same.
   std::vector<std::string> names(const std::vector<std::string>& patterns) {
-    warnings_.clear();
-    std::vector<std::string> out;
     NameList list;
     for (const auto& p : patterns) list.push_back(p);
+    std::vector<std::string> listed, sunk, sunkWarnings;
+    warnings_.clear();
     ScanReport report{[&](const std::string& w) { warnings_.push_back(w); }};
-    for (const auto& f : scanSources(list, settings_, report))
-      out.push_back(f.meta.name);
-    return out;
+    for (const auto& f : scanSources(list, settings_, report)) listed.push_back(f.meta.name);
+    ScanReport sinkReport{[&](const std::string& w) { sunkWarnings.push_back(w); }};
+    EXPECT_TRUE(scanSources(list, settings_, sinkReport,
+                            [&](ScannedFile&& f) { sunk.push_back(f.meta.name); })
+                    .empty());
+    EXPECT_EQ(sunk, listed);
+    EXPECT_EQ(sunkWarnings, warnings_);
+    EXPECT_EQ(sinkReport.skipped, report.skipped);
+    return listed;
   }
   fs::path root_, old_;
   ScanSettings settings_;

@@ -121,6 +121,26 @@ struct AddReport {
   std::vector<std::string> notStored;
 };
 
+/// The files of an add, checked (opened, and a small one read) on other threads as they are
+/// given, while the rest are still being found. addFiles takes them in the order given.
+class AddSources {
+ public:
+  explicit AddSources(unsigned threads = 0);  // as WriteSettings::threads
+  ~AddSources();
+  AddSources(const AddSources&) = delete;
+  AddSources& operator=(const AddSources&) = delete;
+  void add(SourceFile file);
+  size_t size() const;
+
+  struct Checks;
+
+ private:
+  friend AddReport addFiles(const std::string& archivePath, AddSources& sources, AddMode mode,
+                            bool onlyNew, bool newChapter, ChapterCompare compare,
+                            const WriteSettings& settings, Progress* progress);
+  std::unique_ptr<Checks> checks_;
+};
+
 /// a/u/f/m (newChapter false) work on the last chapter; ac (newChapter true) makes chapter N+1
 /// from exactly these files (mode and onlyNew are ignored then). A missing archive is created
 /// with chapter 1 (also by ac). onlyNew (-n): add only names not in the last chapter.
@@ -133,6 +153,10 @@ struct AddReport {
 /// stored as read, with a warning.
 AddReport addFiles(const std::string& archivePath, std::vector<SourceFile> files,
                    AddMode mode, bool onlyNew, bool newChapter, ChapterCompare compare,
+                   const WriteSettings& settings, Progress* progress);
+/// The same for files given to `sources` (which it empties).
+AddReport addFiles(const std::string& archivePath, AddSources& sources, AddMode mode,
+                   bool onlyNew, bool newChapter, ChapterCompare compare,
                    const WriteSettings& settings, Progress* progress);
 
 /// d (allChapters false): removes the matching versions from the last chapter (a version that
