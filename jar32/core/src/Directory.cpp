@@ -384,7 +384,8 @@ void resolveRecords(Directory& dir, const std::function<Bytes(uint32_t)>& loadMe
 }
 
 uint64_t memberDigest(const MemberInfo& m) {
-  Bytes bytes;
+  thread_local Bytes bytes;  // kept: this runs for every member of a change
+  bytes.clear();
   ByteWriter w(bytes);
   encodeMember(m, w);
   ContentHash h;
