@@ -276,9 +276,7 @@ HostState foundState(const SourceFile& f) {
 /// Checks a file to add: readable, its size now, what kind of content. False: it is skipped,
 /// for the reason in `warning`; a file that is kept may have a warning too. A small file's
 /// bytes are read too while `budget` lasts.
-bool check(SourceFile&& source, Candidate& c, std::string& warning,
-           std::atomic<uint64_t>& budget) {
-  c.file = std::move(source);
+bool check(Candidate& c, std::string& warning, std::atomic<uint64_t>& budget) {
   const SourceFile& f = c.file;
   const std::string& name = f.meta.name;
   if (name.empty() || name.size() > kMaxNameBytes || name.find('\0') != std::string::npos) {
@@ -383,7 +381,6 @@ struct AddSources::Checks {
   // Checks files until none is left and no more will come (or the work stops).
   void work(Progress* progress) {
     for (;;) {
-      SourceFile* file;
       Candidate* candidate;
       std::string* warning;
       char* keep;
@@ -391,10 +388,9 @@ struct AddSources::Checks {
         std::unique_lock lock(mutex);
         // Waits for a batch rather than each file: waking costs more than a check.
         ++waiting;
-        cv.wait(lock, [&] { return stop || closed || files.size() >= next + kBatch; });
+        cv.wait(lock, [&] { return stop || closed || checked.size() >= next + kBatch; });
         --waiting;
-        if (stop || next == files.size()) return;
-        file = &files[next];
+        if (stop || next == checked.size()) return;
         candidate = &checked[next];
         warning = &warnings[next];
         keep = &kept[next];
@@ -405,7 +401,7 @@ struct AddSources::Checks {
         cv.notify_all();
         return;
       }
-      *keep = check(std::move(*file), *candidate, *warning, budget);
+      *keep = check(*candidate, *warning, budget);
     }
   }
 
@@ -414,8 +410,7 @@ struct AddSources::Checks {
   const unsigned threads;
   std::mutex mutex;
   std::condition_variable cv;
-  std::deque<SourceFile> files;
-  std::deque<Candidate> checked;
+  std::deque<Candidate> checked;  // each with its file, as given
   std::deque<std::string> warnings;
   std::deque<char> kept;
   size_t next = 0;     // the next file to check
@@ -431,7 +426,7 @@ AddSources::~AddSources() = default;
 
 size_t AddSources::size() const {
   std::lock_guard lock(checks_->mutex);
-  return checks_->files.size();
+  return checks_->checked.size();
 }
 
 void AddSources::add(SourceFile file) {
@@ -439,14 +434,13 @@ void AddSources::add(SourceFile file) {
   bool wake;
   {
     std::lock_guard lock(c.mutex);
-    c.files.push_back(std::move(file));
-    c.checked.emplace_back();
+    c.checked.emplace_back().file = std::move(file);
     c.warnings.emplace_back();
     c.kept.push_back(0);
-    wake = c.waiting && c.files.size() >= c.next + Checks::kBatch;
+    wake = c.waiting && c.checked.size() >= c.next + Checks::kBatch;
   }
   if (wake) c.cv.notify_one();
-  if (c.helpers.empty() && c.threads > 1 && c.files.size() == Checks::kHelpersFrom) {
+  if (c.helpers.empty() && c.threads > 1 && c.checked.size() == Checks::kHelpersFrom) {
     try {
       for (unsigned t = 1; t < c.threads; ++t) c.helpers.emplace_back([&c] { c.work(nullptr); });
     } catch (const std::system_error&) {
@@ -457,27 +451,27 @@ void AddSources::add(SourceFile file) {
 
 namespace {
 
-// Waits for every check; the warnings come in the files' order.
-std::vector<Candidate> checkedSources(AddSources::Checks& c, AddReport& report,
-                                      Progress* progress) {
+// Waits for every check; the warnings come in the files' order. The files kept stay where
+// they are (moved to the front).
+std::deque<Candidate> checkedSources(AddSources::Checks& c, AddReport& report,
+                                     Progress* progress) {
   c.close();
   c.work(progress);
   for (std::thread& t : c.helpers) t.join();
   c.helpers.clear();
   if (c.stop) throw JarError(kInterrupted, "Interrupted");
-  std::vector<Candidate> out;
-  out.reserve(c.files.size());
-  for (size_t i = 0; i < c.files.size(); ++i) {
+  size_t kept = 0;
+  for (size_t i = 0; i < c.checked.size(); ++i) {
     if (!c.warnings[i].empty() && progress) progress->warning(c.warnings[i]);
     if (!c.kept[i]) {
       ++report.skipped;
       continue;
     }
-    out.push_back(std::move(c.checked[i]));
+    if (kept != i) c.checked[kept] = std::move(c.checked[i]);
+    ++kept;
   }
-  std::deque<SourceFile>().swap(c.files);
-  std::deque<Candidate>().swap(c.checked);
-  return out;
+  c.checked.resize(kept);
+  return std::move(c.checked);
 }
 
 }  // namespace
@@ -507,7 +501,7 @@ AddReport addFiles(const std::string& archivePath, AddSources& sources, AddMode 
                                " chapters, the most it can hold; nothing was changed");
 
   AddReport report;
-  std::vector<Candidate> candidates = checkedSources(*sources.checks_, report, progress);
+  std::deque<Candidate> candidates = checkedSources(*sources.checks_, report, progress);
   fault::point("prepared");
   size_t skippedEarly = report.skipped;
   AddRules rules;
@@ -518,7 +512,7 @@ AddReport addFiles(const std::string& archivePath, AddSources& sources, AddMode 
   rules.verifyContent = settings.verifyContent;
   rules.extendedAttributes = settings.extendedAttributes;
   report = applyAdd(entries, chapters, candidates, rules, hashHostFile, progress);
-  std::vector<Candidate>().swap(candidates);  // the entries hold what is needed now
+  std::deque<Candidate>().swap(candidates);  // the entries hold what is needed now
   report.skipped += skippedEarly;
   bool changes = report.added || report.replaced || newChapter;
   if (!changes && !(source && changesArchiveSettings(settings))) return report;

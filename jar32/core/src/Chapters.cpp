@@ -85,7 +85,7 @@ std::vector<NewEntry> keepAll(const Directory& dir, const std::vector<MemberInfo
 }
 
 AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
-                   std::vector<Candidate>& files, const AddRules& rules,
+                   std::deque<Candidate>& files, const AddRules& rules,
                    const HashFile& hashFile, Progress* progress) {
   AddReport report;
   // The chapter compared against (N) and the one written (N, or N+1 for ac).
@@ -93,9 +93,12 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
   const uint32_t target = rules.newChapter ? base + 1 : std::max<uint32_t>(base, 1);
   chapterCount = target;
 
-  // The names below are views of names that stay put while they are used: the entries' (the
-  // vector does not change size in the loop), the files' before any moves out, and the added
-  // versions' (room for all of them is reserved).
+  // The added versions follow the old ones.
+  const size_t oldCount = entries.size();
+  entries.reserve(oldCount + files.size());
+  // The names below are views of names that stay put while they are used: the entries' (room
+  // for the added versions is reserved, so the vector never moves) and the files' before any
+  // moves out.
   std::unordered_map<std::string_view, size_t> current;  // name -> version in chapter `base`
   for (size_t i = 0; i < entries.size(); ++i)
     if (base && entries[i].info.chapters.contains(base)) current[entries[i].info.name] = i;
@@ -107,10 +110,10 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
     for (size_t k = 0; k < files.size(); ++k)
       duplicate[k] = !seen.insert(files[k].file.meta.name).second;
   }
-  std::unordered_map<std::string_view, size_t> addedFiles;  // name -> index in `added`
+  std::unordered_map<std::string_view, size_t> addedFiles;  // name -> index among the added
   std::vector<bool> drop(entries.size(), false);
-  std::vector<NewEntry> added;
-  added.reserve(files.size());
+  size_t addedCount = 0;
+  auto added = [&](size_t k) -> NewEntry& { return entries[oldCount + k]; };
   // Versions that share data, by what they share it with (resolved once indices settle).
   std::vector<std::pair<size_t, size_t>> sharesOld;    // (added index, old directory index)
   std::vector<std::pair<size_t, size_t>> sharesAdded;  // (added index, added index)
@@ -131,30 +134,31 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
     if (stored) ++report.replaced;
     else ++report.added;
     if (progress) progress->member(stored ? Step::Replacing : Step::Adding, e.info);
-    added.push_back(std::move(e));
-    return added.back();
+    entries.push_back(std::move(e));
+    ++addedCount;
+    return entries.back();
   };
   // A new version that keeps the stored version's data and takes the file's metadata.
   auto sharedVersion = [&](Candidate& c, NewEntry& stored) {
     NewEntry& e = newVersion(c, &stored);
     e.info.size = stored.info.size;
     e.origin = NewEntry::Origin::Shared;
-    sharesOld.push_back({added.size() - 1, stored.oldIndex});
+    sharesOld.push_back({addedCount - 1, stored.oldIndex});
   };
   // The last added version is another name of a file read in this run (a hard link): it
   // shares that file's data; without it in this run it is a file of its own.
   auto linkToPrimary = [&](const Candidate& c) {
-    NewEntry& e = added.back();
+    NewEntry& e = entries.back();
     auto primary = e.info.hardLinkTarget.empty() ? addedFiles.end()
                                                  : addedFiles.find(e.info.hardLinkTarget);
-    if (primary != addedFiles.end() && added[primary->second].origin == NewEntry::Origin::Host &&
-        added[primary->second].expected.sameFile(c.state) &&
-        added[primary->second].info.size == e.info.size) {
+    if (primary != addedFiles.end() && added(primary->second).origin == NewEntry::Origin::Host &&
+        added(primary->second).expected.sameFile(c.state) &&
+        added(primary->second).info.size == e.info.size) {
       e.origin = NewEntry::Origin::Shared;
-      sharesAdded.push_back({added.size() - 1, primary->second});
+      sharesAdded.push_back({addedCount - 1, primary->second});
     } else {
       e.info.hardLinkTarget.clear();
-      addedFiles[e.info.name] = added.size() - 1;
+      addedFiles[e.info.name] = addedCount - 1;
     }
   };
   // The stored version leaves the target chapter; it comes back if the file cannot be read.
@@ -231,15 +235,14 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
     newVersion(c, stored);
     if (file) linkToPrimary(c);
   }
+  drop.resize(entries.size(), false);  // the added versions stay
   dropMarked(entries, drop);
-  const size_t firstAdded = entries.size();
+  const size_t firstAdded = entries.size() - addedCount;
   std::unordered_map<size_t, size_t> byOldIndex;
-  for (size_t i = 0; i < entries.size(); ++i)
+  for (size_t i = 0; i < firstAdded; ++i)
     if (entries[i].origin == NewEntry::Origin::Old) byOldIndex[entries[i].oldIndex] = i;
-  for (auto [a, old] : sharesOld) added[a].sharedWith = byOldIndex.at(old);
-  for (auto [a, primary] : sharesAdded) added[a].sharedWith = firstAdded + primary;
-  entries.reserve(entries.size() + added.size());
-  for (auto& e : added) entries.push_back(std::move(e));
+  for (auto [a, old] : sharesOld) entries[firstAdded + a].sharedWith = byOldIndex.at(old);
+  for (auto [a, primary] : sharesAdded) entries[firstAdded + a].sharedWith = firstAdded + primary;
   return report;
 }
 

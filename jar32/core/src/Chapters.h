@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -43,7 +44,7 @@ using HashFile = std::function<std::optional<uint64_t>(const std::string& hostPa
 /// N+1). chapterCount is 0 for a new archive and is updated. The metadata and paths of the
 /// files that are taken move into their new versions.
 AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
-                   std::vector<Candidate>& files, const AddRules& rules,
+                   std::deque<Candidate>& files, const AddRules& rules,
                    const HashFile& hashFile, Progress* progress);
 
 /// d / da. Throws kFatal when a version in a locked chapter would change.
