@@ -1,5 +1,6 @@
 #include "MemberNames.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "Wildcard.h"
@@ -197,6 +198,12 @@ size_t printableSequence(std::string_view text, size_t i) {
 
 template <typename Replace>
 std::string sanitized(std::string_view text, Replace replace) {
+  // Most names are printable ASCII throughout: they come back as they are.
+  if (std::all_of(text.begin(), text.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x80 && !isControl(b);
+      }))
+    return std::string(text);
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
