@@ -111,6 +111,7 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
       duplicate[k] = !seen.insert(files[k].file.meta.name).second;
   }
   std::unordered_map<std::string_view, size_t> addedFiles;  // name -> index among the added
+  addedFiles.reserve(files.size());
   std::vector<bool> drop(entries.size(), false);
   size_t addedCount = 0;
   auto added = [&](size_t k) -> NewEntry& { return entries[oldCount + k]; };
@@ -120,7 +121,8 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
 
   // Takes the file's metadata and path: the candidate is not looked at for them again.
   auto newVersion = [&](Candidate& c, NewEntry* stored) -> NewEntry& {
-    NewEntry e;
+    NewEntry& e = entries.emplace_back();
+    ++addedCount;
     e.info = std::move(c.file.meta);
     e.info.chapters = {target, target};
     e.info.packedSize = 0;
@@ -130,13 +132,11 @@ AddReport applyAdd(std::vector<NewEntry>& entries, uint32_t& chapterCount,
     e.hostPath = std::move(c.file.hostPath);
     e.expected = c.state;
     e.cls = c.cls;
-    e.content = c.content;
+    e.content = std::move(c.content);
     if (stored) ++report.replaced;
     else ++report.added;
     if (progress) progress->member(stored ? Step::Replacing : Step::Adding, e.info);
-    entries.push_back(std::move(e));
-    ++addedCount;
-    return entries.back();
+    return e;
   };
   // A new version that keeps the stored version's data and takes the file's metadata.
   auto sharedVersion = [&](Candidate& c, NewEntry& stored) {
