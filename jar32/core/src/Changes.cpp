@@ -424,19 +424,14 @@ struct AddSources::Checks {
 AddSources::AddSources(unsigned threads) : checks_(std::make_unique<Checks>(threadsFor(threads))) {}
 AddSources::~AddSources() = default;
 
-size_t AddSources::size() const {
-  std::lock_guard lock(checks_->mutex);
-  return checks_->checked.size();
-}
-
 void AddSources::add(SourceFile file) {
   Checks& c = *checks_;
   bool wake;
   {
     std::lock_guard lock(c.mutex);
-    c.checked.emplace_back().file = std::move(file);
     c.warnings.emplace_back();
     c.kept.push_back(0);
+    c.checked.emplace_back().file = std::move(file);  // last: it makes the file one to check
     wake = c.waiting && c.checked.size() >= c.next + Checks::kBatch;
   }
   if (wake) c.cv.notify_one();

@@ -82,7 +82,9 @@ TEST_P(Sections, FramingInPlaceGivesTheWrittenSection) {
       const uint8_t* before = data.data();
       frameSectionInPlace(data, guard(), keysFor(), nonce, kBlockData, kSectionData);
       EXPECT_EQ(data.size(), sectionBytes(size, tag)) << size;
-      if (reserved) EXPECT_EQ(data.data(), before) << size;
+      if (reserved) {
+        EXPECT_EQ(data.data(), before) << size;
+      }
       EXPECT_EQ(Bytes(data.begin(), data.end()), write(payload)) << size;
     }
   }

@@ -130,7 +130,6 @@ class AddSources {
   AddSources(const AddSources&) = delete;
   AddSources& operator=(const AddSources&) = delete;
   void add(SourceFile file);
-  size_t size() const;
 
   struct Checks;
 
