@@ -356,6 +356,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
   std::vector<std::unique_ptr<HashChain>> chains(entries.size());
   shareEqualContent(entries, limit, std::max(1u, settings.threads));
   std::vector<Job> jobs = planHostJobs(entries, method, limit, chains);
+  std::vector<Job> more;  // outlives the workers, which may still be building them on an error
   std::atomic<bool> abort{false};
   BlockBuilder builder(source, entries, prot, chains, abort);
   builder.setMetaLevel(method == 4 ? 19 : 3);
@@ -520,7 +521,7 @@ void ArchiveWriter::write(const ArchiveReader* source, std::vector<NewEntry>& en
       builder.addHost(i);
     }
     builder.noteSharedData();
-    std::vector<Job> more = planHostJobs(entries, method, limit, chains, &again);
+    more = planHostJobs(entries, method, limit, chains, &again);
     run(more);
     noteSources(&again);
   }
