@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -18,6 +19,7 @@ std::mutex g_mutex;
 std::string g_step;
 int g_left = 0;
 std::map<std::string, int> g_counts;
+std::condition_variable g_counted;
 std::string g_pauseStep;
 int g_pauseLeft = 0;
 int g_notifyFd = -1, g_resumeFd = -1;
@@ -40,6 +42,7 @@ void point(const char* step) {
   {
     std::lock_guard lock(g_mutex);
     ++g_counts[step];
+    g_counted.notify_all();
     if (g_pauseStep == step && --g_pauseLeft == 0) {
       notifyFd = g_notifyFd;
       resumeFd = g_resumeFd;
@@ -62,6 +65,14 @@ int count(const std::string& step) {
   std::lock_guard lock(g_mutex);
   auto it = g_counts.find(step);
   return it == g_counts.end() ? 0 : it->second;
+}
+
+bool waitForCount(const std::string& step, int n, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(g_mutex);
+  return g_counted.wait_for(lock, timeout, [&] {
+    auto it = g_counts.find(step);
+    return it != g_counts.end() && it->second >= n;
+  });
 }
 
 void pause(const std::string& step, int n, int notifyFd, int resumeFd) {

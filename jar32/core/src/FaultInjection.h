@@ -2,6 +2,7 @@
 // failure, a kill or a change on disk at that step does. Inactive unless a test arms them.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace jar32::fault {
@@ -18,6 +19,9 @@ void point(const char* step);
 void arm(const std::string& step, int n);
 /// How often `step` was passed since the last arm() (to enumerate failure points).
 int count(const std::string& step);
+/// Waits until `step` was passed n times since the last arm() (other threads pass it); false
+/// when the timeout comes first. Counting needs a step armed or a pause set.
+bool waitForCount(const std::string& step, int n, std::chrono::milliseconds timeout);
 /// At the n-th occurrence of `step`: writes one byte to notifyFd, then waits until a byte (or
 /// the end) can be read from resumeFd. Empty step clears it.
 void pause(const std::string& step, int n, int notifyFd, int resumeFd);

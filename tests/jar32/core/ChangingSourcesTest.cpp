@@ -11,7 +11,6 @@
 #include <fstream>
 #include <future>
 #include <map>
-#include <thread>
 
 #include "FaultInjection.h"
 #include "Methods.h"
@@ -158,10 +157,9 @@ TEST_F(Changing, WhileOneBlockIsHeldTheOtherWorkerBuildsTheBlocksAfterIt) {
                     settings, &p);
   });
   ASSERT_TRUE(add.held());
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (fault::count("opened") < 6 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_EQ(fault::count("opened"), 6);  // every other file was read meanwhile
+  // Every other file is read meanwhile.
+  EXPECT_TRUE(fault::waitForCount("opened", 6, std::chrono::seconds(30)));
+  EXPECT_EQ(fault::count("opened"), 6);
   EXPECT_EQ(add.finish().added, 6u);
   EXPECT_EQ(contents(), wanted);
 }
